@@ -1,0 +1,383 @@
+#include "config/Config.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include "config/Lang.h"
+
+QDomDocument Config::cfgDoc;
+QString Config::cfgFile;
+Version Config::curVersion("3.6.3");
+QString Config::dataFile;
+ViewState Config::viewState = ViewKeep;
+bool Config::disAnimate = false;
+bool Config::autoWaitTrig = false;
+bool Config::enaLogicProbe = false;
+bool Config::smpProgPosition = false;
+bool Config::colorWaveLine = true;
+
+namespace {
+
+const char* const kDefaultDoc =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><settings><global/><devices/><analyzers/></settings>";
+
+// First child with exactly this tag; created at the end of the parent when absent.
+QDomElement childElement(QDomElement parent, const QString& tag)
+{
+    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
+        if (e.tagName() == tag)
+            return e;
+    QDomElement e = parent.ownerDocument().createElement(tag);
+    parent.appendChild(e);
+    return e;
+}
+
+QDomElement sectionElement(const QString& tag)
+{
+    QDomElement root = Config::cfgDoc.documentElement();
+    if (root.isNull()) {
+        Config::setDefaultDocument();
+        root = Config::cfgDoc.documentElement();
+    }
+    return childElement(root, tag);
+}
+
+void setElementText(QDomElement e, const QString& value)
+{
+    QDomNode first = e.firstChild();
+    if (!first.isNull() && first.isText()) {
+        first.toText().setData(value);
+        return;
+    }
+    while (!e.firstChild().isNull())
+        e.removeChild(e.firstChild());
+    e.appendChild(e.ownerDocument().createTextNode(value));
+}
+
+template <typename T, typename F>
+QString arrayToString(const T* a, int count, F toText)
+{
+    QString s;
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            s += ',';
+        s += toText(a[i]);
+    }
+    return s;
+}
+
+template <typename T, typename F>
+int stringToArray(const QString& s, T* out, int capacity, F fromText)
+{
+    if (s.isEmpty() || capacity <= 0)
+        return 0;
+    const QStringList parts = s.split(',', Qt::KeepEmptyParts);
+    const int n = qMin(capacity, parts.size());
+    for (int i = 0; i < n; ++i)
+        out[i] = fromText(parts[i]);
+    return n;
+}
+
+} // namespace
+
+void Config::setDefaultDocument()
+{
+    cfgDoc.setContent(QString::fromLatin1(kDefaultDoc));
+    saveGlobalParam("version", curVersion.ToString());
+}
+
+void Config::loadConfig(const QString& path)
+{
+    QFile f(path);
+    QDomDocument doc;
+    // Read bytes, not text, so the XML declaration decides the encoding
+    // whatever the locale.
+    if (f.open(QIODevice::ReadOnly) && doc.setContent(f.readAll())
+        && doc.documentElement().tagName() == "settings") {
+        cfgDoc = doc;
+        if (Version(readGlobalParam("version")) != curVersion)
+            saveGlobalParam("version", curVersion.ToString());
+    } else {
+        setDefaultDocument();
+    }
+}
+
+QString Config::readGlobalParam(const QString& key)
+{
+    return childElement(sectionElement("global"), key).text();
+}
+
+void Config::saveGlobalParam(const QString& key, const QString& value)
+{
+    setElementText(childElement(sectionElement("global"), key), value);
+}
+
+QString Config::readDeviceParam(const QString& model, const QString& key)
+{
+    return childElement(childElement(sectionElement("devices"), model), key).text();
+}
+
+void Config::saveDeviceParam(const QString& model, const QString& key, const QString& value)
+{
+    setElementText(childElement(childElement(sectionElement("devices"), model), key), value);
+}
+
+QString Config::readAnalyzerParam()
+{
+    QString s;
+    QDomElement an = sectionElement("analyzers");
+    for (QDomElement item = an.firstChildElement(); !item.isNull(); item = item.nextSiblingElement())
+        for (QDomElement f = item.firstChildElement(); !f.isNull(); f = f.nextSiblingElement())
+            s += f.text() + ";";
+    return s;
+}
+
+void Config::clearAnalyzerParam()
+{
+    QDomElement an = sectionElement("analyzers");
+    while (!an.firstChild().isNull())
+        an.removeChild(an.firstChild());
+}
+
+void Config::saveAnalyzerParam(int index, const QStringList& list)
+{
+    if (list.size() <= 2)
+        return;
+    QDomElement item = childElement(sectionElement("analyzers"), "item" + QString::number(index));
+    setElementText(childElement(item, "fileName"), list[0]);
+    setElementText(childElement(item, "parameters"), list[1]);
+    setElementText(childElement(item, "format"), list[2]);
+}
+
+void Config::saveChnTrgSettings(const QString& model, const QVector<TrgType>& trg)
+{
+    if (trg.isEmpty())
+        return;
+    QVector<int> v(trg.size());
+    for (int i = 0; i < trg.size(); ++i)
+        v[i] = trg[i];
+    saveDeviceParam(model, "chnTrig", IntArrayToString(v.data(), v.size()));
+}
+
+void Config::getChnTrgSettings(const QString& model, QVector<TrgType>& trg)
+{
+    const QString s = readDeviceParam(model, "chnTrig");
+    if (s.isEmpty() || trg.isEmpty())
+        return;
+    QVector<int> v(trg.size());
+    const int n = StringToIntArray(s, v.data(), v.size());
+    for (int i = 0; i < n; ++i)
+        trg[i] = (v[i] >= TrgNone && v[i] <= TrgFalling) ? TrgType(v[i]) : TrgNone;
+}
+
+void Config::saveChnEnaSettings(const QString& model, const QVector<bool>& ena, bool analog)
+{
+    if (ena.isEmpty())
+        return;
+    saveDeviceParam(model, analog ? "AChnEnable" : "chnEnable", BoolArrayToString(ena.data(), ena.size()));
+}
+
+void Config::getChnEnaSettings(const QString& model, QVector<bool>& ena, bool analog)
+{
+    if (ena.isEmpty())
+        return;
+    StringToBoolArray(readDeviceParam(model, analog ? "AChnEnable" : "chnEnable"), ena.data(), ena.size());
+}
+
+QString Config::IntArrayToString(const int* a, int count)
+{
+    return arrayToString(a, count, [](int v) { return QString::number(v); });
+}
+
+QString Config::DoubleArrayToString(const double* a, int count)
+{
+    return arrayToString(a, count, [](double v) { return QString::number(v, 'g', 6); });
+}
+
+QString Config::BoolArrayToString(const bool* a, int count)
+{
+    return arrayToString(a, count, [](bool v) { return QString(v ? "1" : "0"); });
+}
+
+int Config::StringToIntArray(const QString& s, int* out, int capacity)
+{
+    return stringToArray(s, out, capacity, [](const QString& t) { return t.toInt(); });
+}
+
+int Config::StringToDoubleArray(const QString& s, double* out, int capacity)
+{
+    return stringToArray(s, out, capacity, [](const QString& t) { return t.toDouble(); });
+}
+
+int Config::StringToBoolArray(const QString& s, bool* out, int capacity)
+{
+    return stringToArray(s, out, capacity, [](const QString& t) { return t.toInt() != 0; });
+}
+
+QString Config::getChnName(int n)
+{
+    const QString name = readGlobalParam("chnShowName" + QString::number(n));
+    if (!name.isEmpty())
+        return name;
+    return Lang::tr("Channel") + " " + QString::number(n);
+}
+
+void Config::getChnShowIndex(int n, int* out)
+{
+    if (n <= 0)
+        return;
+    QVector<int> v(n, 0);
+    const int cnt = StringToIntArray(readGlobalParam("chnShowIndex"), v.data(), n);
+    for (int i = cnt; i < n; ++i)
+        v[i] = i;
+    QVector<bool> seen(n, false);
+    bool perm = true;
+    for (int i = 0; i < n && perm; ++i) {
+        if (v[i] < 0 || v[i] >= n || seen[v[i]])
+            perm = false;
+        else
+            seen[v[i]] = true;
+    }
+    for (int i = 0; i < n; ++i)
+        out[i] = perm ? v[i] : i;
+}
+
+void Config::getChnShowMultip(int n, int* out)
+{
+    if (n <= 0)
+        return;
+    for (int i = 0; i < n; ++i)
+        out[i] = 1;
+    StringToIntArray(readGlobalParam("chnShowMultip"), out, n);
+    for (int i = 0; i < n; ++i)
+        if (out[i] != 1 && out[i] != 2 && out[i] != 4 && out[i] != 8)
+            out[i] = 1;
+}
+
+int Config::getDevModel()
+{
+    const int m = readGlobalParam("devModel").toInt();
+    if (m < 0)
+        return 0;
+    switch (m) {
+    case 10: return 5;
+    case 11: return 7;
+    case 12: return 8;
+    default: return m;
+    }
+}
+
+void Config::getMeasureIndexA(int n, int* out)
+{
+    for (int i = 0; i < n; ++i)
+        out[i] = i;
+    for (int i = n / 2; i < n; ++i)
+        out[i] = -1;
+}
+
+int Config::getChnTagPos(int n, int* out)
+{
+    if (n < 1)
+        return 0;
+    QVector<int> v(n, 0);
+    const int cnt = StringToIntArray(readGlobalParam("AChnTagPos"), v.data(), n);
+    if (cnt > 0)
+        for (int i = 0; i < cnt; ++i)
+            out[i] = v[i];
+    return cnt;
+}
+
+void Config::saveViewState(int v)
+{
+    viewState = ViewState(v);
+    saveGlobalParam("viewState", QString::number(v));
+}
+
+void Config::saveDisAnimate(bool v)
+{
+    disAnimate = v;
+    saveGlobalParam("disAnimateZoom", v ? "1" : "0");
+}
+
+void Config::saveAutoWaitTrigEna(bool v)
+{
+    autoWaitTrig = v;
+    saveGlobalParam("autoWaitTrig", v ? "1" : "0");
+}
+
+void Config::saveProgressSample(bool v)
+{
+    smpProgPosition = v;
+    saveGlobalParam("smpProgPosition", v ? "1" : "0");
+}
+
+void Config::saveColorWaveLine(bool v)
+{
+    colorWaveLine = v;
+    saveGlobalParam("colorWaveform", v ? "1" : "0");
+}
+
+void Config::saveLogicProbe(bool v)
+{
+    enaLogicProbe = v;
+    saveGlobalParam("LogicProbe", v ? "1" : "0");
+}
+
+void Config::initShadowConfig()
+{
+    const int vs = readGlobalParam("viewState").toInt();
+    viewState = (vs >= ViewKeep && vs <= ViewAll) ? ViewState(vs) : ViewKeep;
+    disAnimate = readGlobalParam("disAnimateZoom").toInt() != 0;
+    autoWaitTrig = readGlobalParam("autoWaitTrig").toInt() != 0;
+    enaLogicProbe = readGlobalParam("LogicProbe").toInt() != 0;
+    smpProgPosition = readGlobalParam("smpProgPosition").toInt() != 0;
+    const QString cw = readGlobalParam("colorWaveform");
+    colorWaveLine = cw.isEmpty() || cw.toInt() != 0;
+}
+
+bool Config::saveConfig(const QString& path)
+{
+    // Always UTF-8, whatever the locale; a write that does not complete
+    // (full disk) is reported and leaves the old file in place.
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = cfgDoc.toByteArray(4);
+    if (f.write(bytes) != bytes.size()) {
+        f.cancelWriting();
+        return false;
+    }
+    return f.commit();
+}
+
+bool Config::close()
+{
+    return saveConfig(cfgFile);
+}
+
+// ---- temporary until the scaling part lands ----
+int Config::dpi = 96;
+int Config::windowPosition[4] = {0, 0, -1, -1};
+QFont Config::fontNormal;
+QFont Config::fontNarrow;
+QFont Config::fontLarge;
+QVector<QColor> Config::chnColor;
+QVector<QColor> Config::grayColor;
+QVector<QColor> Config::timingColor;
+QVector<QColor> Config::chnColorOsc;
+QStringList Config::measTabACH;
+void Config::init()
+{
+    Q_INIT_RESOURCE(resCV);
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/brenmar";
+    QDir().mkpath(dir);
+    cfgFile = dir + "/cv.config";
+    loadConfig(cfgFile);
+    initShadowConfig();
+}
+void Config::createFont() {}
+void Config::getQss(QString&) {}

@@ -1,0 +1,109 @@
+#ifndef CONFIG_H
+#define CONFIG_H
+// The one settings store of the program: an XML document held in memory,
+// read from "cv.config" at start-up and written back at shut-down; plus the
+// screen scale, fonts, colours and style-sheet scaling of the GUI.
+
+#include <QByteArray>
+#include <QColor>
+#include <QDomDocument>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include "config/Types.h"
+#include "config/Version.h"
+
+class Config
+{
+public:
+    Config() = delete;
+
+    // ---- settings store ----
+    static QDomDocument cfgDoc;
+    static QString cfgFile;
+    static Version curVersion;
+    static QString dataFile;
+    static ViewState viewState;
+    static bool disAnimate;
+    static bool autoWaitTrig;
+    static bool enaLogicProbe;
+    static bool smpProgPosition;
+    static bool colorWaveLine;
+
+    static void init();
+    // Loads the configuration file at path (or the default document);
+    // the start-up step that init() runs with cfgFile.
+    static void loadConfig(const QString& path);
+    static void setDefaultDocument();
+
+    static QString readGlobalParam(const QString& key);
+    static void saveGlobalParam(const QString& key, const QString& value);
+    static QString readDeviceParam(const QString& model, const QString& key);
+    static void saveDeviceParam(const QString& model, const QString& key, const QString& value);
+
+    static QString readAnalyzerParam();
+    static void clearAnalyzerParam();
+    static void saveAnalyzerParam(int index, const QStringList& list);
+
+    static void saveChnTrgSettings(const QString& model, const QVector<TrgType>& trg);
+    static void getChnTrgSettings(const QString& model, QVector<TrgType>& trg);
+    static void saveChnEnaSettings(const QString& model, const QVector<bool>& ena, bool analog);
+    static void getChnEnaSettings(const QString& model, QVector<bool>& ena, bool analog);
+
+    static QString IntArrayToString(const int* a, int count);
+    static QString DoubleArrayToString(const double* a, int count);
+    static QString BoolArrayToString(const bool* a, int count);
+    static int StringToIntArray(const QString& s, int* out, int capacity);
+    static int StringToDoubleArray(const QString& s, double* out, int capacity);
+    static int StringToBoolArray(const QString& s, bool* out, int capacity);
+
+    static QString getChnName(int n);
+    static void getChnShowIndex(int n, int* out);
+    static void getChnShowMultip(int n, int* out);
+    static int getDevModel();
+    static void getMeasureIndexA(int n, int* out);
+    static int getChnTagPos(int n, int* out);
+
+    static void saveViewState(int v);
+    static void saveDisAnimate(bool v);
+    static void saveAutoWaitTrigEna(bool v);
+    static void saveProgressSample(bool v);
+    static void saveColorWaveLine(bool v);
+    static void saveLogicProbe(bool v);
+    static void initShadowConfig();
+
+    // Writes the whole document as UTF-8; false when the file cannot be
+    // opened or the write does not complete.
+    static bool saveConfig(const QString& path);
+    static bool close();
+
+    // ---- settings and capture-file headers ----
+    static bool saveMinConfig(const QString& path, const QString& model);
+    static bool extractConfig(const QString& path, QByteArray& out);
+    static bool replaceConfig(const QByteArray& header);
+    static int parseLoadFile(const QString& path);
+    static QString getSaveFileName(int type, const QString& extension = QString());
+    static QString getOpenFileName();
+
+    // ---- screen scaling, fonts, colours, style sheet ----
+    static int dpi;
+    static int windowPosition[4];   // left, top, right, bottom (inclusive)
+    static QFont fontNormal;
+    static QFont fontNarrow;
+    static QFont fontLarge;
+    static QVector<QColor> chnColor;
+    static QVector<QColor> grayColor;
+    static QVector<QColor> timingColor;
+    static QVector<QColor> chnColorOsc;
+    static QStringList measTabACH;
+
+    static int pixel(int n) { return n * dpi / 96; }
+    static void initColors();
+    static void initWindowConfig();
+    static void createFont();
+    static void getQss(QString& text);
+};
+
+#endif

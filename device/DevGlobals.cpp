@@ -1,0 +1,5 @@
+#include "device/DevGlobals.h"
+
+DevSupport* devSupport = nullptr;
+DevBase* devUsing = nullptr;
+DevInit* devInit = nullptr;

@@ -1,0 +1,19 @@
+#ifndef TESTENV_H
+#define TESTENV_H
+// Test set-up shared by every test executable: per-user data goes to a
+// temporary directory so no test touches the real configuration.
+
+#include <QString>
+#include <QTemporaryDir>
+
+namespace TestEnv {
+// Points XDG_DATA_HOME (and Qt's test-mode paths) at a fresh temporary
+// directory; call before Config::init. Returns that directory.
+QString isolateUserData();
+// Path of a file in the repository's tests/data directory.
+QString dataPath(const QString& name);
+// Path of a file in the shared real-capture directory.
+QString sharedDataPath(const QString& name);
+}
+
+#endif
