@@ -1,0 +1,15 @@
+#ifndef COLORLUMP_H
+#define COLORLUMP_H
+// A styled container or separator strip. Its object name "ColorLump<n>" lets
+// the style sheet give each kind of strip its colour.
+
+#include <QWidget>
+
+class ColorLump : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ColorLump(int n, QWidget* parent = nullptr);
+};
+
+#endif
