@@ -282,7 +282,9 @@ void MyDial::paintEvent(QPaintEvent*)
         const double rad = qDegreesToRadians(mid);
         // Push the text outwards by half its extent so it clears the arc.
         const QPointF tc = at + QPointF(-std::cos(rad) * tw / 2, -std::sin(rad) * m_ascent / 2);
-        p.drawText(QPointF(tc.x() - tw / 2, tc.y() + m_ascent / 2.0), m_units[i]);
+        // Keep the unit inside the widget where the arc runs close to its edge.
+        const double x = qBound(0.0, tc.x() - tw / 2, qMax(0.0, width() - tw));
+        p.drawText(QPointF(x, qMax<double>(m_ascent, tc.y() + m_ascent / 2.0)), m_units[i]);
     }
 
     // Ticks, the major ones numbered.
