@@ -226,6 +226,7 @@ void MainWindow::timerEvent(QTimerEvent* e)
     }
     killTimer(startTimerId);
     startTimerId = 0;
+    started = true;
     if (!Config::dataFile.isEmpty()) {
         // No capture reader exists yet, so a named capture cannot be shown.
         QByteArray header;

@@ -37,6 +37,8 @@ public:
     QRect keptRect() const { return QRect(QPoint(kept[0], kept[1]), QPoint(kept[2], kept[3])); }
     bool isClosing() const { return closing; }
     bool shiftHeld() const { return shiftDown; }
+    // True once the deferred start (200 ms after construction) has run.
+    bool startDone() const { return started; }
 
     // Panels not built yet stand as named placeholders in their layout slots.
     QWidget* topBoxArea = nullptr;
@@ -81,6 +83,7 @@ private:
 
     bool closing = false;
     bool shiftDown = false;
+    bool started = false;
     int kept[4] = {0, 0, -1, -1};
     int startTimerId = 0;
     QVector<QShortcut*> shortcuts;

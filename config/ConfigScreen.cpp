@@ -107,6 +107,10 @@ void Config::createFont()
     fontNormal.setPixelSize(pixel(12));
 
     fontNarrow = narrow.isEmpty() ? fontNormal : QFont(narrow);
+    // The condensed face shares its family name with the regular one; the
+    // stretch selects it.
+    if (!narrow.isEmpty())
+        fontNarrow.setStretch(QFont::SemiCondensed);
     fontNarrow.setPixelSize(pixel(12));
     fontLarge = large.isEmpty() ? fontNormal : QFont(large);
     fontLarge.setPixelSize(pixel(15));
