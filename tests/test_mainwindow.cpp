@@ -235,9 +235,24 @@ private slots:
 
     void maximizedAtStart()
     {
+        // Shown maximized and closed again: the restored rectangle is the
+        // one it started with, never a size made of Qt's invalid first events.
         Config::saveGlobalParam("windowMaximized", "1");
+        Config::windowPosition[0] = 70;
+        Config::windowPosition[1] = 80;
+        Config::windowPosition[2] = 70 + 820 - 1;
+        Config::windowPosition[3] = 80 + 420 - 1;
         MainWindow w;
         QVERIFY(w.windowState() & Qt::WindowMaximized);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QRect normal = w.normalGeometry();   // the layout may widen it
+        QCOMPARE(normal.topLeft(), QPoint(70, 80));
+        QVERIFY(normal.width() >= 820 && normal.height() >= 420);
+        QVERIFY(w.close());
+        const QString expected = QString("%1,%2,%3,%4").arg(normal.x()).arg(normal.y()).arg(normal.width()).arg(normal.height());
+        QCOMPARE(Config::readGlobalParam("windowPosition"), expected);
+        QCOMPARE(Config::readGlobalParam("windowMaximized"), QString("1"));
         Config::saveGlobalParam("windowMaximized", "0");
     }
 
