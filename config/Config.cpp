@@ -1,12 +1,13 @@
 #include "config/Config.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QTextStream>
 
+#include "config/ConfigDom.h"
 #include "config/Lang.h"
 
 QDomDocument Config::cfgDoc;
@@ -20,21 +21,13 @@ bool Config::enaLogicProbe = false;
 bool Config::smpProgPosition = false;
 bool Config::colorWaveLine = true;
 
+using ConfigDom::childElement;
+using ConfigDom::setElementText;
+
 namespace {
 
 const char* const kDefaultDoc =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><settings><global/><devices/><analyzers/></settings>";
-
-// First child with exactly this tag; created at the end of the parent when absent.
-QDomElement childElement(QDomElement parent, const QString& tag)
-{
-    for (QDomElement e = parent.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
-        if (e.tagName() == tag)
-            return e;
-    QDomElement e = parent.ownerDocument().createElement(tag);
-    parent.appendChild(e);
-    return e;
-}
 
 QDomElement sectionElement(const QString& tag)
 {
@@ -44,18 +37,6 @@ QDomElement sectionElement(const QString& tag)
         root = Config::cfgDoc.documentElement();
     }
     return childElement(root, tag);
-}
-
-void setElementText(QDomElement e, const QString& value)
-{
-    QDomNode first = e.firstChild();
-    if (!first.isNull() && first.isText()) {
-        first.toText().setData(value);
-        return;
-    }
-    while (!e.firstChild().isNull())
-        e.removeChild(e.firstChild());
-    e.appendChild(e.ownerDocument().createTextNode(value));
 }
 
 template <typename T, typename F>
@@ -339,19 +320,37 @@ void Config::initShadowConfig()
     colorWaveLine = cw.isEmpty() || cw.toInt() != 0;
 }
 
-bool Config::saveConfig(const QString& path)
+QByteArray Config::toUtf8Xml(const QDomDocument& doc, int indent)
 {
-    // Always UTF-8, whatever the locale; a write that does not complete
-    // (full disk) is reported and leaves the old file in place.
+    // QDomDocument keeps the declaration as read; a file that arrived with
+    // another encoding name must not be written back as UTF-8 under it.
+    QDomDocument copy = doc.cloneNode(true).toDocument();
+    QDomNode first = copy.firstChild();
+    if (first.isProcessingInstruction() && first.nodeName() == "xml")
+        first.toProcessingInstruction().setData("version=\"1.0\" encoding=\"UTF-8\"");
+    return copy.toString(indent).toUtf8();
+}
+
+bool Config::writeWhole(const QString& path, const QByteArray& bytes)
+{
+    // A write that does not complete (full disk) is reported and leaves the
+    // old file in place. Unbuffered, so a short write is seen here: a
+    // buffered QSaveFile can commit a truncated file and report success.
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    f.setDirectWriteFallback(true);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    const QByteArray bytes = cfgDoc.toByteArray(4);
-    if (f.write(bytes) != bytes.size()) {
+    if (f.write(bytes) != bytes.size() || f.error() != QFileDevice::NoError) {
         f.cancelWriting();
         return false;
     }
     return f.commit();
+}
+
+bool Config::saveConfig(const QString& path)
+{
+    // Always UTF-8, whatever the locale.
+    return writeWhole(path, toUtf8Xml(cfgDoc, 4));
 }
 
 bool Config::close()
@@ -359,25 +358,15 @@ bool Config::close()
     return saveConfig(cfgFile);
 }
 
-// ---- temporary until the scaling part lands ----
-int Config::dpi = 96;
-int Config::windowPosition[4] = {0, 0, -1, -1};
-QFont Config::fontNormal;
-QFont Config::fontNarrow;
-QFont Config::fontLarge;
-QVector<QColor> Config::chnColor;
-QVector<QColor> Config::grayColor;
-QVector<QColor> Config::timingColor;
-QVector<QColor> Config::chnColorOsc;
-QStringList Config::measTabACH;
 void Config::init()
 {
     Q_INIT_RESOURCE(resCV);
+    initColors();
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/brenmar";
     QDir().mkpath(dir);
     cfgFile = dir + "/cv.config";
     loadConfig(cfgFile);
+    takeCommandLineFile(QCoreApplication::arguments().mid(1));
+    initWindowConfig();
     initShadowConfig();
 }
-void Config::createFont() {}
-void Config::getQss(QString&) {}

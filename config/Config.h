@@ -10,7 +10,10 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <QRect>
 #include <QVector>
+
+#include <functional>
 
 #include "config/Types.h"
 #include "config/Version.h"
@@ -33,6 +36,10 @@ public:
     static bool colorWaveLine;
 
     static void init();
+    // Start-up step for a file named on the command line: the first argument
+    // that is a capture or settings file is taken and its header merged.
+    // A capture whose header is missing or refused leaves dataFile empty.
+    static void takeCommandLineFile(const QStringList& args);
     // Loads the configuration file at path (or the default document);
     // the start-up step that init() runs with cfgFile.
     static void loadConfig(const QString& path);
@@ -77,6 +84,11 @@ public:
     // Writes the whole document as UTF-8; false when the file cannot be
     // opened or the write does not complete.
     static bool saveConfig(const QString& path);
+    // The document as UTF-8 text with the given indentation; the XML
+    // declaration always names UTF-8.
+    static QByteArray toUtf8Xml(const QDomDocument& doc, int indent);
+    // Writes bytes to path whole; false when opening or writing fails.
+    static bool writeWhole(const QString& path, const QByteArray& bytes);
     static bool close();
 
     // ---- settings and capture-file headers ----
@@ -86,6 +98,18 @@ public:
     static int parseLoadFile(const QString& path);
     static QString getSaveFileName(int type, const QString& extension = QString());
     static QString getOpenFileName();
+
+    // What a file dialog is asked to show; the dialog seam receives it.
+    struct FileDialogRequest {
+        bool save = false;
+        QString directory;
+        QString fileName;
+        QString filter;
+        QString defaultSuffix;
+    };
+    // Runs the file dialog and returns the chosen path ("" when cancelled).
+    // Unset: a modal QFileDialog. Tests set it so no dialog ever blocks.
+    static std::function<QString(const FileDialogRequest&)> fileDialog;
 
     // ---- screen scaling, fonts, colours, style sheet ----
     static int dpi;
@@ -102,6 +126,12 @@ public:
     static int pixel(int n) { return n * dpi / 96; }
     static void initColors();
     static void initWindowConfig();
+    // Index of the first available screen area that holds the window's top
+    // edge row and overlaps it horizontally; -1 when none or the window is empty.
+    static int findWindowScreen(const QRect& window, const QVector<QRect>& areas);
+    // The start rectangle on an area when no saved one fits: its middle 80 %.
+    static QRect defaultWindowRect(const QSize& area);
+    static int dpiFromLogical(qreal logicalDpi);
     static void createFont();
     static void getQss(QString& text);
 };

@@ -10,7 +10,8 @@
 QString Lang::code;
 QDomDocument Lang::doc;
 QHash<QString, QString> Lang::texts;
-QHash<QString, QString> Lang::anlyTexts;
+QHash<QPair<QString, QString>, QString> Lang::anlyTexts;
+QString Lang::dirOverride;
 
 namespace {
 const char* const kEnglishDoc =
@@ -35,7 +36,14 @@ bool loadDocument(const QString& path, QDomDocument& d)
 
 QString Lang::languageDir()
 {
+    if (!dirOverride.isEmpty())
+        return dirOverride + "/";
     return QCoreApplication::applicationDirPath() + "/Language/";
+}
+
+void Lang::setLanguageDir(const QString& dir)
+{
+    dirOverride = dir;
 }
 
 void Lang::init()
@@ -72,7 +80,7 @@ void Lang::setDocument(const QDomDocument& d)
             texts.insert(key, e.text());
     }
     for (QDomElement e = rootChild(doc, 2).firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
-        const QString key = e.attribute("class") + '\n' + e.attribute("src").toLower();
+        const QPair<QString, QString> key(e.attribute("class"), e.attribute("src").toLower());
         if (!anlyTexts.contains(key))
             anlyTexts.insert(key, e.text());
     }
@@ -91,7 +99,7 @@ QString Lang::tr(const QString& text, const QString& cls)
     int n = 0;
     while (n < text.size() && ((text[n] >= QLatin1Char('0') && text[n] <= QLatin1Char('9')) || text[n] == '.' || text[n] == ' '))
         ++n;
-    const auto it = anlyTexts.constFind(cls + '\n' + text.mid(n).toLower());
+    const auto it = anlyTexts.constFind(qMakePair(cls, text.mid(n).toLower()));
     if (it == anlyTexts.constEnd() || it->isEmpty())
         return text;
     return text.left(n) + *it;
@@ -123,12 +131,17 @@ QList<LangFileHead> Lang::getLangFileList()
         const QString provider = getLangHead(d, "provider");
         if (!provider.isEmpty())
             h.info += "\r\n" + provider;
-        int pos = list.size();
-        if (c == "zh-CN")
-            pos = 1;
-        else if (c == "zh-TW")
-            pos = 2;
-        list.insert(qMin(pos, list.size()), h);
+        insertLangHead(list, h);
     }
     return list;
+}
+
+void Lang::insertLangHead(QList<LangFileHead>& list, const LangFileHead& head)
+{
+    int pos = list.size();
+    if (head.code == "zh-CN")
+        pos = 1;
+    else if (head.code == "zh-TW")
+        pos = 2;
+    list.insert(qMin(pos, list.size()), head);
 }

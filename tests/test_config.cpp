@@ -1,0 +1,662 @@
+// The settings store: configuration file, keys, list converters, settings
+// and capture headers, command-line file and file dialogs.
+#include <QtTest>
+
+#include <QTextCodec>
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "config/Config.h"
+#include "config/Lang.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QStringList globalTags(const QDomDocument& d)
+{
+    QStringList tags;
+    for (QDomElement e = d.documentElement().firstChildElement("global").firstChildElement(); !e.isNull();
+         e = e.nextSiblingElement())
+        tags << e.tagName();
+    return tags;
+}
+
+QVector<int> ints(const QString& s)
+{
+    QVector<int> v;
+    for (const QString& p : s.split(',', Qt::SkipEmptyParts))
+        v << p.toInt();
+    return v;
+}
+
+} // namespace
+
+class TestConfig : public QObject
+{
+    Q_OBJECT
+    QString home;
+    QTemporaryDir tmp;
+
+    QString tmpPath(const QString& name) const { return tmp.filePath(name); }
+
+    // A current document with settings worth merging and reducing.
+    void fillDocument()
+    {
+        Config::setDefaultDocument();
+        Config::saveGlobalParam("devModel", "101");
+        Config::saveGlobalParam("windowPosition", "1,2,3,4");
+        Config::saveGlobalParam("userLang", "zh-CN");
+        Config::saveGlobalParam("lastPath", "/tmp");
+        Config::saveGlobalParam("chnShowName0", "clk");
+        Config::saveGlobalParam("chnShowName5", "data");
+        Config::saveGlobalParam("chnShowIndex", "1,0");
+        Config::saveGlobalParam("oscMeasureChn0", "1");
+        Config::saveGlobalParam("oscMeasureChn3", "2");
+        Config::saveGlobalParam("analyzerAlias", "old");
+        Config::saveGlobalParam("colorWaveform", "1");
+        Config::saveDeviceParam("Rowan", "smpFrequ", "1000");
+        Config::saveDeviceParam("Rowan", "trgPosition", "20");
+        Config::saveDeviceParam("Teak", "smpFrequ", "5000");
+        Config::clearAnalyzerParam();
+        Config::saveAnalyzerParam(0, {"libUART.so", "p0", "f0"});
+    }
+
+private slots:
+    void initTestCase()
+    {
+        home = TestEnv::isolateUserData();
+        QVERIFY(tmp.isValid());
+        Config::init();
+        QVERIFY(Config::cfgFile.endsWith("/brenmar/cv.config"));
+        QVERIFY(QFileInfo(QFileInfo(Config::cfgFile).path()).isDir());
+        Config::fileDialog = nullptr;
+    }
+
+    void init() { Config::setDefaultDocument(); }
+
+    // ---- configuration file ----
+
+    void roundTripNonAsciiUnderCLocale()
+    {
+        // The locale's codec here is 8-bit (see main) and cannot hold these
+        // names; the file must still be UTF-8.
+        QCOMPARE(QTextCodec::codecForLocale()->name(), QByteArray("ISO-8859-1"));
+        const QString name = QString::fromUtf8("Takt \xe9\x80\x9a\xe9\x81\x93 \xc3\xa4\xc3\xb6 \xce\xa9");
+        Config::saveGlobalParam("chnShowName3", name);
+        Config::saveDeviceParam("Rowan", "chnLevel", name);
+        QVERIFY(Config::close());
+
+        const QByteArray bytes = readAll(Config::cfgFile);
+        QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+        QVERIFY(bytes.contains(name.toUtf8()));
+        QVERIFY(bytes.contains("\n    <global>\n        <version>3.6.3</version>"));
+
+        Config::setDefaultDocument();
+        Config::loadConfig(Config::cfgFile);
+        QCOMPARE(Config::readGlobalParam("chnShowName3"), name);
+        QCOMPARE(Config::readDeviceParam("Rowan", "chnLevel"), name);
+        QCOMPARE(Config::getChnName(3), name);
+    }
+
+    void foreignDeclarationIsWrittenAsUtf8()
+    {
+        Config::loadConfig(TestEnv::dataPath("config/latin1.config"));
+        QCOMPARE(Config::readGlobalParam("chnShowName1"), QString::fromUtf8("Caf\xc3\xa9"));
+        QCOMPARE(Config::readGlobalParam("version"), QString("3.6.3"));   // version check
+        const QString out = tmpPath("latin1-out.config");
+        QVERIFY(Config::saveConfig(out));
+        const QByteArray bytes = readAll(out);
+        QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+        QVERIFY(bytes.contains("Caf\xc3\xa9"));
+        Config::setDefaultDocument();
+        Config::loadConfig(out);
+        QCOMPARE(Config::readGlobalParam("chnShowName1"), QString::fromUtf8("Caf\xc3\xa9"));
+    }
+
+    void badFileGivesDefaultDocument_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("missing") << TestEnv::dataPath("config/does-not-exist.config");
+        QTest::newRow("empty") << TestEnv::dataPath("config/empty.config");
+        QTest::newRow("malformed") << TestEnv::dataPath("config/malformed.config");
+        QTest::newRow("root is not settings") << TestEnv::dataPath("config/wrongroot.config");
+        QTest::newRow("directory") << TestEnv::dataPath("config");
+    }
+    void badFileGivesDefaultDocument()
+    {
+        QFETCH(QString, path);
+        Config::saveGlobalParam("devModel", "103");
+        Config::loadConfig(path);
+        QCOMPARE(Config::cfgDoc.documentElement().tagName(), QString("settings"));
+        QCOMPARE(globalTags(Config::cfgDoc), QStringList{"version"});
+        QCOMPARE(Config::readGlobalParam("version"), QString("3.6.3"));
+        QCOMPARE(Config::getDevModel(), 0);
+        QDomElement root = Config::cfgDoc.documentElement();
+        QCOMPARE(root.firstChildElement().tagName(), QString("global"));
+        QCOMPARE(root.firstChildElement().nextSiblingElement().tagName(), QString("devices"));
+        QCOMPARE(root.lastChildElement().tagName(), QString("analyzers"));
+    }
+
+    void readingAKeyCreatesIt()
+    {
+        QCOMPARE(Config::readGlobalParam("neverWritten"), QString());
+        QCOMPARE(Config::readDeviceParam("Spruce", "smpMode"), QString());
+        const QString out = tmpPath("read-keys.config");
+        QVERIFY(Config::saveConfig(out));
+        const QByteArray bytes = readAll(out);
+        QVERIFY(bytes.contains("<neverWritten/>"));
+        QVERIFY(bytes.contains("<Spruce>"));
+        QVERIFY(bytes.contains("<smpMode/>"));
+    }
+
+    void saveReportsFailure()
+    {
+        // Cannot be opened: no such directory.
+        QVERIFY(!Config::saveConfig(tmpPath("no-such-dir/x.config")));
+
+        // Opened, but the write does not complete (as on a full disk): the
+        // failure is reported and the earlier file stays whole.
+        const QString path = tmpPath("full.config");
+        QVERIFY(writeAll(path, "old"));
+        Config::saveGlobalParam("chnShowName0", QString(4000, 'x'));
+        struct rlimit old;
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = old;
+        small.rlim_cur = 512;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool ok = Config::saveConfig(path);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!ok);
+        QCOMPARE(readAll(path), QByteArray("old"));
+    }
+
+    // ---- keys, converters and typed helpers ----
+
+    void intParser_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("stored");   // all four slots after the call (prefilled 9)
+        QTest::newRow("empty") << "" << 4 << 0 << "9,9,9,9";
+        QTest::newRow("one") << "7" << 4 << 1 << "7,9,9,9";
+        QTest::newRow("full") << "1,2,3,4" << 4 << 4 << "1,2,3,4";
+        QTest::newRow("capacity limits") << "1,2,3,4,5,6" << 2 << 2 << "1,2,9,9";
+        QTest::newRow("empty parts kept") << "1,,3" << 4 << 3 << "1,0,3,9";
+        QTest::newRow("not a number") << "a,-2,x" << 4 << 3 << "0,-2,0,9";
+        QTest::newRow("zero capacity") << "1,2" << 0 << 0 << "9,9,9,9";
+    }
+    void intParser()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, capacity);
+        QFETCH(int, count);
+        QFETCH(QString, stored);
+        int out[4] = {9, 9, 9, 9};
+        QCOMPARE(Config::StringToIntArray(text, out, capacity), count);
+        QCOMPARE(Config::IntArrayToString(out, 4), stored);
+    }
+
+    void doubleAndBoolConverters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("doubles");   // written back with 6 significant digits
+        QTest::addColumn<QString>("bools");
+        QTest::newRow("plain") << "1.65,0,3.3" << "1.65,0,3.3" << "0,0,0";   // bools want integers
+        QTest::newRow("precision") << "1.23456789,123456789,-0.5" << "1.23457,1.23457e+08,-0.5" << "0,1,0";
+        QTest::newRow("garbage") << "x,2,,-1" << "0,2,0,-1" << "0,1,0,1";
+    }
+    void doubleAndBoolConverters()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, doubles);
+        QFETCH(QString, bools);
+        double d[8];
+        const int nd = Config::StringToDoubleArray(text, d, 8);
+        QCOMPARE(Config::DoubleArrayToString(d, nd), doubles);
+        bool b[8];
+        const int nb = Config::StringToBoolArray(text, b, 8);
+        QCOMPARE(Config::BoolArrayToString(b, nb), bools);
+    }
+
+    void chnShowIndex_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("absent") << "" << 3 << "0,1,2";
+        QTest::newRow("permutation") << "1,0,2" << 3 << "1,0,2";
+        QTest::newRow("duplicate") << "1,1,2" << 3 << "0,1,2";
+        QTest::newRow("short, filled with own index") << "1,0" << 3 << "1,0,2";
+        QTest::newRow("short, no permutation") << "2" << 3 << "0,1,2";
+        QTest::newRow("out of range") << "0,5,1" << 3 << "0,1,2";
+        QTest::newRow("negative") << "-1,0,1" << 3 << "0,1,2";
+        QTest::newRow("longer than n") << "2,1,0,3" << 3 << "2,1,0";
+    }
+    void chnShowIndex()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, n);
+        QFETCH(QString, expected);
+        Config::saveGlobalParam("chnShowIndex", stored);
+        QVector<int> out(n, -7);
+        Config::getChnShowIndex(n, out.data());
+        QCOMPARE(out, ints(expected));
+    }
+
+    void chnShowMultip_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("absent") << "" << "1,1,1";
+        QTest::newRow("short") << "2,3" << "2,1,1";
+        QTest::newRow("all allowed") << "8,4,2" << "8,4,2";
+        QTest::newRow("others become 1") << "0,16,-2" << "1,1,1";
+    }
+    void chnShowMultip()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, expected);
+        Config::saveGlobalParam("chnShowMultip", stored);
+        QVector<int> out(3, -7);
+        Config::getChnShowMultip(3, out.data());
+        QCOMPARE(out, ints(expected));
+    }
+
+    void devModel_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("model");
+        QTest::newRow("absent") << "" << 0;
+        QTest::newRow("current") << "103" << 103;
+        QTest::newRow("negative") << "-3" << 0;
+        QTest::newRow("old 10") << "10" << 5;
+        QTest::newRow("old 11") << "11" << 7;
+        QTest::newRow("old 12") << "12" << 8;
+        QTest::newRow("text") << "abc" << 0;
+    }
+    void devModel()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, model);
+        Config::saveGlobalParam("devModel", stored);
+        QCOMPARE(Config::getDevModel(), model);
+    }
+
+    void channelSettings()
+    {
+        QVector<TrgType> trg(4, TrgHigh);
+        Config::saveDeviceParam("Rowan", "chnTrig", "3,7");
+        Config::getChnTrgSettings("Rowan", trg);
+        QCOMPARE(trg, (QVector<TrgType>{TrgRising, TrgNone, TrgHigh, TrgHigh}));
+        Config::saveChnTrgSettings("Rowan", {TrgLow, TrgFalling});
+        QCOMPARE(Config::readDeviceParam("Rowan", "chnTrig"), QString("1,4"));
+
+        Config::saveChnEnaSettings("Rowan", {true, false, true}, false);
+        Config::saveChnEnaSettings("Rowan", {false, true}, true);
+        QCOMPARE(Config::readDeviceParam("Rowan", "chnEnable"), QString("1,0,1"));
+        QCOMPARE(Config::readDeviceParam("Rowan", "AChnEnable"), QString("0,1"));
+        QVector<bool> ena(4, true);
+        Config::getChnEnaSettings("Rowan", ena, true);
+        QCOMPARE(ena, (QVector<bool>{false, true, true, true}));
+
+        QCOMPARE(Config::getChnName(7), QString("Channel 7"));
+        Config::saveGlobalParam("chnShowName7", "CS");
+        QCOMPARE(Config::getChnName(7), QString("CS"));
+    }
+
+    void shadowFlags()
+    {
+        Config::initShadowConfig();
+        QVERIFY(Config::colorWaveLine);   // absent reads true
+        QVERIFY(!Config::disAnimate);
+        Config::saveGlobalParam("colorWaveform", "0");
+        Config::saveGlobalParam("viewState", "2");
+        Config::saveGlobalParam("LogicProbe", "5");
+        Config::initShadowConfig();
+        QVERIFY(!Config::colorWaveLine);
+        QCOMPARE(Config::viewState, ViewAll);
+        QVERIFY(Config::enaLogicProbe);
+        Config::saveAutoWaitTrigEna(true);
+        QCOMPARE(Config::readGlobalParam("autoWaitTrig"), QString("1"));
+        Config::saveViewState(1);
+        QCOMPARE(Config::readGlobalParam("viewState"), QString("1"));
+    }
+
+    void analyzerItems()
+    {
+        QCOMPARE(Config::readAnalyzerParam(), QString());
+        Config::saveAnalyzerParam(0, {"libUART.so", "p0"});   // too short: nothing
+        QCOMPARE(Config::readAnalyzerParam(), QString());
+        Config::saveAnalyzerParam(0, {"libUART.so", "p0", "f0"});
+        Config::saveAnalyzerParam(1, {"libSPI.so", "p1", "f1", "ignored"});
+        QCOMPARE(Config::readAnalyzerParam(), QString("libUART.so;p0;f0;libSPI.so;p1;f1;"));
+        Config::clearAnalyzerParam();
+        QCOMPARE(Config::readAnalyzerParam(), QString());
+    }
+
+    // ---- settings and capture headers ----
+
+    void headerRoundTrip_data()
+    {
+        QTest::addColumn<int>("nameLength");
+        QTest::newRow("small") << 8;
+        QTest::newRow("beyond 32 KiB") << 40000;
+    }
+    void headerRoundTrip()
+    {
+        QFETCH(int, nameLength);
+        fillDocument();
+        Config::saveGlobalParam("chnShowName9", QString(nameLength, QChar(0x901a)));
+        const QString path = tmpPath("capture.cvdat");
+        QVERIFY(Config::saveMinConfig(path, "Rowan"));
+        const qint64 headerSize = QFileInfo(path).size();
+        QVERIFY(readAll(path).endsWith("</settings>\n"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::Append));
+            QByteArray data(1000, '\0');
+            for (int i = 0; i < data.size(); ++i)
+                data[i] = char(i * 7);
+            data[0] = 0x05;
+            f.write(data);
+        }
+        QByteArray header;
+        QVERIFY(Config::extractConfig(path, header));
+        QCOMPARE(qint64(header.size()), headerSize);
+
+        QDomDocument d;
+        QVERIFY(d.setContent(header));
+        const QStringList tags = globalTags(d);
+        QVERIFY(tags.contains("version"));
+        QVERIFY(tags.contains("devModel"));
+        QVERIFY(tags.contains("chnShowName0"));
+        QVERIFY(tags.contains("chnShowName9"));
+        QVERIFY(tags.contains("oscMeasureChn3"));
+        QVERIFY(tags.contains("analyzerAlias"));
+        QVERIFY(!tags.contains("windowPosition"));
+        QVERIFY(!tags.contains("userLang"));
+        QVERIFY(!tags.contains("lastPath"));
+        QVERIFY(!tags.contains("colorWaveform"));
+        const QDomElement devices = d.documentElement().firstChildElement("devices");
+        QCOMPARE(devices.childNodes().count(), 1);
+        QCOMPARE(devices.firstChildElement().tagName(), QString("Rowan"));
+        QCOMPARE(d.documentElement().firstChildElement("analyzers").firstChildElement().tagName(),
+                 QString("item0"));
+        // The current document is untouched by the reduction.
+        QCOMPARE(Config::readGlobalParam("userLang"), QString("zh-CN"));
+    }
+
+    void settingsFileReadWhole()
+    {
+        fillDocument();
+        Config::saveGlobalParam("chnShowName2", QString(50000, 'n'));
+        const QString path = tmpPath("big.cvset");
+        QVERIFY(Config::saveConfig(path));
+        QByteArray header;
+        QVERIFY(Config::extractConfig(path, header));
+        QCOMPARE(header, readAll(path));
+    }
+
+    void extractEdges_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("length");   // -1: no header
+        QTest::newRow("CR LF LF belong to the header") << QByteArray("<settings/></settings>\r\n\nDATA") << 25;
+        QTest::newRow("no line end") << QByteArray("<settings></settings>\x01\x02") << 21;
+        QTest::newRow("end of file after tag") << QByteArray("<settings></settings>\n\n") << 23;
+        QTest::newRow("no end tag") << QByteArray("<settings><global/>") << -1;
+        QTest::newRow("end tag at offset 0") << QByteArray("</settings>\n") << -1;
+        QTest::newRow("binary before end tag") << QByteArray("<settings>\x01\x02</settings>\n") << -1;
+        QTest::newRow("empty file") << QByteArray() << -1;
+    }
+    void extractEdges()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, length);
+        const QString path = tmpPath("edge.cvdat");
+        QVERIFY(writeAll(path, bytes));
+        QByteArray out = "stale";
+        QCOMPARE(Config::extractConfig(path, out), length >= 0);
+        QCOMPARE(out, length >= 0 ? bytes.left(length) : QByteArray());
+        QVERIFY(!Config::extractConfig(tmpPath("missing.cvdat"), out));
+    }
+
+    void extractFindsTagAcrossChunkBorder()
+    {
+        QByteArray bytes = "<settings>" + QByteArray(32768 - 10 - 5, ' ') + "</settings>\r\n" + QByteArray(10, '\0');
+        const QString path = tmpPath("border.cvdat");
+        QVERIFY(writeAll(path, bytes));
+        QByteArray out;
+        QVERIFY(Config::extractConfig(path, out));
+        QCOMPARE(out.size(), bytes.size() - 10);
+    }
+
+    void mergeRefused_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::newRow("malformed") << QByteArray("<settings><global>");
+        QTest::newRow("root is not settings") << QByteArray("<config><global><devModel>0</devModel></global></config>");
+        QTest::newRow("unsupported model 7")
+            << QByteArray("<settings><global><devModel>7</devModel><chnShowName0>x</chnShowName0></global></settings>");
+        QTest::newRow("unsupported model 105") << QByteArray("<settings><global><devModel>105</devModel></global></settings>");
+        QTest::newRow("empty") << QByteArray();
+    }
+    void mergeRefused()
+    {
+        QFETCH(QByteArray, header);
+        fillDocument();
+        const QString before = Config::cfgDoc.toString();
+        QVERIFY(!Config::replaceConfig(header));
+        QCOMPARE(Config::cfgDoc.toString(), before);
+    }
+
+    void mergeKeys_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+        // Header: devModel 0, chnShowName1 "rx", chnShowName5 empty,
+        // chnShowIndex empty, colorWaveform 0, windowPosition/userLang/version set.
+        QTest::newRow("model replaced") << "devModel" << "0";
+        QTest::newRow("name copied") << "chnShowName1" << "rx";
+        QTest::newRow("name cleared though not copied") << "chnShowName0" << "";
+        QTest::newRow("empty name clears") << "chnShowName5" << "";
+        QTest::newRow("empty value keeps current") << "chnShowIndex" << "1,0";
+        QTest::newRow("flag replaced") << "colorWaveform" << "0";
+        QTest::newRow("alias replaced even when empty") << "analyzerAlias" << "";
+        QTest::newRow("osc key copied") << "oscMeasureChn2" << "3";
+        QTest::newRow("window key ignored") << "windowPosition" << "1,2,3,4";
+        QTest::newRow("language ignored") << "userLang" << "zh-CN";
+        QTest::newRow("version ignored") << "version" << "3.6.3";
+        QTest::newRow("socket copied") << "enaSocket" << "1";
+    }
+    void mergeKeys()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        fillDocument();
+        const QByteArray header =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><settings><global>"
+            "<version>1.0.0</version><devModel>0</devModel><chnShowName1>rx</chnShowName1>"
+            "<chnShowName5/><chnShowIndex></chnShowIndex><colorWaveform>0</colorWaveform>"
+            "<analyzerAlias/><oscMeasureChn2>3</oscMeasureChn2><enaSocket>1</enaSocket>"
+            "<windowPosition>9,9,9,9</windowPosition><userLang>de</userLang>"
+            "</global><devices><Rowan><smpFrequ>2000</smpFrequ></Rowan></devices>"
+            "<analyzers><item0><fileName>libSPI.so</fileName><parameters>q</parameters><format>g</format></item0>"
+            "</analyzers></settings>";
+        QVERIFY(Config::replaceConfig(header));
+        QCOMPARE(Config::readGlobalParam(key), expected);
+        QVERIFY(!Config::colorWaveLine);   // shadow flags reloaded
+    }
+
+    void mergeDevicesAndAnalyzers()
+    {
+        fillDocument();
+        const QByteArray header =
+            "<settings><global><devModel>101</devModel></global>"
+            "<devices><Rowan><smpFrequ>2000</smpFrequ></Rowan><Demo><smpMode>1</smpMode></Demo></devices>"
+            "<analyzers><item0><fileName>libSPI.so</fileName><parameters>q</parameters><format>g</format></item0>"
+            "</analyzers></settings>";
+        QVERIFY(Config::replaceConfig(header));
+        QCOMPARE(Config::readDeviceParam("Rowan", "smpFrequ"), QString("2000"));
+        QCOMPARE(Config::readDeviceParam("Rowan", "trgPosition"), QString());   // replaced whole
+        QCOMPARE(Config::readDeviceParam("Teak", "smpFrequ"), QString("5000"));  // other model kept
+        QCOMPARE(Config::readDeviceParam("Demo", "smpMode"), QString("1"));
+        QCOMPARE(Config::readAnalyzerParam(), QString("libSPI.so;q;g;"));
+        const QDomElement devices = Config::cfgDoc.documentElement().firstChildElement("devices");
+        int rowan = 0;
+        for (QDomElement e = devices.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
+            rowan += e.tagName() == "Rowan";
+        QCOMPARE(rowan, 1);
+    }
+
+    void classifyFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("create");
+        QTest::addColumn<int>("type");
+        QTest::newRow("capture") << "a.cvdat" << true << 0;
+        QTest::newRow("settings") << "a.cvset" << true << 1;
+        QTest::newRow("capital suffix") << "b.CVDAT" << true << -1;
+        QTest::newRow("other suffix") << "c.txt" << true << -1;
+        QTest::newRow("missing") << "d.cvdat" << false << -1;
+        QTest::newRow("directory") << "dir.cvdat" << false << -1;
+    }
+    void classifyFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, create);
+        QFETCH(int, type);
+        const QString path = tmpPath(name);
+        if (create)
+            QVERIFY(writeAll(path, "x"));
+        if (name.startsWith("dir"))
+            QVERIFY(QDir().mkpath(path));
+        Config::dataFile.clear();
+        QCOMPARE(Config::parseLoadFile(path), type);
+        QCOMPARE(Config::dataFile, type == 0 ? path : QString());
+    }
+
+    void commandLineFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QString>("model");
+        QTest::newRow("good header")
+            << QByteArray("<settings><global><devModel>102</devModel></global></settings>\n\x01\x02") << true << "102";
+        QTest::newRow("no header") << QByteArray("\x01\x02\x03 random capture bytes") << false << "101";
+        QTest::newRow("refused header")
+            << QByteArray("<settings><global><devModel>7</devModel></global></settings>\n\x01") << false << "101";
+    }
+    void commandLineFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, taken);
+        QFETCH(QString, model);
+        fillDocument();
+        const QString path = tmpPath("cmd.cvdat");
+        QVERIFY(writeAll(path, content));
+        Config::takeCommandLineFile({"--flag", tmpPath("absent.cvdat"), path, tmpPath("second.cvset")});
+        QCOMPARE(Config::dataFile, taken ? path : QString());
+        QCOMPARE(Config::readGlobalParam("devModel"), model);
+    }
+
+    void commandLineSettingsFile()
+    {
+        fillDocument();
+        const QString path = tmpPath("cmd.cvset");
+        QVERIFY(writeAll(path, "<settings><global><devModel>104</devModel></global></settings>\n"));
+        Config::takeCommandLineFile({path});
+        QVERIFY(Config::dataFile.isEmpty());
+        QCOMPARE(Config::getDevModel(), 104);
+    }
+
+    // ---- file dialogs ----
+
+    void saveDialog_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("capture") << 0 << "" << "Data File (*.cvdat)" << "cvdat";
+        QTest::newRow("settings") << 1 << "" << "Settings File (*.cvset)" << "cvset";
+        QTest::newRow("text") << 2 << "" << "Text file (*.txt)" << "txt";
+        QTest::newRow("csv") << 3 << "" << "CSV file (*.csv)" << "csv";
+        QTest::newRow("binary") << 4 << "" << "Binary file (*.bin)" << "bin";
+        QTest::newRow("caller's extension") << 5 << "abc" << "abc file (*.abc)" << "abc";
+    }
+    void saveDialog()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, extension);
+        QFETCH(QString, filter);
+        QFETCH(QString, suffix);
+        Config::saveGlobalParam("lastPath", "");
+        Config::FileDialogRequest seen;
+        const QString chosen = tmpPath("sub/out." + suffix);
+        Config::fileDialog = [&](const Config::FileDialogRequest& r) { seen = r; return chosen; };
+        QCOMPARE(Config::getSaveFileName(type, extension), chosen);
+        Config::fileDialog = nullptr;
+        QVERIFY(seen.save);
+        QCOMPARE(seen.filter, filter);
+        QCOMPARE(seen.defaultSuffix, suffix);
+        QCOMPARE(seen.directory, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d$").match(seen.fileName).hasMatch());
+        QCOMPARE(Config::readGlobalParam("lastPath"), tmpPath("sub"));
+    }
+
+    void dialogCancelAndBadType()
+    {
+        Config::saveGlobalParam("lastPath", tmp.path());
+        int calls = 0;
+        Config::FileDialogRequest seen;
+        Config::fileDialog = [&](const Config::FileDialogRequest& r) { ++calls; seen = r; return QString(); };
+        QCOMPARE(Config::getSaveFileName(6), QString());
+        QCOMPARE(Config::getSaveFileName(-1), QString());
+        QCOMPARE(calls, 0);
+        QCOMPARE(Config::getSaveFileName(0), QString());
+        QCOMPARE(Config::getOpenFileName(), QString());
+        QCOMPARE(calls, 2);
+        QVERIFY(!seen.save);
+        QCOMPARE(seen.filter, QString("File (*.cvset *.cvdat)"));
+        QCOMPARE(seen.directory, tmp.path());
+        QCOMPARE(Config::readGlobalParam("lastPath"), tmp.path());
+
+        Config::fileDialog = [&](const Config::FileDialogRequest&) { return tmpPath("x/y.cvset"); };
+        QCOMPARE(Config::getOpenFileName(), tmpPath("x/y.cvset"));
+        QCOMPARE(Config::readGlobalParam("lastPath"), tmpPath("x"));
+        Config::fileDialog = nullptr;
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // Every test here runs under the C locale with an 8-bit locale codec (Qt
+    // itself picks UTF-8 for "C"; a Latin-1 locale is what breaks a writer
+    // that takes the encoding from the stream): the configuration file must
+    // not depend on either.
+    qputenv("LC_ALL", "C");
+    qunsetenv("LANG");
+    QApplication app(argc, argv);
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    TestConfig t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "test_config.moc"

@@ -1,0 +1,304 @@
+// Language files, translation lookup and version numbers.
+#include <QtTest>
+
+#include <QDirIterator>
+
+#include "config/Config.h"
+#include "config/Lang.h"
+#include "config/Version.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+const char* const kDoc =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+    "<language><head><code>xx</code><name>Test</name><info>Restart</info></head>"
+    "<zel>"
+    "<t src=\"Close\">Schliessen</t>"
+    "<t src=\"OPEN FILE\">Oeffnen</t>"
+    "<t src=\"Save\">Erster</t><t src=\"save\">Zweiter</t>"
+    "<t src=\"Empty\"></t><t src=\"Empty\">Spaeter</t>"
+    "<t src=\" padded \">Mit Rand</t>"
+    "<t src=\"Stra\xc3\x9f" "e\">Weg</t>"
+    "</zel>"
+    "<analyzers>"
+    "<a class=\"UART\" src=\"Baud Rate\">Baudrate</a>"
+    "<a class=\"UART\" src=\"Bits\"></a>"
+    "<a class=\"SPI\" src=\"Baud Rate\">Takt</a>"
+    "<a class=\"UART\" src=\"baud rate\">Later</a>"
+    "</analyzers></language>";
+
+QDomDocument parse(const QByteArray& text)
+{
+    QDomDocument d;
+    d.setContent(text);
+    return d;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray langFile(const QString& code, const QString& provider = QString())
+{
+    QString s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><language><head><code>" + code + "</code><name>N-" + code +
+                "</name><info>I-" + code + "</info>";
+    if (!provider.isEmpty())
+        s += "<provider>" + provider + "</provider>";
+    s += "</head><zel><t src=\"Close\">C-" + code + "</t></zel><analyzers/></language>";
+    return s.toUtf8();
+}
+
+QString codes(const QList<LangFileHead>& list)
+{
+    QStringList c;
+    for (const LangFileHead& h : list)
+        c << h.code;
+    return c.join(',');
+}
+
+} // namespace
+
+class TestLang : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir langDir;
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::isolateUserData();
+        Config::init();
+        QVERIFY(langDir.isValid());
+    }
+
+    void cleanup()
+    {
+        Lang::setLanguageDir(QString());
+        Lang::setDocument(QDomDocument());
+    }
+
+    void translate_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("exact") << "Close" << "Schliessen";
+        QTest::newRow("case-insensitive source") << "close" << "Schliessen";
+        QTest::newRow("capitals in file") << "Open file" << "Oeffnen";
+        QTest::newRow("first entry wins") << "SAVE" << "Erster";
+        QTest::newRow("empty translation stays English") << "Empty" << "Empty";
+        QTest::newRow("blanks significant") << " padded " << "Mit Rand";
+        QTest::newRow("blanks missing") << "padded" << "padded";
+        QTest::newRow("non-ASCII source") << QString::fromUtf8("STRA\xc3\x9f" "E") << "Weg";
+        QTest::newRow("unknown") << "Nothing here" << "Nothing here";
+    }
+    void translate()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, result);
+        Lang::setDocument(parse(kDoc));
+        QCOMPARE(Lang::tr(text), result);
+    }
+
+    void trClass_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cls");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("plain") << "Baud Rate" << "UART" << "Baudrate";
+        QTest::newRow("number prefix kept") << "1.5 baud rate" << "UART" << "1.5 Baudrate";
+        QTest::newRow("other class") << "Baud Rate" << "SPI" << "Takt";
+        QTest::newRow("class is case-sensitive") << "Baud Rate" << "uart" << "Baud Rate";
+        QTest::newRow("empty translation") << "8 Bits" << "UART" << "8 Bits";
+        QTest::newRow("unknown class") << "Baud Rate" << "I2C" << "Baud Rate";
+        QTest::newRow("program texts not used") << "Close" << "UART" << "Close";
+    }
+    void trClass()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, cls);
+        QFETCH(QString, result);
+        Lang::setDocument(parse(kDoc));
+        QCOMPARE(Lang::tr(text, cls), result);
+    }
+
+    void missingSections()
+    {
+        Lang::setDocument(parse("<language><head/></language>"));
+        QCOMPARE(Lang::tr("Close"), QString("Close"));
+        QCOMPARE(Lang::tr("Baud Rate", "UART"), QString("Baud Rate"));
+        Lang::setDocument(QDomDocument());
+        QCOMPARE(Lang::getLangHead(Lang::doc, "code"), QString("en-US"));
+        QCOMPARE(Lang::getLangHead(Lang::doc, "provider"), QString());
+        QCOMPARE(Lang::tr("Channel"), QString("Channel"));
+    }
+
+    void initLoadsFile_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QByteArray>("file");   // written as <code>.xml; empty: none
+        QTest::addColumn<QString>("close");
+        QTest::newRow("file loaded") << "de" << langFile("de") << "C-de";
+        QTest::newRow("missing file") << "fr" << QByteArray() << "Close";
+        QTest::newRow("malformed file") << "it" << QByteArray("<language><head>") << "Close";
+        QTest::newRow("English needs no file") << "en-US" << langFile("en-US") << "Close";
+    }
+    void initLoadsFile()
+    {
+        QFETCH(QString, code);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, close);
+        QTemporaryDir dir;
+        if (!file.isEmpty())
+            writeFile(dir.filePath(code + ".xml"), file);
+        Lang::setLanguageDir(dir.path());
+        Config::saveGlobalParam("userLang", code);
+        Lang::init();
+        QCOMPARE(Lang::code, code);
+        QCOMPARE(Lang::tr("Close"), close);
+    }
+
+    void initChoosesFromLocale()
+    {
+        Config::saveGlobalParam("userLang", "");
+        Lang::init();
+        QVERIFY(QStringList({"en-US", "zh-CN", "zh-TW"}).contains(Lang::code));
+        QCOMPARE(Config::readGlobalParam("userLang"), Lang::code);
+    }
+
+    void languageList()
+    {
+        writeFile(langDir.filePath("de.xml"), langFile("de", "Jemand"));
+        writeFile(langDir.filePath("zh-CN.xml"), langFile("zh-CN"));
+        writeFile(langDir.filePath("zh-TW.xml"), langFile("zh-TW"));
+        writeFile(langDir.filePath("fr.xml"), langFile("pt"));             // name does not match code
+        writeFile(langDir.filePath("bad.xml"), "<language><head><code>bad");  // does not parse
+        writeFile(langDir.filePath("es.txt"), langFile("es"));             // not *.xml
+        Lang::setLanguageDir(langDir.path());
+        const QList<LangFileHead> list = Lang::getLangFileList();
+        QCOMPARE(list.size(), 4);
+        QCOMPARE(list[0].code, QString("en-US"));
+        QCOMPARE(list[0].name, QString("English"));
+        QCOMPARE(list[0].info, QString("You need to restart to make the language settings take effect!"));
+        QCOMPARE(list[1].code, QString("zh-CN"));
+        QCOMPARE(list[1].info, QString("I-zh-CN"));
+        QStringList rest{list[2].code, list[3].code};
+        rest.sort();
+        QCOMPARE(rest, (QStringList{"de", "zh-TW"}));
+        for (const LangFileHead& h : list)
+            if (h.code == "de") {
+                QCOMPARE(h.name, QString("N-de"));
+                QCOMPARE(h.info, QString("I-de\r\nJemand"));
+            }
+    }
+
+    void languageListOrder_data()
+    {
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<QString>("listed");
+        QTest::newRow("de, zh-TW, zh-CN") << "de,zh-TW,zh-CN" << "en-US,zh-CN,de,zh-TW";
+        QTest::newRow("zh-TW, zh-CN, de") << "zh-TW,zh-CN,de" << "en-US,zh-CN,zh-TW,de";
+        QTest::newRow("others keep file order") << "ko,ja,zh-CN" << "en-US,zh-CN,ko,ja";
+    }
+    void languageListOrder()
+    {
+        QFETCH(QString, read);
+        QFETCH(QString, listed);
+        QList<LangFileHead> list{{"en-US", "English", ""}};
+        for (const QString& c : read.split(','))
+            Lang::insertLangHead(list, {c, c, c});
+        QCOMPARE(codes(list), listed);
+    }
+
+    void shippedTranslationIsComplete()
+    {
+        // Every text the shell passes through Lang::tr has a Chinese entry.
+        const QString src = QFileInfo(TestEnv::dataPath("..")).absoluteFilePath() + "/..";
+        const QString file = src + "/Language/zh-CN.xml";
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QDomDocument d;
+        QVERIFY(d.setContent(f.readAll()));
+        QCOMPARE(Lang::getLangHead(d, "code"), QString("zh-CN"));
+        Lang::setDocument(d);
+
+        const QRegularExpression call("Lang::tr\\(\"((?:[^\"\\\\]|\\\\.)*)\"\\)");
+        int texts = 0;
+        for (const char* dir : {"/app", "/config"}) {
+            QDirIterator it(src + dir, {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                QFile s(it.next());
+                QVERIFY(s.open(QIODevice::ReadOnly));
+                const QString code = QString::fromUtf8(s.readAll());
+                for (auto m = call.globalMatch(code); m.hasNext();) {
+                    const QString text = m.next().captured(1);
+                    ++texts;
+                    QVERIFY2(Lang::tr(text) != text, qPrintable("untranslated: " + text));
+                }
+            }
+        }
+        QVERIFY(texts >= 10);
+
+        // The build places the file beside the program.
+        QVERIFY(QFile::exists(qEnvironmentVariable("CORVENA_BIN") + "/Language/zh-CN.xml"));
+    }
+
+    void version_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<int>("fourth");
+        QTest::newRow("full") << "3.6.3" << "3.6.3" << 0;
+        QTest::newRow("two parts") << "3.6" << "3.6.0" << 0;
+        QTest::newRow("fourth kept") << "3.6.3.9" << "3.6.3" << 9;
+        QTest::newRow("not a number") << "3.x.1" << "3.0.1" << 0;
+        QTest::newRow("empty parts") << "..2" << "0.0.2" << 0;
+        QTest::newRow("empty") << "" << "0.0.0" << 0;
+        QTest::newRow("more than four") << "1.2.3.4.5" << "1.2.3" << 4;
+    }
+    void version()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, printed);
+        QFETCH(int, fourth);
+        const Version v(text);
+        QCOMPARE(v.ToString(), printed);
+        QCOMPARE(v.part[3], fourth);
+        Version w;
+        QCOMPARE(w.ToString(), QString("0.0.0"));
+        w = text;
+        QCOMPARE(w.ToString(), printed);
+    }
+
+    void versionCompare_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("order");   // sign of a - b
+        QTest::newRow("equal ignores fourth") << "3.6.3" << "3.6.3.9" << 0;
+        QTest::newRow("minor as number") << "3.10.0" << "3.9.9" << 1;
+        QTest::newRow("patch") << "3.6.2" << "3.6.3" << -1;
+        QTest::newRow("major wins") << "4.0.0" << "3.99.99" << 1;
+        QTest::newRow("missing parts") << "3.6" << "3.6.0" << 0;
+    }
+    void versionCompare()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        const Version va(a), vb(b);
+        QCOMPARE(va == vb, order == 0);
+        QCOMPARE(va != vb, order != 0);
+        QCOMPARE(va > vb, order > 0);
+        QCOMPARE(va >= vb, order >= 0);
+        QCOMPARE(va < vb, order < 0);
+        QCOMPARE(va <= vb, order <= 0);
+        QCOMPARE(Config::curVersion.ToString(), QString("3.6.3"));
+    }
+};
+
+QTEST_MAIN(TestLang)
+#include "test_lang.moc"
