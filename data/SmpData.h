@@ -118,4 +118,12 @@ inline int SmpData::appendEdge(int chn, long long pos)
     return appendEntry(d, pos);
 }
 
+// ---- demonstration data ----
+// Appends a channel's simulated run lengths: each run ends at *pos + length,
+// which becomes the new *pos. With extendLast the first run continues the
+// run that ends at the last stored entry: that entry moves instead of a
+// transition being added. 1 ok, 0 when memory ran out or the channel has no
+// table.
+int smpDataConvertSimu(SmpData* s, int chn, const int* runs, int count, long long* pos, bool extendLast);
+
 #endif
