@@ -447,6 +447,17 @@ void TestAnalyzerHost::stopAnnouncesNothing()
     // Stopping again, with nothing running, returns at once.
     AnalyzerManager::stopAllAnalyzer();
     m.stopAnlyThread(0);
+
+    // Another analyzer's run that ends by itself while one is being stopped
+    // is still announced: the stop waits for its own worker only.
+    configure(m.getUsingAnalyzer(1), 0, 2);
+    m.startDecode();
+    QVERIFY(waitIdleNoEvents(m, 1));
+    m.stopAnlyThread(0);
+    QVERIFY(!m.anlyThreadIsRuning(0));
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(frameCount(m.getUsingAnalyzer(1)), U64(3));
 }
 
 // A run ended by itself while its notice waits in the queue: stopping it
