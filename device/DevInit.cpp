@@ -35,20 +35,18 @@ Fw::Port transportPort()
 }
 
 // --- Device-object hooks --------------------------------------------------
-// The three places where detection touches the device object. The device
-// models fill these in: stop sampling (smpStop), disconnect (devDisconnect),
-// and the connect step (fpgaVersion := 3, devConnect(info)).
+// The three places where detection touches the device object.
 void stopSampling()
 {
     if (devUsing)
-        devUsing->smpStopAndWait();
+        devUsing->smpStop();
 }
 
 bool disconnectDevice()
 {
     if (!devUsing || !devUsing->connected)
         return false;
-    devUsing->connected = false;
+    devUsing->devDisconnect();
     return true;
 }
 
@@ -56,8 +54,10 @@ int connectDeviceDefault(int)
 {
     if (!devUsing)
         return 1;
-    devUsing->connected = true;
-    return 0;
+    if (devInit)
+        DevBase::devBatch = devInit->devBatch();
+    devUsing->fpgaVersion = 3;
+    return devUsing->devConnect(nullptr);
 }
 // ---------------------------------------------------------------------------
 

@@ -84,13 +84,18 @@ private slots:
         preConnect.clear();
         preConnectOnMain.clear();
         devSupport = new DevSupport;
-        devUsing = new DevBase;
+        devUsing = DevBase::createDevice(0);
         devInit = new DevInit;
         connect(devInit, &DevInit::sigInitSta, this,
                 [this](int s, int e, int n) { stas.append({s, e, n}); }, Qt::QueuedConnection);
         connect(devInit, &DevInit::sigDevPreConnect, this,
                 [this](int m) {
                     preConnect.append(m);
+                    // As the main window does: the detected model replaces the device object.
+                    if (devUsing->devModel != m) {
+                        delete devUsing;
+                        devUsing = DevBase::createDevice(m);
+                    }
                     preConnectOnMain.append(QThread::currentThread() == thread());
                 },
                 Qt::BlockingQueuedConnection);
