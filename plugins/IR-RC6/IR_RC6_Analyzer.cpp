@@ -15,7 +15,8 @@ U64 samplesOf(U64 rate_hz, U64 ns)
 
 IR_RC6_Analyzer::IR_RC6_Analyzer()
     : Analyzer(), mSettings(new IR_RC6_AnalyzerSettings()), mSimulationInitilized(false), mSampleRateHz(0),
-      mIR(nullptr), mHalfBitMin(0), mHalfBitMax(0), mUnit(0), mOneLevel(BIT_HIGH)
+      mIR(nullptr), mHalfBitMin(0), mHalfBitMax(0), mUnit(0), mOneLevel(BIT_HIGH), mPosition(0),
+      mLevel(BIT_LOW), mNextEdge(0), mCaptureEnd(0)
 {
     SetAnalyzerSettings(mSettings.get());
 }
@@ -37,12 +38,23 @@ void IR_RC6_Analyzer::SetupResults()
 
 void IR_RC6_Analyzer::AddField(U64 start, U64 end, U8 flags, U64 data1)
 {
-    Frame frame;
+    Frame frame = mBlankFrame;
     frame.mStartingSampleInclusive = S64(start);
     frame.mEndingSampleInclusive = S64(end);
     frame.mFlags = flags;
     frame.mData1 = data1;
     mResults->AddFrame(frame);
+}
+
+// The cursor's sample and level are followed here rather than asked for
+// again: every move below either passes exactly one edge or stops short of
+// the next one. Decoding cost is then a few library calls per edge.
+void IR_RC6_Analyzer::StepToNextEdge()
+{
+    mPosition = mNextEdge != 0 ? mNextEdge : mIR->GetSampleOfNextEdge();
+    mNextEdge = 0;
+    mIR->AdvanceToNextEdge();
+    mLevel = mLevel == BIT_HIGH ? BIT_LOW : BIT_HIGH;
 }
 
 bool IR_RC6_Analyzer::GetLogicSymbol(U32 kind, BitState& value, U64& start, U64& end)
@@ -51,17 +63,17 @@ bool IR_RC6_Analyzer::GetLogicSymbol(U32 kind, BitState& value, U64& start, U64&
     const U64 m1 = kind == Leader ? 6 : kind == TrailerBit ? 2 : 1;
     const U64 m2 = kind == Leader || kind == TrailerBit ? 2 : 1;
 
-    if (kind == Leader && mIR->GetBitState() == mOneLevel)
-        mIR->AdvanceToNextEdge();
+    if (kind == Leader && mLevel == mOneLevel)
+        StepToNextEdge();
 
-    start = mIR->GetSampleNumber();
-    mIR->AdvanceToNextEdge();
-    const U64 mid = mIR->GetSampleNumber();
+    start = mPosition;
+    StepToNextEdge();
+    const U64 mid = mPosition;
     // The second half of the last symbol of a capture may run into the end
     // of the capture; the end then closes it, so that a complete last
     // message is not lost.
     const bool edgeFollows = mIR->DoMoreTransitionsExistInCurrentData();
-    const U64 next = edgeFollows ? mIR->GetSampleOfNextEdge() : GetCaptureSampleCount();
+    const U64 next = edgeFollows ? mIR->GetSampleOfNextEdge() : mCaptureEnd;
 
     const U64 first = mid - start;
     if (first < m1 * mHalfBitMin || first > m1 * mHalfBitMax)
@@ -70,7 +82,7 @@ bool IR_RC6_Analyzer::GetLogicSymbol(U32 kind, BitState& value, U64& start, U64&
     if (second < m2 * mHalfBitMin)
         return true;
 
-    value = mIR->GetBitState() == mOneLevel ? BIT_HIGH : BIT_LOW;
+    value = mLevel == mOneLevel ? BIT_HIGH : BIT_LOW;
     if (kind != Leader)
         mResults->AddMarker(mid, value == BIT_HIGH ? AnalyzerResults::One : AnalyzerResults::Zero,
                             mSettings->mInputChannel);
@@ -90,11 +102,18 @@ bool IR_RC6_Analyzer::GetLogicSymbol(U32 kind, BitState& value, U64& start, U64&
         end = next > 0 ? next - 1 : 0;
         return false;
     }
-    if (target == next && edgeFollows)
+    if (edgeFollows && target == next) {
         mIR->AdvanceToNextEdge();
-    else
+        mPosition = next;
+        mLevel = mLevel == BIT_HIGH ? BIT_LOW : BIT_HIGH;
+    } else if (target > mPosition) {
+        // Short of the next edge (or of the end): the level stays, and the
+        // next edge is still the one already read.
         mIR->AdvanceToAbsPosition(target);
-    end = mIR->GetSampleNumber();
+        mPosition = target;
+        mNextEdge = edgeFollows ? next : 0;
+    }
+    end = mPosition;
     return false;
 }
 
@@ -119,6 +138,10 @@ void IR_RC6_Analyzer::WorkerThread()
     mIR = GetAnalyzerChannelData(mSettings->mInputChannel);
     if (!mIR)
         return;
+    mPosition = mIR->GetSampleNumber();
+    mLevel = mIR->GetBitState();
+    mNextEdge = 0;
+    mCaptureEnd = GetCaptureSampleCount();
 
     mHalfBitMin = samplesOf(mSampleRateHz, 244200);
     mHalfBitMax = samplesOf(mSampleRateHz, 643800);

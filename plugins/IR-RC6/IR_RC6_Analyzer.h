@@ -47,6 +47,7 @@ protected:
     // Reads count bits of one kind, most significant first; true on failure.
     bool GetField(U32 kind, U32 count, U64& value, U64& end);
     void AddField(U64 start, U64 end, U8 flags, U64 data1);
+    void StepToNextEdge();
 
     std::unique_ptr<IR_RC6_AnalyzerSettings> mSettings;
     std::unique_ptr<IR_RC6_AnalyzerResults> mResults;
@@ -60,6 +61,11 @@ protected:
     U64 mHalfBitMax;
     U64 mUnit;
     BitState mOneLevel;
+    U64 mPosition;     // the cursor's sample and level
+    BitState mLevel;
+    U64 mNextEdge;     // sample of the edge after the cursor when already read, else 0
+    U64 mCaptureEnd;   // sample count of the capture
+    Frame mBlankFrame; // what a new frame holds
 };
 
 extern "C" {
