@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cmath>
 #include <random>
 #include <string>
 #include <utility>
@@ -65,7 +66,9 @@ void fillChannel(CaptureTables& capture, int idleLevel, const std::vector<std::p
                  int64_t lead = 10000, int64_t tail = 2000)
 {
     std::vector<int64_t> edges;
-    int level = idleLevel;
+    // A change on sample 0 is the start level, not an edge.
+    const int startLevel = lead == 0 && !halves.empty() ? halves.front().first : idleLevel;
+    int level = startLevel;
     int64_t pos = lead;
     for (const auto& h : halves) {
         if (h.first != level) {
@@ -76,7 +79,7 @@ void fillChannel(CaptureTables& capture, int idleLevel, const std::vector<std::p
     }
     if (level != idleLevel && tail > 0)
         edges.push_back(pos); // back to idle
-    QVERIFY(capture.setChannel(0, idleLevel, edges, pos + tail));
+    QVERIFY(capture.setChannel(0, startLevel, edges, pos + tail));
 }
 
 // Frames as "flags:data1" words.
@@ -181,6 +184,7 @@ private slots:
     void channelOutOfRangeEndsRunWithoutFrames_data();
     void channelOutOfRangeEndsRunWithoutFrames();
     void setupResultsEmptiesResults();
+    void messageAtSampleZeroIsItsOwnPacket();
     void texts();
     void exportFile();
     void exportReportsUnwritableFile();
@@ -311,6 +315,14 @@ void TestRc6::settingsTextRoundTrip()
         QCOMPARE(QString::fromUtf8(t->SaveSettings()), saved);
         mPlugin.destroy(b);
     }
+
+    // Whatever number the list holds, taking it over stays defined.
+    auto* logic = static_cast<AnalyzerSettingInterfaceNumberList*>(s->GetSettingsInterface(1));
+    for (double odd : {-5.0, 1e20, std::nan(""), 1.9}) {
+        logic->SetNumber(odd);
+        QVERIFY(s->SetSettingsFromInterfaces());
+    }
+    QVERIFY(QString::fromUtf8(s->SaveSettings()).endsWith(" 1"));
     mPlugin.destroy(a);
 }
 
@@ -460,6 +472,28 @@ void TestRc6::setupResultsEmptiesResults()
     // Decoding again fills the new results only.
     runDecode(a, capture.data());
     QCOMPARE(resultsOf(a)->GetNumFrames(), U64(6));
+}
+
+void TestRc6::messageAtSampleZeroIsItsOwnPacket()
+{
+    // The capture starts inside the first leader mark.
+    Rc6Message m;
+    auto halves = m.halves(0);
+    halves.emplace_back(1, 50 * kUnit);
+    m.command = 49;
+    for (const auto& h : m.halves(0))
+        halves.push_back(h);
+    CaptureTables capture(1, kRate);
+    fillChannel(capture, 1, halves, 0);
+    Analyzer* a = makeAnalyzer();
+    runDecode(a, capture.data());
+    AnalyzerResults* r = resultsOf(a);
+    QCOMPARE(r->GetFrame(0).mStartingSampleInclusive, S64(0));
+    QCOMPARE(r->GetNumPackets(), U64(2));
+    U64 first = 0, last = 0;
+    QVERIFY(r->GetFramesContainedInPacket(1, &first, &last));
+    QCOMPARE(first, U64(6));
+    QCOMPARE(last, U64(11));
 }
 
 void TestRc6::texts()
