@@ -1,26 +1,268 @@
 #ifndef DEVBASE_H
 #define DEVBASE_H
-// Placeholder device object until the device layer lands.
+// The device object: settings model of the current analyzer, sampling
+// control, the register protocol that carries the settings to the hardware,
+// and the two sample stores (one shown, one being filled).
 
+#include <QByteArray>
 #include <QObject>
+#include <QSemaphore>
 #include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
 
 #include "config/Types.h"
+
+class QThread;
+class SmpData;
+class SmpSimulate;
 
 class DevBase : public QObject
 {
     Q_OBJECT
 public:
-    explicit DevBase(QObject* parent = nullptr) : QObject(parent) {}
+    explicit DevBase(QObject* parent = nullptr);
+    ~DevBase() override;
+
+    // ---- factory ----
     static DevBase* createDevice(int model);
-    static bool queryModelSupport(int model) { return model == 0 || (model >= 101 && model <= 104); }
+    static bool queryModelSupport(int model);
 
-    QString devName = "Demo";
+    // Identity bytes read from the device at start-up.
+    static QByteArray devBatch;
+
+    // Called on the GUI thread right before the shown store is cleared or
+    // swapped, so the owner of the display can first make its readers idle.
+    static std::function<void()> shownStoreGate;
+
+    // ---- virtual operations ----
+    virtual int devConnect(unsigned char* info);
+    virtual bool supportDualMode() const = 0;
+    virtual void setSmpMode(int mode) = 0;
+    virtual void setWorkMode(int mode) { workMode = mode; }
+    virtual void saveCalibParam() {}
+
+    void devDisconnect();
+    void devStandby();
+
+    // ---- sampling control ----
+    void smpStart(int mode, bool bySocket);
+    void smpStop();
+    void smpStopAndWait();
+    bool smpStopForRestart();
+    void smpRestartIfNeed();
+    long long getExpectDepth() const;
+    long long getPreTrgDepth() const;
+
+    // ---- settings ----
+    bool setSmpFrequ(int index);
+    bool setSmpDepth(int index);
+    bool setSmpTime(double seconds);
+    bool setDChnEna(const QVector<bool>& ena);
+    bool setDChnTrg(int chn, int type);
+    bool setTrgPosition(int percent);
+    int getTrgPosition() const;
+    long long getSmpFrequ() const;
+    int getDChnEnaNum() const;
+    int getMaxChnEnaNum(long long rate) const;
+    long long getMaxSmpFrequ(int chnNum) const;
+    int getMinSmpFrequIndex(int chnNum) const;
+    void checkSmpFrequToLower();
+    void checkDChnEnaToLess();
+    QStringList getSmpFrequStringList() const;
+    QStringList getSmpDepthStringList() const;
+    void loadSmpFrequ();
+    void loadSmpDepth();
+    void loadDChnSettings();
+    void genSmpFrequList(int mode, long long maxRate);
+    void genSmpDepthList(int mode);
+    void genChnFrequMap(long long maxRate);
+    void updateSmpModeEmitSig(int mode);
+    void setAutoReadBuf();
+    bool queryDevFunction(int f) const;
+    bool setVthValue(double volts, int group);
+    void restoreVthValue();
+    void setPWMEnable(bool e0, bool e1);
+    bool getPWMEnable(int i) const;
+    void setPWMValue(int i, double frequ, double duty);
+    void getPWMValue(int i, double* frequ, double* duty) const;
+    void restorePWMValue();
+    void saveToolbarPWMSet(bool on);
+    void genDataForAnly(DataForAnly* rec) const;
+    int chnNum() const { return chnEna.size(); }
+
+    // Encodings of the threshold and PWM registers (pure, for the upload).
+    static void encodeVth(double vthRef, double volts, uint16_t* value, uint16_t* code);
+    // False when no usable period exists (no base clock, bad frequency).
+    static bool encodePWM(long long baseClock, double frequ, double duty,
+                          uint32_t* periodCount, uint32_t* highCount);
+
+    // ---- register protocol ----
+    int reqSmpStart();
+    int reqSmpStop();
+    int reqAutoBulkReadPrepare();
+    int reqAutoBulkRead();
+    int reqMemReadStart(int address, int length);
+    int getRunSta(unsigned* status);
+    static int decodeRunSta(unsigned status);
+    int checkMemorySta();
+    int getDChnSta(bool* level, bool* active);
+    int getSmpResultInfo(int* records, int* trgRecord, int* endAddress);
+    int reqSmpSettings();
+    static void S64ToBytes(int64_t value, unsigned char* out, int n);
+    static uint32_t getCheckSum(const unsigned char* data, int n);
+    void buildChnMasks(unsigned char out[16]) const;
+
+    // ---- sample stores (both owned here) ----
+    SmpData* shownData() const { return smpData[smpDataSel == 2 ? 1 : 0]; }
+    SmpData* fillData() const { return smpData[smpDataSel == 2 ? 0 : 1]; }
+    // False when the empty tables could not be opened (out of memory).
+    bool dataConvertStart(int trgRecordIndex);
+    // Appends run lengths to a channel of the store being filled, starting at
+    // *pos; extendLast moves the last stored entry instead of adding a
+    // transition for the first length. Returns false when memory ran out.
+    virtual bool dataConvertSimu(int chn, const int* runs, int count, long long* pos, bool extendLast);
+    void dataSetInitLevel(int chn, int level);
+    void dataSetSmpDepth(long long depth);
+    void dataSetTrgPosition(long long pos);
+    void dataConvertComplete(bool keep);
+    void toggleSmpData();
+    void clearSmpData();
+    bool hasValidData() const;
+    // Acquisition threads call this before they refill the spare store: it
+    // returns once the last kept capture has been swapped in on the GUI
+    // thread, or false when a stop was requested meanwhile.
+    bool waitStoresSwapped();
+
+    // ---- analog channel settings (oscilloscope work mode) ----
+    void loadAChnSettings();
+    void setAChnEna(const QVector<bool>& ena);
+    void setAChnEna();
+    void setACoupling(int chn, int coupling);
+    void setACoupling();
+    void setAProbeRate(int chn, int rate);
+    void setAVoltDivIndex(int chn, int index);
+    void setAVoltDivValue(int chn, int value);
+    void setAChnGain();
+    void setAChnOffset(int chn, int offset);
+    void setAChnOffset();
+    void setATimeDivIndex(int index);
+    void setATimeDivValue(int value);
+    bool setATrgPercent(int value);
+    void setATrgType(int type);
+    void setATrgChn(int chn);
+    void setATrgVolt(int chn, double volts);
+    void saveAMathSet();
+    void saveSmpCtrlSet();
+    void resetAutoScaleSet();
+    QStringList getVoltDivStringList(int chn) const;
+    QStringList getATimeDivStringList() const;
+    int aChnNum() const { return aChnEna.size(); }
+
+    // ---- members ----
     int devModel = DevModelDemo;
-    bool connected = false;
+    QString devName;
+    int fpgaVersion = 1;
+    int memSize = 0;
+    QVector<ChnNumSmpFrequ> streamChnFrequ;
+    QVector<ChnNumSmpFrequ> bufChnFrequ;
+    SmpSimulate* smpSimulate = nullptr;
+    // Buffer- and stream-mode acquisition threads; owned by the device.
+    QThread* smpCtrlNormal = nullptr;
+    QThread* smpCtrlStream = nullptr;
+    int workMode = WorkModeLA;
+    int smpMode = SmpModeUnset;
+    std::atomic<int> smpStartMode{SmpStartSingle};
+    std::atomic<int> smpSta{SmpStaStart};
+    std::atomic<int> smpErr{0};
+    std::atomic<bool> smpStopReq{false};
+    bool smpRestart = false;
+    std::atomic<bool> smpRunning{false};
+    bool smpBySocket = false;
+    SmpData* smpData[2] = {nullptr, nullptr};
+    std::atomic<int> smpDataSel{1};
 
-    void smpStopAndWait() {}
-    void devStandby() {}
+    // Analog settings; no current model has analog channels.
+    QVector<bool> aChnEna;
+    QVector<int> aProbeRate;
+    QVector<int> aCoupling;
+    QVector<int> aVoltDivIndex;
+    QVector<int> aChnOffset;
+    QVector<double> aTrgVolt;
+    int aTimeDivIndex = 9;
+    int aTrgPercent = 500;
+    int aTrgType = 0;
+    int aTrgChn = 0;
+    int aMathOperator = 0;
+    int aMathScale = 0;
+    int aMathOffset = 0;
+    QVector<int> aVoltDivList;              // mV
+    QVector<long long> aTimeDivList;        // ps per division
+    QVector<QVector<int>> aChnGainTable;    // [chn][volt-div index]
+    QVector<QVector<int>> aChnZeroTable;    // [chn][volt-div index]
+    QVector<double> aChnOffsetK;            // [chn]
+
+    bool connected = false;
+    double vthRef = 1.2;
+    long long maxSmpFrequ = 0;
+    long long baseClock = 0;
+    QVector<int> devFunction;
+    QVector<long long> smpFrequList;
+    QVector<long long> smpDepthList;
+    long long depthNoMark = 0;
+    long long curDepth = 0;
+    int smpFrequIndex = 0;
+    int smpDepthIndex = 0;
+    int defFrequIndex = 0;
+    int defDepthIndex = 0;
+    QVector<bool> chnEna;
+    QVector<TrgType> chnTrg;
+    int trgPosPercent = 5;
+    bool pwmEna[2] = {false, false};
+    double pwmFrequ[2] = {0, 0};
+    double pwmDuty[2] = {0, 0};
+
+signals:
+    void sigSmpSta(int sta, int err, int n);
+    void sigSmpDataReady(int decode);
+    void sigChnEnaChanged();
+    void sigSmpModeChanged();
+    void sigSmpFrequToLower();
+    void sigATrgHorChanged();
+    void sigAChnEnaChanged();
+    void sigToolbarPWMEna();
+
+protected:
+    // Model set-up helpers: channel count, the two stores and the
+    // divider/PWM clocks the model runs at (MHz).
+    void initChannels(int count);
+    // Constructor tail shared by the models: stored settings, tables, mode.
+    void initSettings(long long bufMaxRate, bool dual);
+    // setSmpMode of a model with both buffer and stream mode.
+    void setSmpModeDual(int mode, long long bufMaxRate, long long bufNoMark, int bufDefDepth,
+                        int bufDefFrequ, int streamDefFrequ);
+    int connectMaxRateMHz = 0;
+    int connectBaseClockMHz = 0;
+
+    int ctrlOut(unsigned char request, unsigned short value, const unsigned char* data, int length);
+    int ctrlIn(unsigned char request, unsigned short value, unsigned char* data, int length);
+    int regWrite(int address, const unsigned char* data, int length);
+    int regRead(int address, unsigned char* data, int length);
+
+private:
+    void applySwap();
+    void writeVthRegister(int group, double volts);
+    QThread* smpThread = nullptr;          // the thread smpStart started
+    std::atomic<unsigned> smpGeneration{0};
+    std::atomic<bool> swapPending{false};
+    QSemaphore swapDone;
+    int aSnapTimeDiv = 9;
+    int aSnapTrgPercent = 500;
+    QVector<int> aSnapVoltDiv;
 };
 
 #endif

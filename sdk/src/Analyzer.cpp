@@ -1,2 +1,265 @@
-// Analyzer library entry; the classes land with the decode step.
-extern "C" int corvenaAnalyzerLibraryVersion() { return 1; }
+#include "Analyzer.h"
+
+#include <cxxabi.h>
+#include <limits>
+
+#include "RunControl.h"
+
+namespace anlyrun {
+thread_local Analyzer* running = nullptr;
+}
+
+ProgressManager::~ProgressManager() = default;
+
+Analyzer::Analyzer()
+    : mData(nullptr), mProgress(nullptr), mSettings(nullptr), mResults(nullptr), mSampleRate(0), mTrigger(0),
+      mDepth(0), mSimulationRate(0), mProgressCalls(0), mIdleMark(0), mIdleMarkValid(false),
+      mStopRequested(false), mRunActive(false), mRunId(0), mRunEnd(RunNotEnded)
+{
+}
+
+Analyzer::~Analyzer()
+{
+    KillThread();
+    clearCursors();
+}
+
+const char* Analyzer::GetAnalyzerVersion() const
+{
+    return "Corvena analyzer library 1.0";
+}
+
+bool Analyzer::NeedsRerun()
+{
+    return false;
+}
+
+void Analyzer::SetupResults()
+{
+}
+
+void Analyzer::Init(DeviceCollection* data, const U64* simulation_sample_rate, ProgressManager* progress_manager)
+{
+    mData = data;
+    mSimulationRate = simulation_sample_rate ? *simulation_sample_rate : 0;
+    mProgress = progress_manager;
+    InitialWorkerThread();
+}
+
+void Analyzer::InitialWorkerThread()
+{
+    if (mRunActive.load())
+        return;
+    mDepth = mData && mData->smpDepth > 0 ? U64(mData->smpDepth) : 0;
+    mSampleRate = mData && mData->smpFrequ > 0 ? U64(mData->smpFrequ) : 0;
+    mTrigger = mData && mData->trgPosition > 0 ? U64(mData->trgPosition) : 0;
+    clearCursors();
+    mIdleMarkValid = false;
+    mProgressCalls = 0;
+}
+
+bool Analyzer::StartProcessing()
+{
+    {
+        std::lock_guard<std::mutex> lock(mRunMutex);
+        if (mRunActive.load())
+            return false;
+        mRunActive.store(true);
+    }
+    mStopRequested.store(false);
+    mRunEnd.store(RunNotEnded);
+    mRunId.fetch_add(1);
+    mIdleMarkValid = false;
+    if (mProgress)
+        mProgress->startWorkThread();
+    else
+        RunWorkerThread();
+    return true;
+}
+
+void Analyzer::RunWorkerThread()
+{
+    AnalyzerRunEnd why = RunFinished;
+    Analyzer* outer = anlyrun::running;
+    anlyrun::running = this;
+    try {
+        if (mStopRequested.load())
+            why = RunStopped;
+        else
+            WorkerThread();
+    } catch (const anlyrun::RunEndSignal& e) {
+        why = e.why;
+    } catch (abi::__forced_unwind&) {
+        anlyrun::running = outer;
+        throw;
+    } catch (...) {
+        why = RunFailed;
+    }
+    anlyrun::running = outer;
+    mRunEnd.store(why);
+    if (mProgress)
+        mProgress->stopWorkThread();
+    {
+        std::lock_guard<std::mutex> lock(mRunMutex);
+        mRunActive.store(false);
+    }
+    mRunEnded.notify_all();
+}
+
+void Analyzer::StopWorkerThread()
+{
+    mStopRequested.store(true);
+}
+
+bool Analyzer::IsRunActive() const
+{
+    return mRunActive.load();
+}
+
+U64 Analyzer::GetRunId() const
+{
+    return mRunId.load();
+}
+
+bool Analyzer::StopWasRequested() const
+{
+    return mStopRequested.load();
+}
+
+AnalyzerRunEnd Analyzer::GetRunEnd() const
+{
+    return AnalyzerRunEnd(mRunEnd.load());
+}
+
+void Analyzer::KillThread()
+{
+    if (!mRunActive.load())
+        return;
+    StopWorkerThread();
+    if (runsOnThisThread())
+        return;
+    std::unique_lock<std::mutex> lock(mRunMutex);
+    mRunEnded.wait(lock, [this] { return !mRunActive.load(); });
+}
+
+AnalyzerSettings* Analyzer::GetAnalyzerSettings() const
+{
+    return mSettings;
+}
+
+bool Analyzer::GetAnalyzerResults(AnalyzerResults** analyzer_results) const
+{
+    AnalyzerResults* r = mResults.load();
+    if (analyzer_results)
+        *analyzer_results = r;
+    return r != nullptr;
+}
+
+void Analyzer::SetAnalyzerSettings(AnalyzerSettings* settings)
+{
+    mSettings = settings;
+}
+
+void Analyzer::SetAnalyzerResults(AnalyzerResults* results)
+{
+    mResults.store(results);
+}
+
+bool Analyzer::runsOnThisThread() const
+{
+    return anlyrun::running == this;
+}
+
+void Analyzer::endRun(AnalyzerRunEnd why)
+{
+    throw anlyrun::RunEndSignal{why};
+}
+
+void Analyzer::clearCursors()
+{
+    for (AnalyzerChannelData* c : mCursors)
+        delete c;
+    mCursors.clear();
+}
+
+AnalyzerChannelData* Analyzer::GetAnalyzerChannelData(const Channel& channel)
+{
+    bool inRun = runsOnThisThread();
+    if (inRun && mStopRequested.load())
+        endRun(RunStopped);
+    U32 index = channel.mChannelIndex;
+    int count = mData && mData->chnData && mData->chnNum > 0 ? mData->chnNum : 0;
+    if (channel.IsUndefined() || index >= U32(count) || !mData->chnData[index]) {
+        if (inRun)
+            endRun(RunNoChannel);
+        return nullptr;
+    }
+    if (index >= mCursors.size())
+        mCursors.resize(size_t(index) + 1, nullptr);
+    if (!mCursors[index])
+        mCursors[index] = new AnalyzerChannelData(this, mData->chnData[index]);
+    AnalyzerChannelData* c = mCursors[index];
+    if (c->mEndPos <= 0) { // nothing captured on this channel
+        if (inRun)
+            endRun(RunNoChannel);
+        return nullptr;
+    }
+    return c;
+}
+
+U64 Analyzer::activityMark() const
+{
+    U64 m = mProgressCalls;
+    for (const AnalyzerChannelData* c : mCursors)
+        if (c)
+            m += U64(c->mSample) + 1;
+    AnalyzerResults* r = mResults.load();
+    if (r)
+        m += r->activityMark();
+    return m;
+}
+
+void Analyzer::ReportProgress(U64 sample_number)
+{
+    ++mProgressCalls;
+    if (mStopRequested.load() && runsOnThisThread())
+        endRun(RunStopped);
+    if (!mProgress)
+        return;
+    double p = mDepth ? double(sample_number) / double(mDepth) : 0.0;
+    mProgress->reportProgress(p > 1.0 ? 1.0 : p);
+}
+
+void Analyzer::CheckIfThreadShouldExit()
+{
+    if (!runsOnThisThread())
+        return;
+    if (mStopRequested.load())
+        endRun(RunStopped);
+    U64 mark = activityMark();
+    if (mIdleMarkValid && mark == mIdleMark)
+        endRun(RunFinished);
+    mIdleMark = mark;
+    mIdleMarkValid = true;
+}
+
+U64 Analyzer::GetSampleRate() const
+{
+    return mSampleRate;
+}
+
+U64 Analyzer::GetTriggerSample() const
+{
+    return mTrigger;
+}
+
+U64 Analyzer::GetCaptureSampleCount() const
+{
+    return mDepth;
+}
+
+U32 Analyzer::GetSimulationSampleRate() const
+{
+    return mSimulationRate > std::numeric_limits<U32>::max() ? std::numeric_limits<U32>::max()
+                                                              : U32(mSimulationRate);
+}

@@ -1,0 +1,833 @@
+#include "data/SmpData.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include <QStringList>
+#include <QtGlobal>
+
+#include "config/Config.h"
+
+namespace {
+
+inline long long lastEntryOf(const DigitalDataBlock* b)
+{
+    return smpEntryPos(b, b->posNum - 1);
+}
+
+// Number of values <= v in a[first, last) (a ascending). Branch-free halving
+// with prefetch of both possible next probes: the block arrays are far larger
+// than the cache, so the latency of the probes dominates.
+template <typename T, typename V>
+inline int countNotAbove(const T* a, int first, int last, V v)
+{
+    int n = last - first;
+    if (n <= 0)
+        return 0;
+    const T* base = a + first;
+    while (n > 1) {
+        const int half = n >> 1;
+        __builtin_prefetch(base + (half >> 1));
+        __builtin_prefetch(base + half + (half >> 1));
+        base = (base[half] <= v) ? base + half : base;
+        n -= half;
+    }
+    return int(base - (a + first)) + (*base <= v ? 1 : 0);
+}
+
+// Entries of b in [first, last) that are <= p.
+inline int countEntriesNotAbove(const DigitalDataBlock* b, int first, int last, long long p)
+{
+    if (last <= first)
+        return 0;
+    const int hf = b->posHigh[first];
+    const int hl = b->posHigh[last - 1];
+    if (hf == hl) {
+        // One high byte for the whole range (always so below 2^32 samples):
+        // compare the low words only.
+        const long long ph = p >> 32;
+        if (ph < hf)
+            return 0;
+        if (ph > hf)
+            return last - first;
+        return countNotAbove(b->posLow, first, last, (uint32_t)p);
+    }
+    int lo = first, n = last - first;
+    while (n > 0) {
+        const int half = n >> 1;
+        if (smpEntryPos(b, lo + half) <= p) {
+            lo += half + 1;
+            n -= half + 1;
+        } else {
+            n = half;
+        }
+    }
+    return lo - first;
+}
+
+// With arr[lo] <= p: the first index in (lo, hi] whose value exceeds p, or hi.
+inline int firstAbove(const int64_t* arr, int lo, int hi, long long p)
+{
+    if (hi <= lo)
+        return hi;
+    return lo + 1 + countNotAbove(arr, lo + 1, hi, p);
+}
+
+// Group and block of the first entry above p, searching from (g0, b0) on.
+// p must lie in [0, end position].
+inline void findBlock(const DigitalChnData* d, long long p, int g0, int b0, int* gOut, int* bOut)
+{
+    int g = g0;
+    if (p >= d->groupLastPos[g0])
+        g = firstAbove(d->groupLastPos, g0, d->groupNum - 1, p);
+    const DigitalDataGroup* grp = d->group[g];
+    const int lo = (g == g0) ? b0 : 0;
+    int b = lo;
+    if (p >= grp->blockLastPos[lo])
+        b = firstAbove(grp->blockLastPos, lo, grp->blockNum - 1, p);
+    *gOut = g;
+    *bOut = b;
+}
+
+// Index of the first entry above p in block b from lo on (the last entry of
+// the block when none is). Forward walks gallop from the cursor so that a
+// short step costs a short search.
+inline int findIndex(const DigitalDataBlock* b, int lo, long long p, bool gallop)
+{
+    if (p < smpEntryPos(b, lo))
+        return lo;
+    int hi = b->posNum - 1;
+    if (gallop) {
+        int step = 1;
+        for (;;) {
+            const int q = lo + step;
+            if (q >= hi)
+                break;
+            if (smpEntryPos(b, q) > p) {
+                hi = q;
+                break;
+            }
+            lo = q;
+            step <<= 1;
+        }
+    }
+    if (hi <= lo)
+        return hi;
+    return lo + 1 + countEntriesNotAbove(b, lo + 1, hi, p);
+}
+
+} // namespace
+
+SmpData::SmpData(int chnNum)
+    : smpDepth(0), smpFrequ(0), trgPosition(0), chnNum(chnNum < 0 ? 0 : chnNum), zeroRunCnt(0),
+      trgRecordIndex(0), initLevelMask(0)
+{
+    const int n = this->chnNum;
+    chnData = new DigitalChnData*[n ? n : 1]();
+    chnDataRaw = new DigitalChnData*[n ? n : 1]();
+    filterWidth = new unsigned int[n ? n : 1]();
+    enaChnIndex = new unsigned int[n ? n : 1]();
+    chnCurLevel = new unsigned int[n ? n : 1]();
+
+    if (Config::readGlobalParam("glitchFilterMode").toInt() != 0) {
+        const QStringList list = Config::readGlobalParam("glitchFilterSettings").split(',');
+        for (int k = 0; k < n && 2 * k + 1 < list.size(); ++k)
+            filterWidth[k] = list[2 * k].toInt() != 0 ? list[2 * k + 1].toUInt() : 0;
+    }
+}
+
+SmpData::~SmpData()
+{
+    clearData();
+    delete[] chnData;
+    delete[] chnDataRaw;
+    delete[] filterWidth;
+    delete[] enaChnIndex;
+    delete[] chnCurLevel;
+}
+
+// ---------------------------------------------------------------- storage
+
+void SmpData::clearData()
+{
+    smpDepth = 0;
+    trgPosition = 0;
+    for (int c = 0; c < chnNum; ++c) {
+        clearOneChn(chnData[c]);
+        chnData[c] = nullptr;
+        clearOneChn(chnDataRaw[c]);
+        chnDataRaw[c] = nullptr;
+    }
+}
+
+void SmpData::clearOneChn(DigitalChnData* d)
+{
+    if (!d)
+        return;
+    for (int g = 0; g < d->groupNum; ++g) {
+        DigitalDataGroup* grp = d->group[g];
+        for (int b = 0; b < grp->blockNum; ++b)
+            std::free(grp->block[b]);
+        std::free(grp);
+    }
+    std::free(d);
+}
+
+DigitalChnData* SmpData::newChnData()
+{
+    auto* d = static_cast<DigitalChnData*>(std::calloc(1, sizeof(DigitalChnData)));
+    return d;
+}
+
+int SmpData::newDataGroup(DigitalChnData* d)
+{
+    if (d->groupNum >= SMP_CHN_GROUPS) {
+        qWarning("SmpData: channel table full (%d groups)", SMP_CHN_GROUPS);
+        return 0;
+    }
+    auto* grp = static_cast<DigitalDataGroup*>(std::malloc(sizeof(DigitalDataGroup)));
+    if (!grp)
+        return 0;
+    grp->blockNum = 0;
+    d->group[d->groupNum] = grp;
+    d->groupLastPos[d->groupNum] = 0;
+    ++d->groupNum;
+    return 1;
+}
+
+int SmpData::newDataBlock(DigitalChnData* d)
+{
+    if (d->groupNum == 0 || d->group[d->groupNum - 1]->blockNum >= SMP_GROUP_BLOCKS) {
+        if (!newDataGroup(d))
+            return 0;
+    }
+    DigitalDataGroup* grp = d->group[d->groupNum - 1];
+    // Plain allocation: pages are touched only as entries are written.
+    auto* blk = static_cast<DigitalDataBlock*>(std::malloc(sizeof(DigitalDataBlock)));
+    if (!blk)
+        return 0;
+    blk->posNum = 0;
+    grp->block[grp->blockNum] = blk;
+    grp->blockLastPos[grp->blockNum] = 0;
+    ++grp->blockNum;
+    return 1;
+}
+
+int SmpData::appendEntry(DigitalChnData* d, long long pos)
+{
+    if (!d)
+        return 0;
+    DigitalDataBlock* b = nullptr;
+    if (d->groupNum > 0) {
+        DigitalDataGroup* grp = d->group[d->groupNum - 1];
+        if (grp->blockNum > 0)
+            b = grp->block[grp->blockNum - 1];
+    }
+    if (!b || b->posNum >= SMP_BLOCK_ENTRIES) {
+        if (!newDataBlock(d))
+            return 0;
+        DigitalDataGroup* grp = d->group[d->groupNum - 1];
+        b = grp->block[grp->blockNum - 1];
+    }
+    const int n = b->posNum;
+    b->posLow[n] = (uint32_t)pos;
+    b->posHigh[n] = (uint8_t)(pos >> 32);
+    b->posNum = n + 1;
+    return 1;
+}
+
+long long SmpData::entryCount(const DigitalChnData* d)
+{
+    if (!d || d->groupNum <= 0)
+        return 0;
+    const DigitalDataGroup* grp = d->group[d->groupNum - 1];
+    long long n = (long long)(d->groupNum - 1) * SMP_GROUP_ENTRIES;
+    if (grp->blockNum > 0)
+        n += (long long)(grp->blockNum - 1) * SMP_BLOCK_ENTRIES + grp->block[grp->blockNum - 1]->posNum;
+    return n;
+}
+
+void SmpData::setInitLevel(int chn, int level)
+{
+    if (chn < 0 || chn >= 64)
+        return;
+    if (level)
+        initLevelMask |= 1ULL << chn;
+    else
+        initLevelMask &= ~(1ULL << chn);
+}
+
+bool SmpData::hasValidData(int chn) const
+{
+    return chn >= 0 && chn < chnNum && chnData[chn] && chnData[chn]->groupNum > 0;
+}
+
+void SmpData::rebuildLastPos(DigitalChnData* d)
+{
+    for (int g = 0; g < d->groupNum; ++g) {
+        DigitalDataGroup* grp = d->group[g];
+        for (int b = 0; b < grp->blockNum; ++b)
+            grp->blockLastPos[b] = grp->block[b]->posNum > 0 ? lastEntryOf(grp->block[b]) : 0;
+        d->groupLastPos[g] = grp->blockNum > 0 ? grp->blockLastPos[grp->blockNum - 1] : 0;
+    }
+}
+
+// ---------------------------------------------------------------- conversion frame
+
+int SmpData::dataConvertStart(int trgRecordIndex, long long frequ, const QVector<bool>& chnEna)
+{
+    clearData();
+    smpFrequ = frequ;
+    this->trgRecordIndex = trgRecordIndex;
+    zeroRunCnt = -1;
+    // A new capture never inherits the previous capture's start levels.
+    initLevelMask = 0;
+    for (int c = 0; c < chnNum && c < chnEna.size(); ++c) {
+        if (!chnEna[c])
+            continue;
+        DigitalChnData* d = newChnData();
+        if (!d || !newDataBlock(d)) {
+            clearOneChn(d);
+            clearData();
+            return 0;
+        }
+        chnData[c] = d;
+    }
+    return 1;
+}
+
+int SmpData::dataConvertComplete(long long expectDepth)
+{
+    if (smpDepth > expectDepth)
+        smpDepth = expectDepth;
+    if (smpDepth < 0)
+        smpDepth = 0;
+    if (smpDepth > SMP_POS_MAX)
+        smpDepth = SMP_POS_MAX;
+    int ok = 1;
+    for (int c = 0; c < chnNum; ++c) {
+        DigitalChnData* d = chnData[c];
+        if (!d)
+            continue;
+        // Drop entries at or past the end (and blocks and groups left empty),
+        // then close the table with the end position.
+        while (d->groupNum > 0) {
+            DigitalDataGroup* grp = d->group[d->groupNum - 1];
+            if (grp->blockNum == 0) {
+                std::free(grp);
+                --d->groupNum;
+                continue;
+            }
+            DigitalDataBlock* blk = grp->block[grp->blockNum - 1];
+            if (blk->posNum == 0) {
+                std::free(blk);
+                --grp->blockNum;
+                continue;
+            }
+            if (lastEntryOf(blk) >= smpDepth) {
+                --blk->posNum;
+                continue;
+            }
+            break;
+        }
+        if (!appendEntry(d, smpDepth)) {
+            clearOneChn(d);
+            chnData[c] = nullptr;
+            ok = 0;
+            continue;
+        }
+        rebuildLastPos(d);
+        d->initLevel = c < 64 ? int((initLevelMask >> c) & 1) : 0;
+    }
+    return ok;
+}
+
+bool SmpData::checkData() const
+{
+    if (smpDepth < 0 || smpDepth > SMP_POS_MAX)
+        return false;
+    for (int c = 0; c < chnNum; ++c) {
+        const DigitalChnData* d = chnData[c];
+        if (!d)
+            continue;
+        if (d->groupNum < 1 || d->groupNum > SMP_CHN_GROUPS || (d->initLevel != 0 && d->initLevel != 1))
+            return false;
+        long long prev = -1, beforeLast = -1;
+        for (int g = 0; g < d->groupNum; ++g) {
+            const DigitalDataGroup* grp = d->group[g];
+            const bool lastGroup = g == d->groupNum - 1;
+            if (!grp || grp->blockNum < 1 || grp->blockNum > SMP_GROUP_BLOCKS
+                || (!lastGroup && grp->blockNum != SMP_GROUP_BLOCKS))
+                return false;
+            for (int b = 0; b < grp->blockNum; ++b) {
+                const DigitalDataBlock* blk = grp->block[b];
+                const bool lastBlock = lastGroup && b == grp->blockNum - 1;
+                if (!blk || blk->posNum < 1 || blk->posNum > SMP_BLOCK_ENTRIES
+                    || (!lastBlock && blk->posNum != SMP_BLOCK_ENTRIES))
+                    return false;
+                for (int i = 0; i < blk->posNum; ++i) {
+                    const long long pos = smpEntryPos(blk, i);
+                    if (pos < prev)
+                        return false;
+                    beforeLast = prev;
+                    prev = pos;
+                }
+                if (grp->blockLastPos[b] != prev)
+                    return false;
+            }
+            if (d->groupLastPos[g] != prev)
+                return false;
+        }
+        if (prev != smpDepth || beforeLast >= smpDepth)
+            return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- queries
+
+bool SmpData::cursorValid(const DigitalChnData* d, const DigitalDataSubs* s)
+{
+    if (s->group < 0 || s->group >= d->groupNum)
+        return false;
+    const DigitalDataGroup* grp = d->group[s->group];
+    if (s->block < 0 || s->block >= grp->blockNum)
+        return false;
+    return s->index >= 0 && s->index < grp->block[s->block]->posNum;
+}
+
+long long SmpData::flatIndex(const DigitalDataSubs* s)
+{
+    return (long long)s->group * SMP_GROUP_ENTRIES + (long long)s->block * SMP_BLOCK_ENTRIES + s->index;
+}
+
+bool SmpData::entryAt(const DigitalChnData* d, long long flat, long long* pos)
+{
+    if (flat < 0)
+        return false;
+    const long long g = flat / SMP_GROUP_ENTRIES;
+    const long long r = flat % SMP_GROUP_ENTRIES;
+    const int b = int(r / SMP_BLOCK_ENTRIES);
+    const int i = int(r % SMP_BLOCK_ENTRIES);
+    if (g >= d->groupNum || b >= d->group[g]->blockNum || i >= d->group[g]->block[b]->posNum)
+        return false;
+    *pos = smpEntryPos(d->group[g]->block[b], i);
+    return true;
+}
+
+int SmpData::locateSmpPoint(int chn, long long p, DigitalDataSubs* subs) const
+{
+    DigitalDataSubs local;
+    if (!subs)
+        subs = &local;
+    subs->group = 0;
+    subs->block = 0;
+    subs->index = 0;
+    return locateNextSmpPoint(chn, p, subs);
+}
+
+int SmpData::locateNextSmpPoint(int chn, long long p, DigitalDataSubs* subs) const
+{
+    if (!hasValidData(chn) || !subs)
+        return -1;
+    const DigitalChnData* d = chnData[chn];
+    if (p < 0 || p > d->groupLastPos[d->groupNum - 1] || !cursorValid(d, subs))
+        return -1;
+    int g, b;
+    findBlock(d, p, subs->group, subs->block, &g, &b);
+    const bool sameBlock = g == subs->group && b == subs->block;
+    const int lo = sameBlock ? subs->index : 0;
+    const int i = findIndex(d->group[g]->block[b], lo, p, sameBlock && lo > 0);
+    subs->group = g;
+    subs->block = b;
+    subs->index = i;
+    // Blocks and groups hold even counts: the block index has the flat parity.
+    return (i + d->initLevel) & 1;
+}
+
+int SmpData::getPointLevel(int chn, long long p) const
+{
+    DigitalDataSubs s;
+    return locateSmpPoint(chn, p, &s);
+}
+
+int SmpData::getPointLevel(int chn, long long p, DigitalDataSubs* subs) const
+{
+    return locateSmpPoint(chn, p, subs);
+}
+
+bool SmpData::isPointAtEdge(int chn, long long p) const
+{
+    DigitalDataSubs s;
+    if (locateSmpPoint(chn, p, &s) < 0)
+        return false;
+    long long pos;
+    return entryAt(chnData[chn], flatIndex(&s) - 1, &pos) && pos == p;
+}
+
+long long SmpData::getPreEdgePoint(int chn, long long p) const
+{
+    DigitalDataSubs s;
+    if (locateSmpPoint(chn, p, &s) < 0)
+        return -1;
+    long long pos;
+    return entryAt(chnData[chn], flatIndex(&s) - 1, &pos) ? pos : -1;
+}
+
+long long SmpData::getNextEdgePoint(int chn, long long p) const
+{
+    DigitalDataSubs s;
+    if (locateSmpPoint(chn, p, &s) < 0)
+        return -1;
+    return smpEntryPos(chnData[chn]->group[s.group]->block[s.block], s.index);
+}
+
+int SmpData::getPreEdgeType(int chn, long long p) const
+{
+    DigitalDataSubs s;
+    const int level = locateSmpPoint(chn, p, &s);
+    if (level < 0 || flatIndex(&s) == 0)
+        return -1;
+    return level ? 0 : 1;
+}
+
+int SmpData::getNextEdgeType(int chn, long long p) const
+{
+    DigitalDataSubs s;
+    const int level = locateSmpPoint(chn, p, &s);
+    if (level < 0 || flatIndex(&s) >= entryCount(chnData[chn]) - 1)
+        return -1;
+    return level ? 1 : 0;
+}
+
+long long SmpData::getTwoPointEdgeNum(int chn, long long a, long long b) const
+{
+    DigitalDataSubs sa, sb;
+    if (locateSmpPoint(chn, a, &sa) < 0 || locateSmpPoint(chn, b, &sb) < 0)
+        return -1;
+    const long long n = flatIndex(&sa) - flatIndex(&sb);
+    return n < 0 ? -n : n;
+}
+
+int SmpData::getRelatedSmpPoint(int chn, long long p, RelatedSmpPoint* out) const
+{
+    DigitalDataSubs s;
+    const int level = locateSmpPoint(chn, p, &s);
+    if (level < 0 || !out)
+        return -1;
+    const DigitalChnData* d = chnData[chn];
+    const long long flat = flatIndex(&s);
+    long long pos;
+    out->level = level;
+    out->preEdge = entryAt(d, flat - 1, &pos) ? pos : -1;
+    out->nextEntry = smpEntryPos(d->group[s.group]->block[s.block], s.index);
+    out->afterNext = entryAt(d, flat + 1, &pos) ? pos : -1;
+    return 0;
+}
+
+long long SmpData::getCurRecordPoint(int chn, const DigitalDataSubs* subs) const
+{
+    if (!hasValidData(chn) || !subs || !cursorValid(chnData[chn], subs))
+        return -1;
+    return smpEntryPos(chnData[chn]->group[subs->group]->block[subs->block], subs->index);
+}
+
+long long SmpData::getPreRecordPoint(int chn, const DigitalDataSubs* subs) const
+{
+    if (!hasValidData(chn) || !subs || !cursorValid(chnData[chn], subs))
+        return -1;
+    long long pos;
+    return entryAt(chnData[chn], flatIndex(subs) - 1, &pos) ? pos : -1;
+}
+
+long long SmpData::getNextRecordPoint(int chn, const DigitalDataSubs* subs) const
+{
+    if (!hasValidData(chn) || !subs || !cursorValid(chnData[chn], subs))
+        return -1;
+    long long pos;
+    return entryAt(chnData[chn], flatIndex(subs) + 1, &pos) ? pos : -1;
+}
+
+int SmpData::getWaveLineData(int chn, double start, double scale, int width, WaveLine* out) const
+{
+    if (!hasValidData(chn) || !out || !std::isfinite(start) || !std::isfinite(scale) || !(scale > 0))
+        return -1;
+    const DigitalChnData* d = chnData[chn];
+    const long long endPos = d->groupLastPos[d->groupNum - 1];
+    const long long total = entryCount(d);
+
+    // Pixel positions are computed in double and compared before any
+    // conversion, so far zooms and far offsets cannot overflow.
+    double x0d = 0;
+    long long p = 0;
+    if (start < 0)
+        x0d = -start / scale;
+    else
+        p = start > double(SMP_POS_MAX) ? SMP_POS_MAX + 1 : (long long)start;
+    DigitalDataSubs s = {0, 0, 0};
+    int level = locateNextSmpPoint(chn, p, &s);
+    if (level < 0)
+        return -1;
+    const long long last = (long long)width - 1;
+    if (width <= 0 || x0d > double(last))
+        return 0;
+    long long x0 = (long long)x0d;
+    int count = 0;
+
+    for (;;) {
+        const long long e = smpEntryPos(d->group[s.group]->block[s.block], s.index);
+        const double xed = (double(e) - start) / scale;
+        if (xed >= double(last + 1))   // its pixel lies past the row
+            break;
+        long long xe = (long long)xed;
+        if (xe < x0)
+            xe = x0;   // rounding or a malformed table: never step back
+        if (xe > x0)
+            out[count++] = {int(x0), int(xe - x0), level != 0};
+        const long long flat = flatIndex(&s);
+        if (e >= endPos || flat >= total - 1)
+            return count;
+        out[count++] = {int(xe), 1, 2};
+        x0 = xe + 1;
+
+        // Step past the entry just drawn.
+        if (++s.index >= SMP_BLOCK_ENTRIES) {
+            s.index = 0;
+            if (++s.block >= SMP_GROUP_BLOCKS) {
+                s.block = 0;
+                ++s.group;
+            }
+        }
+        if (!cursorValid(d, &s))
+            return count;
+
+        // Find the first entry after the sample at pixel x0.
+        for (;;) {
+            if (x0 > last)
+                return count;
+            double sp = double(x0) * scale + start;
+            if (sp > double(endPos))
+                return count;
+            p = sp < 0 ? 0 : (long long)sp;
+            int g, b;
+            findBlock(d, p, s.group, s.block, &g, &b);
+            const DigitalDataGroup* grp = d->group[g];
+            const bool sameBlock = g == s.group && b == s.block;
+            const bool lastBlock = g == d->groupNum - 1 && b == grp->blockNum - 1;
+            // At coarse zoom whole blocks fall into one pixel: when the block's
+            // last entry (an edge, as it is not the closing entry) lies in pixel
+            // x0, so does the entry sought; the block itself need not be read.
+            if (!lastBlock && (double(grp->blockLastPos[b]) - start) / scale < double(x0 + 1)) {
+                out[count++] = {int(x0), 1, 2};
+                if (!sameBlock)
+                    s = {g, b, 0};
+                ++x0;
+                continue;
+            }
+            const int lo = sameBlock ? s.index : 0;
+            s = {g, b, findIndex(grp->block[b], lo, p, sameBlock && lo > 0)};
+            level = (s.index + d->initLevel) & 1;
+            break;
+        }
+    }
+    out[count++] = {int(x0), int(last - x0), level != 0};
+    return count;
+}
+
+// ---------------------------------------------------------------- glitch filter
+
+namespace {
+
+// Sequential writer into an empty table with one open block.
+struct FilterOut {
+    DigitalChnData* d;
+    DigitalDataBlock* b;
+    long long n = 0;
+
+    bool append(long long pos)
+    {
+        if (b->posNum >= SMP_BLOCK_ENTRIES) {
+            if (!SmpData::newDataBlock(d))
+                return false;
+            DigitalDataGroup* grp = d->group[d->groupNum - 1];
+            b = grp->block[grp->blockNum - 1];
+        }
+        const int i = b->posNum;
+        b->posLow[i] = (uint32_t)pos;
+        b->posHigh[i] = (uint8_t)(pos >> 32);
+        b->posNum = i + 1;
+        ++n;
+        return true;
+    }
+    // The last written entry is always in the current block (blocks are
+    // opened only to take an entry).
+    void setLast(long long pos)
+    {
+        const int i = b->posNum - 1;
+        b->posLow[i] = (uint32_t)pos;
+        b->posHigh[i] = (uint8_t)(pos >> 32);
+    }
+};
+
+} // namespace
+
+int SmpData::dataFilter(const DigitalChnData* src, DigitalChnData* dst, unsigned int width)
+{
+    if (!src || !dst)
+        return 0;
+    dst->initLevel = src->initLevel;
+    if (src->groupNum <= 0)
+        return 1;
+    if (!newDataBlock(dst)) {
+        for (int g = 0; g < dst->groupNum; ++g)
+            std::free(dst->group[g]);
+        dst->groupNum = 0;
+        return 0;
+    }
+    FilterOut out{dst, dst->group[0]->block[0]};
+    const long long w = width;
+    long long prev = 0;
+    long long k = 0;   // entries suppressed since the last kept one
+    bool ok = true;
+
+    for (int g = 0; g < src->groupNum && ok; ++g) {
+        const DigitalDataGroup* grp = src->group[g];
+        for (int bi = 0; bi < grp->blockNum && ok; ++bi) {
+            const DigitalDataBlock* blk = grp->block[bi];
+            const int n = blk->posNum;
+            for (int i = 0; i < n; ++i) {
+                const long long pos = smpEntryPos(blk, i);
+                if (pos - prev <= w) {
+                    ++k;
+                } else {
+                    if (k == 0) {
+                        ok = out.append(pos);
+                    } else if (out.n == 0) {
+                        // A burst right at the start has no earlier transition
+                        // to absorb it: it vanishes and the start level takes
+                        // its parity, so the rest of the channel keeps its levels.
+                        if (k & 1)
+                            dst->initLevel ^= 1;
+                        ok = out.append(pos);
+                    } else if (k & 1) {
+                        out.setLast(pos);
+                    } else {
+                        out.setLast(prev);
+                        ok = out.append(pos);
+                    }
+                    k = 0;
+                    if (!ok)
+                        break;
+                }
+                prev = pos;
+            }
+        }
+    }
+    // A trailing burst: the output still ends at the end position.
+    if (ok && k > 0) {
+        if (out.n == 0)
+            ok = out.append(prev);
+        else
+            out.setLast(prev);
+    }
+    if (!ok) {
+        for (int g = 0; g < dst->groupNum; ++g) {
+            DigitalDataGroup* grp = dst->group[g];
+            for (int b = 0; b < grp->blockNum; ++b)
+                std::free(grp->block[b]);
+            std::free(grp);
+        }
+        dst->groupNum = 0;
+        return 0;
+    }
+    rebuildLastPos(dst);
+    return 1;
+}
+
+int SmpData::filterChannel(int chn, unsigned int width)
+{
+    DigitalChnData* raw = chnDataRaw[chn] ? chnDataRaw[chn] : chnData[chn];
+    if (!raw || raw->groupNum <= 0)
+        return 1;
+    DigitalChnData* filtered = newChnData();
+    if (!filtered || !dataFilter(raw, filtered, width)) {
+        std::free(filtered);
+        // The shown table must stay valid: fall back to the unfiltered data.
+        if (chnDataRaw[chn]) {
+            clearOneChn(chnData[chn]);
+            chnData[chn] = chnDataRaw[chn];
+            chnDataRaw[chn] = nullptr;
+        }
+        return 0;
+    }
+    if (chnDataRaw[chn])
+        clearOneChn(chnData[chn]);
+    chnDataRaw[chn] = raw;
+    chnData[chn] = filtered;
+    return 1;
+}
+
+void SmpData::updateFilter()
+{
+    for (int c = 0; c < chnNum; ++c) {
+        // An unfiltered copy means this capture is already filtered (a new
+        // capture or load always starts without one); filtering again would
+        // filter twice and lose the original.
+        if (filterWidth[c] == 0 || !hasValidData(c) || chnDataRaw[c])
+            continue;
+        filterChannel(c, filterWidth[c]);
+    }
+}
+
+int SmpData::modifyFilter(const unsigned int* widths)
+{
+    if (!widths)
+        return 0;
+    int ok = 1;
+    for (int c = 0; c < chnNum; ++c) {
+        const unsigned int w = widths[c];
+        if (w == filterWidth[c])
+            continue;
+        if (w == 0) {
+            if (chnDataRaw[c]) {
+                clearOneChn(chnData[c]);
+                chnData[c] = chnDataRaw[c];
+                chnDataRaw[c] = nullptr;
+            }
+        } else if (!filterChannel(c, w)) {
+            ok = 0;
+        }
+        filterWidth[c] = w;
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------- demonstration data
+
+int smpDataConvertSimu(SmpData* s, int chn, const int* runs, int count, long long* pos, bool extendLast)
+{
+    if (!s || chn < 0 || chn >= s->chnNum || !s->chnData[chn])
+        return 0;
+    DigitalChnData* d = s->chnData[chn];
+    long long p = *pos;
+    int i = 0;
+    if (extendLast && count > 0 && SmpData::entryCount(d) > 0) {
+        DigitalDataGroup* g = d->group[d->groupNum - 1];
+        DigitalDataBlock* b = g->block[g->blockNum - 1];
+        p += runs[0] < 0 ? 0 : runs[0];
+        b->posLow[b->posNum - 1] = (uint32_t)p;
+        b->posHigh[b->posNum - 1] = (uint8_t)(p >> 32);
+        i = 1;
+    }
+    for (; i < count; ++i) {
+        // A negative length from an analyzer would break the ordering.
+        p += runs[i] < 0 ? 0 : runs[i];
+        if (p > SMP_POS_MAX || !s->appendEdge(chn, p)) {
+            *pos = p;
+            return 0;
+        }
+    }
+    *pos = p;
+    return 1;
+}

@@ -1,0 +1,129 @@
+#ifndef SMPDATA_H
+#define SMPDATA_H
+// One logic capture, kept per channel as the sorted list of edge positions
+// closed by the end-of-capture position (see data/SmpTables.h for the table
+// layout that the analyzer library also reads).
+
+#include <QVector>
+
+#include "data/SmpTables.h"
+
+// Largest position a table can hold (unsigned 40 bits).
+constexpr long long SMP_POS_MAX = (1LL << 40) - 1;
+
+class SmpData
+{
+public:
+    explicit SmpData(int chnNum);
+    ~SmpData();
+    SmpData(const SmpData&) = delete;
+    SmpData& operator=(const SmpData&) = delete;
+
+    // --- storage ---
+    void clearData();
+    static void clearOneChn(DigitalChnData* d);
+    static DigitalChnData* newChnData();          // empty table, nullptr when out of memory
+    static int newDataGroup(DigitalChnData* d);    // 1 ok, 0 out of memory or group table full
+    static int newDataBlock(DigitalChnData* d);    // 1 ok, 0 out of memory or table full
+    static int appendEntry(DigitalChnData* d, long long pos);
+    // Appends one position to a channel that has a table; 1 ok, 0 when the
+    // channel has no table or memory ran out.
+    inline int appendEdge(int chn, long long pos);
+    // Total entries of a table (64-bit: a channel passes 2^31 entries at group 21).
+    static long long entryCount(const DigitalChnData* d);
+
+    void setInitLevel(int chn, int level);
+    bool hasValidData(int chn) const;
+
+    // --- conversion frame (the converters run between these two) ---
+    // Clears the store, resets the initial-level mask and opens an empty table
+    // for each enabled channel. 1 ok, 0 out of memory (the store is then cleared).
+    int dataConvertStart(int trgRecordIndex, long long frequ, const QVector<bool>& chnEna);
+    // Closes every table at the sample count; 1 ok, 0 when memory ran out (the
+    // affected channel is dropped).
+    int dataConvertComplete(long long expectDepth);
+    // True when every table of a completed store is well formed: positions
+    // never descending, all below the sample count, closed by exactly one
+    // entry at the sample count, full blocks and groups, consistent
+    // last-position tables. Loaders call it before the data is shown.
+    bool checkData() const;
+
+    // --- point queries (a completed capture; -1 = no data / invalid) ---
+    int locateSmpPoint(int chn, long long p, DigitalDataSubs* subs) const;
+    int locateNextSmpPoint(int chn, long long p, DigitalDataSubs* subs) const;
+    int getPointLevel(int chn, long long p) const;
+    int getPointLevel(int chn, long long p, DigitalDataSubs* subs) const;
+    bool isPointAtEdge(int chn, long long p) const;
+    long long getPreEdgePoint(int chn, long long p) const;
+    long long getNextEdgePoint(int chn, long long p) const;
+    int getPreEdgeType(int chn, long long p) const;
+    int getNextEdgeType(int chn, long long p) const;
+    long long getTwoPointEdgeNum(int chn, long long a, long long b) const;
+    int getRelatedSmpPoint(int chn, long long p, RelatedSmpPoint* out) const;
+    long long getCurRecordPoint(int chn, const DigitalDataSubs* subs) const;
+    long long getPreRecordPoint(int chn, const DigitalDataSubs* subs) const;
+    long long getNextRecordPoint(int chn, const DigitalDataSubs* subs) const;
+    int getWaveLineData(int chn, double start, double scale, int width, WaveLine* out) const;
+
+    // --- glitch filter ---
+    void updateFilter();
+    // Returns 0 when a filter run ran out of memory (that channel is then
+    // shown unfiltered), else 1.
+    int modifyFilter(const unsigned int* widths);
+    static int dataFilter(const DigitalChnData* src, DigitalChnData* dst, unsigned int width);
+
+    // --- members ---
+    DigitalChnData** chnData;
+    DigitalChnData** chnDataRaw;
+    long long smpDepth;
+    long long smpFrequ;
+    long long trgPosition;
+    int chnNum;
+    int zeroRunCnt;
+    int trgRecordIndex;
+    unsigned long long initLevelMask;
+    unsigned int* filterWidth;
+    unsigned int* enaChnIndex;
+    unsigned int* chnCurLevel;
+
+private:
+    static void rebuildLastPos(DigitalChnData* d);
+    static bool cursorValid(const DigitalChnData* d, const DigitalDataSubs* s);
+    static long long flatIndex(const DigitalDataSubs* s);
+    static bool entryAt(const DigitalChnData* d, long long flat, long long* pos);
+    int filterChannel(int chn, unsigned int width);
+};
+
+inline int SmpData::appendEdge(int chn, long long pos)
+{
+    if (chn < 0 || chn >= chnNum)
+        return 0;
+    DigitalChnData* d = chnData[chn];
+    if (!d)
+        return 0;
+    // Fast path: room in the last block of the last group.
+    if (d->groupNum > 0) {
+        DigitalDataGroup* g = d->group[d->groupNum - 1];
+        if (g->blockNum > 0) {
+            DigitalDataBlock* b = g->block[g->blockNum - 1];
+            const int n = b->posNum;
+            if (n < SMP_BLOCK_ENTRIES) {
+                b->posLow[n] = (uint32_t)pos;
+                b->posHigh[n] = (uint8_t)(pos >> 32);
+                b->posNum = n + 1;
+                return 1;
+            }
+        }
+    }
+    return appendEntry(d, pos);
+}
+
+// ---- demonstration data ----
+// Appends a channel's simulated run lengths: each run ends at *pos + length,
+// which becomes the new *pos. With extendLast the first run continues the
+// run that ends at the last stored entry: that entry moves instead of a
+// transition being added. 1 ok, 0 when memory ran out or the channel has no
+// table.
+int smpDataConvertSimu(SmpData* s, int chn, const int* runs, int count, long long* pos, bool extendLast);
+
+#endif

@@ -1,0 +1,166 @@
+#ifndef ANALYZER_H
+#define ANALYZER_H
+// Base class of every protocol analyzer, and the interface through which the
+// host runs its decodes.
+//
+// Decode run, as the host drives it (GUI thread unless said otherwise):
+//   Init(&dataForAnly, nullptr, progressManager)  once per capture
+//   SetupResults()                                 plug-in: fresh, empty results
+//   InitialWorkerThread()                          rewinds the run state
+//   StartProcessing()                              calls progressManager->startWorkThread()
+//   decode thread: RunWorkerThread()               runs the plug-in's WorkerThread
+// A run ends cooperatively, never by killing a thread: when a cursor call
+// would pass the end of the data, when a stop was requested
+// (StopWorkerThread), when the input channel is undefined or out of range,
+// when WorkerThread returns, or when the plug-in idles (see
+// CheckIfThreadShouldExit). The library then unwinds the plug-in's loop and,
+// still on the decode thread, calls progressManager->stopWorkThread() exactly
+// once; RunWorkerThread returns after it. stopWorkThread must return (it
+// must not park the thread).
+//
+// Simulation (capture simulation thread): Init(nullptr, &rate, nullptr),
+// then GenerateSimulationData as often as needed.
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "AnalyzerChannelData.h"
+#include "AnalyzerResults.h"
+#include "AnalyzerSettings.h"
+#include "AnalyzerTypes.h"
+#include "SimulationChannelDescriptor.h"
+#include "data/SmpTables.h"
+
+// The capture the analyzers read (channel tables, depth, rate, trigger,
+// channel count); filled by the program before each decode.
+typedef DataForAnly DeviceCollection;
+
+// Implemented by the host: one per analyzer, it owns the decode thread.
+class ANALYZER_EXPORT ProgressManager {
+public:
+    virtual ~ProgressManager();
+    // Start a thread that calls the analyzer's RunWorkerThread().
+    virtual void startWorkThread() = 0;
+    // Called on the decode thread, once per run, when the run has ended.
+    virtual void stopWorkThread() = 0;
+    // Called on the decode thread: fraction of the capture decoded, 0 to 1.
+    virtual void reportProgress(double progress) = 0;
+};
+
+// How the last run ended.
+enum AnalyzerRunEnd : int {
+    RunNotEnded = 0,     // no run yet, or the run is still going
+    RunFinished = 1,     // WorkerThread returned or idled until stopped
+    RunEndOfData = 2,    // a cursor call reached the end of the capture
+    RunStopped = 3,      // StopWorkerThread
+    RunNoChannel = 4,    // undefined, out-of-range or empty input channel
+    RunFailed = 5        // the plug-in threw an exception of its own
+};
+
+class ANALYZER_EXPORT Analyzer {
+public:
+    Analyzer();
+    virtual ~Analyzer();
+
+    // Plug-in hooks, in this order.
+    virtual void WorkerThread() = 0;
+    // Fills *simulation_channels with an array of descriptors and returns
+    // its length.
+    virtual U32 GenerateSimulationData(U64 newest_sample_requested, U32 sample_rate,
+                                       SimulationChannelDescriptor** simulation_channels) = 0;
+    virtual U32 GetMinimumSampleRateHz() = 0;
+    virtual const char* GetAnalyzerVersion() const; // the library's version
+    virtual const char* GetAnalyzerName() const = 0;
+    virtual bool NeedsRerun(); // false
+    virtual void SetupResults(); // nothing; plug-ins make fresh results here
+
+    // --- host ---
+    // data: the capture (null for simulation); simulation_sample_rate: the
+    // simulated rate (null for decoding); progress_manager: null runs
+    // StartProcessing's run at once on the calling thread.
+    void Init(DeviceCollection* data, const U64* simulation_sample_rate, ProgressManager* progress_manager);
+    // Takes the capture's depth, rate and trigger from the record and
+    // rewinds the cursors for a new run. Not while a run is active.
+    void InitialWorkerThread();
+    // Starts a run: a new run id, then startWorkThread (or the run itself
+    // without a progress manager). False, and nothing done, while a run is
+    // still active.
+    bool StartProcessing();
+    // Entry of the host's decode thread; returns once the run has ended and
+    // has been reported.
+    void RunWorkerThread();
+    // Asks the running decode to end; returns at once (any thread). The
+    // decode notices it at its next cursor move, ReportProgress or
+    // CheckIfThreadShouldExit.
+    void StopWorkerThread();
+    // True from StartProcessing until the end has been reported.
+    bool IsRunActive() const;
+    // Id of the latest run (1, 2, ...; 0 before the first): lets the host
+    // tell a late end notice from the end of a newer run.
+    U64 GetRunId() const;
+    // Whether a stop was requested for the latest run (readable from
+    // stopWorkThread).
+    bool StopWasRequested() const;
+    AnalyzerRunEnd GetRunEnd() const;
+
+    AnalyzerSettings* GetAnalyzerSettings() const;
+    // True and the current results when there are any.
+    bool GetAnalyzerResults(AnalyzerResults** analyzer_results) const;
+
+    // --- plug-in, during a run ---
+    // The cursor for an input channel (owned by the library, rewound by
+    // InitialWorkerThread). An undefined or out-of-range channel, or one
+    // without data, ends the run with nothing decoded.
+    AnalyzerChannelData* GetAnalyzerChannelData(const Channel& channel);
+    // Progress up to a sample; also where a stop request ends the run.
+    void ReportProgress(U64 sample_number);
+    // Ends the run when a stop was requested. Called twice with nothing
+    // done in between (no cursor move, frame, marker, packet or progress),
+    // the decoder is idling until it is stopped: the run then ends as
+    // finished so that its results are announced at once.
+    void CheckIfThreadShouldExit();
+    U64 GetSampleRate() const; // Hz, of the capture being decoded
+    U64 GetTriggerSample() const;
+    U64 GetCaptureSampleCount() const; // samples in the capture
+    U32 GetSimulationSampleRate() const; // 0 without one; at most 2^32-1
+
+    // Waits until an active run has ended (after asking it to stop).
+    // Plug-in destructors call it first. No wait on the decode thread itself.
+    void KillThread();
+
+protected:
+    void SetAnalyzerSettings(AnalyzerSettings* settings);
+    void SetAnalyzerResults(AnalyzerResults* results);
+
+private:
+    friend class AnalyzerChannelData;
+    Analyzer(const Analyzer&) = delete;
+    Analyzer& operator=(const Analyzer&) = delete;
+    [[noreturn]] void endRun(AnalyzerRunEnd why);
+    bool runsOnThisThread() const;
+    void clearCursors();
+    U64 activityMark() const;
+
+    DeviceCollection* mData;
+    ProgressManager* mProgress;
+    AnalyzerSettings* mSettings;
+    std::atomic<AnalyzerResults*> mResults;
+    std::vector<AnalyzerChannelData*> mCursors; // indexed by channel, owned
+    U64 mSampleRate;
+    U64 mTrigger;
+    U64 mDepth;
+    U64 mSimulationRate;
+    U64 mProgressCalls;
+    U64 mIdleMark;
+    bool mIdleMarkValid;
+    std::atomic<bool> mStopRequested;
+    std::atomic<bool> mRunActive;
+    std::atomic<U64> mRunId;
+    std::atomic<int> mRunEnd;
+    std::mutex mRunMutex;
+    std::condition_variable mRunEnded;
+};
+
+#endif

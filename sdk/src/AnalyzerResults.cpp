@@ -1,0 +1,387 @@
+#include "AnalyzerResults.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ChunkedStore.h"
+
+namespace {
+
+constexpr int kMaxChannels = 32;
+
+struct StoredFrame {
+    Frame frame;
+    S64 maxEnd; // greatest ending sample of this and every earlier frame
+};
+
+struct Packet {
+    U64 first;
+    U64 last;
+};
+
+// Marker: sample in the upper 56 bits, type in the lower 8.
+struct MarkerList {
+    std::atomic<U32> channel{0};
+    ChunkedStore<U64> items;
+};
+
+// Texts are per calling thread, so that bubbles (GUI thread) and rows
+// (result-list thread) can be made at the same time.
+struct TextState {
+    const AnalyzerResults* stringsOwner = nullptr;
+    std::vector<std::string> strings;
+    std::vector<const char*> pointers;
+    const AnalyzerResults* tabularOwner = nullptr;
+    std::string tabular;
+};
+thread_local TextState tText;
+
+void appendParts(std::string* out, const char* s1, const char* s2, const char* s3, const char* s4,
+                 const char* s5, const char* s6)
+{
+    for (const char* s : {s1, s2, s3, s4, s5, s6})
+        if (s)
+            out->append(s);
+}
+
+} // namespace
+
+struct AnalyzerResults::Data {
+    ChunkedStore<StoredFrame> frames;
+    ChunkedStore<Packet> packets;
+    U64 packetStart = 0; // first frame of the open packet
+    MarkerList markers[kMaxChannels];
+    std::atomic<int> markerChannels{0};
+    int lastMarkerList = -1;
+    std::atomic<U32> bubbleChannels[kMaxChannels] = {};
+    std::atomic<int> bubbleChannelCount{0};
+    std::atomic<double> exportProgress{0.0};
+    std::atomic<bool> exportCancel{false};
+    std::atomic<bool> exportFailed{false};
+
+    const MarkerList* findMarkers(const Channel& ch) const
+    {
+        int n = markerChannels.load(std::memory_order_acquire);
+        for (int i = 0; i < n; ++i)
+            if (markers[i].channel.load(std::memory_order_relaxed) == ch.mChannelIndex)
+                return &markers[i];
+        return nullptr;
+    }
+};
+
+AnalyzerResults::AnalyzerResults() : d(new Data)
+{
+}
+
+AnalyzerResults::~AnalyzerResults()
+{
+    if (tText.stringsOwner == this)
+        tText.stringsOwner = nullptr;
+    if (tText.tabularOwner == this)
+        tText.tabularOwner = nullptr;
+    delete d;
+}
+
+U64 AnalyzerResults::AddFrame(const Frame& frame)
+{
+    U64 n = d->frames.size();
+    S64 maxEnd = frame.mEndingSampleInclusive;
+    if (n > 0 && d->frames.at(n - 1).maxEnd > maxEnd)
+        maxEnd = d->frames.at(n - 1).maxEnd;
+    d->frames.push(StoredFrame{frame, maxEnd});
+    return n;
+}
+
+void AnalyzerResults::AddMarker(U64 sample_number, MarkerType marker_type, const Channel& channel)
+{
+    MarkerList* list = nullptr;
+    int n = d->markerChannels.load(std::memory_order_relaxed);
+    if (d->lastMarkerList >= 0 && d->markers[d->lastMarkerList].channel.load(std::memory_order_relaxed) == channel.mChannelIndex) {
+        list = &d->markers[d->lastMarkerList];
+    } else {
+        for (int i = 0; i < n; ++i) {
+            if (d->markers[i].channel.load(std::memory_order_relaxed) == channel.mChannelIndex) {
+                list = &d->markers[i];
+                d->lastMarkerList = i;
+                break;
+            }
+        }
+        if (!list) {
+            if (n >= kMaxChannels)
+                return;
+            d->markers[n].channel.store(channel.mChannelIndex, std::memory_order_relaxed);
+            d->markerChannels.store(n + 1, std::memory_order_release);
+            list = &d->markers[n];
+            d->lastMarkerList = n;
+        }
+    }
+    list->items.push((sample_number << 8) | (U64(marker_type) & 0xFF));
+}
+
+void AnalyzerResults::CommitResults()
+{
+    d->frames.commit();
+    int n = d->markerChannels.load(std::memory_order_relaxed);
+    for (int i = 0; i < n; ++i)
+        d->markers[i].items.commit();
+}
+
+U64 AnalyzerResults::CommitPacketAndStartNewPacket()
+{
+    CommitResults();
+    U64 n = d->frames.size();
+    if (n <= d->packetStart)
+        return INVALID_RESULT_INDEX;
+    U64 id = d->packets.size();
+    d->packets.push(Packet{d->packetStart, n - 1});
+    d->packets.commit();
+    d->packetStart = n;
+    return id;
+}
+
+U64 AnalyzerResults::activityMark() const
+{
+    U64 m = d->frames.size() + d->packets.size();
+    int n = d->markerChannels.load(std::memory_order_relaxed);
+    for (int i = 0; i < n; ++i)
+        m += d->markers[i].items.size();
+    return m;
+}
+
+U64 AnalyzerResults::GetNumFrames() const
+{
+    return d->frames.committed();
+}
+
+Frame AnalyzerResults::GetFrame(U64 frame_index) const
+{
+    if (frame_index >= d->frames.committed())
+        return Frame();
+    return d->frames.at(frame_index).frame;
+}
+
+bool AnalyzerResults::GetFramesInRange(S64 start_sample, S64 end_sample, U64* first_frame_index,
+                                       U64* last_frame_index) const
+{
+    U64 n = d->frames.committed();
+    if (n == 0 || start_sample > end_sample)
+        return false;
+    // First frame whose running greatest end reaches the start: that frame
+    // itself ends at or after the start.
+    U64 lo = 0, hi = n;
+    while (lo < hi) {
+        U64 mid = lo + (hi - lo) / 2;
+        if (d->frames.at(mid).maxEnd >= start_sample)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    U64 first = lo;
+    // Last frame that starts at or before the end.
+    lo = 0;
+    hi = n;
+    while (lo < hi) {
+        U64 mid = lo + (hi - lo) / 2;
+        if (d->frames.at(mid).frame.mStartingSampleInclusive <= end_sample)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == 0 || first >= n || first > lo - 1)
+        return false;
+    if (first_frame_index)
+        *first_frame_index = first;
+    if (last_frame_index)
+        *last_frame_index = lo - 1;
+    return true;
+}
+
+U64 AnalyzerResults::GetNumPackets() const
+{
+    return d->packets.committed();
+}
+
+bool AnalyzerResults::GetFramesContainedInPacket(U64 packet_id, U64* first_frame_index, U64* last_frame_index) const
+{
+    bool ok = packet_id < d->packets.committed();
+    if (first_frame_index)
+        *first_frame_index = ok ? d->packets.at(packet_id).first : INVALID_RESULT_INDEX;
+    if (last_frame_index)
+        *last_frame_index = ok ? d->packets.at(packet_id).last : INVALID_RESULT_INDEX;
+    return ok;
+}
+
+U64 AnalyzerResults::GetNumMarkers(const Channel& channel) const
+{
+    const MarkerList* list = d->findMarkers(channel);
+    return list ? list->items.committed() : 0;
+}
+
+bool AnalyzerResults::GetMarker(const Channel& channel, U64 marker_index, MarkerType* marker_type,
+                                U64* sample_number) const
+{
+    const MarkerList* list = d->findMarkers(channel);
+    if (!list || marker_index >= list->items.committed())
+        return false;
+    U64 v = list->items.at(marker_index);
+    if (marker_type)
+        *marker_type = MarkerType(v & 0xFF);
+    if (sample_number)
+        *sample_number = v >> 8;
+    return true;
+}
+
+bool AnalyzerResults::GetMarkersInRange(const Channel& channel, S64 start_sample, S64 end_sample,
+                                        U64* first_marker_index, U64* last_marker_index) const
+{
+    const MarkerList* list = d->findMarkers(channel);
+    if (!list || start_sample > end_sample || end_sample < 0)
+        return false;
+    U64 n = list->items.committed();
+    U64 start = start_sample < 0 ? 0 : U64(start_sample);
+    U64 end = U64(end_sample);
+    auto sampleAt = [list](U64 i) { return list->items.at(i) >> 8; };
+    U64 lo = 0, hi = n;
+    while (lo < hi) { // first marker at or after the start
+        U64 mid = lo + (hi - lo) / 2;
+        if (sampleAt(mid) >= start)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    U64 first = lo;
+    hi = n;
+    while (lo < hi) { // first marker after the end
+        U64 mid = lo + (hi - lo) / 2;
+        if (sampleAt(mid) <= end)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == first)
+        return false;
+    if (first_marker_index)
+        *first_marker_index = first;
+    if (last_marker_index)
+        *last_marker_index = lo - 1;
+    return true;
+}
+
+void AnalyzerResults::AddChannelBubblesWillAppearOn(const Channel& channel)
+{
+    if (DoBubblesAppearOnChannel(channel))
+        return;
+    int n = d->bubbleChannelCount.load(std::memory_order_relaxed);
+    if (n >= kMaxChannels)
+        return;
+    d->bubbleChannels[n].store(channel.mChannelIndex, std::memory_order_relaxed);
+    d->bubbleChannelCount.store(n + 1, std::memory_order_release);
+}
+
+bool AnalyzerResults::DoBubblesAppearOnChannel(const Channel& channel) const
+{
+    int n = d->bubbleChannelCount.load(std::memory_order_acquire);
+    for (int i = 0; i < n; ++i)
+        if (d->bubbleChannels[i].load(std::memory_order_relaxed) == channel.mChannelIndex)
+            return true;
+    return false;
+}
+
+bool AnalyzerResults::DoMarkersAppearOnChannel(const Channel& channel) const
+{
+    return GetNumMarkers(channel) > 0;
+}
+
+void AnalyzerResults::ClearResultStrings()
+{
+    tText.stringsOwner = this;
+    tText.strings.clear();
+    tText.pointers.clear();
+}
+
+void AnalyzerResults::AddResultString(const char* str1, const char* str2, const char* str3, const char* str4,
+                                      const char* str5, const char* str6)
+{
+    if (tText.stringsOwner != this)
+        ClearResultStrings();
+    std::string s;
+    appendParts(&s, str1, str2, str3, str4, str5, str6);
+    tText.strings.push_back(std::move(s));
+    tText.pointers.clear();
+}
+
+void AnalyzerResults::GetResultStrings(const char* const** result_string_array, U32* num_strings) const
+{
+    if (tText.stringsOwner != this) {
+        if (result_string_array)
+            *result_string_array = nullptr;
+        if (num_strings)
+            *num_strings = 0;
+        return;
+    }
+    if (tText.pointers.size() != tText.strings.size()) {
+        tText.pointers.clear();
+        for (const std::string& s : tText.strings)
+            tText.pointers.push_back(s.c_str());
+    }
+    if (result_string_array)
+        *result_string_array = tText.pointers.empty() ? nullptr : tText.pointers.data();
+    if (num_strings)
+        *num_strings = U32(tText.pointers.size());
+}
+
+void AnalyzerResults::ClearTabularText()
+{
+    tText.tabularOwner = this;
+    tText.tabular.clear();
+}
+
+void AnalyzerResults::AddTabularText(const char* str1, const char* str2, const char* str3, const char* str4,
+                                     const char* str5, const char* str6)
+{
+    if (tText.tabularOwner != this)
+        ClearTabularText();
+    appendParts(&tText.tabular, str1, str2, str3, str4, str5, str6);
+}
+
+const char* AnalyzerResults::GetTabularTextString() const
+{
+    return tText.tabularOwner == this ? tText.tabular.c_str() : "";
+}
+
+void AnalyzerResults::StartExportThread(const char*, DisplayBase, U32)
+{
+    d->exportProgress.store(0.0);
+    d->exportCancel.store(false);
+    d->exportFailed.store(false);
+}
+
+bool AnalyzerResults::UpdateExportProgressAndCheckForCancel(U64 completed_frames, U64 total_frames)
+{
+    double p = total_frames == 0 ? 1.0 : double(completed_frames) / double(total_frames);
+    if (p > 1.0)
+        p = 1.0;
+    d->exportProgress.store(p);
+    return d->exportCancel.load();
+}
+
+double AnalyzerResults::GetProgress() const
+{
+    return d->exportProgress.load();
+}
+
+void AnalyzerResults::CancelExport()
+{
+    d->exportCancel.store(true);
+}
+
+void AnalyzerResults::ReportExportFailure()
+{
+    d->exportFailed.store(true);
+}
+
+bool AnalyzerResults::ExportFailed() const
+{
+    return d->exportFailed.load();
+}

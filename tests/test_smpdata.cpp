@@ -1,0 +1,647 @@
+#include <QtTest>
+
+#include <algorithm>
+#include <random>
+
+#include "config/Config.h"
+#include "data/SmpData.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+using Entries = QVector<long long>;
+
+// Fills channel chn of a fresh capture with the given edges (ascending, below
+// depth) the way a converter does, and completes it.
+void fillChannel(SmpData& s, int chn, const Entries& edges, long long depth, int initLevel)
+{
+    QVector<bool> ena(s.chnNum, false);
+    ena[chn] = true;
+    QVERIFY(s.dataConvertStart(0, 1000000, ena));
+    s.setInitLevel(chn, initLevel);
+    for (long long e : edges)
+        QVERIFY(s.appendEdge(chn, e));
+    s.smpDepth = depth;
+    QVERIFY(s.dataConvertComplete(depth));
+}
+
+// All entries of a table, read directly (independent of the query code).
+Entries entriesOf(const DigitalChnData* d)
+{
+    Entries v;
+    for (int g = 0; g < d->groupNum; ++g)
+        for (int b = 0; b < d->group[g]->blockNum; ++b)
+            for (int i = 0; i < d->group[g]->block[b]->posNum; ++i)
+                v.append(smpEntryPos(d->group[g]->block[b], i));
+    return v;
+}
+
+Entries randomEdges(std::mt19937_64& rng, int count, long long maxGap, long long* depth)
+{
+    Entries v;
+    long long pos = rng() % 3;   // sometimes an edge at sample 0
+    for (int i = 0; i < count; ++i) {
+        v.append(pos);
+        pos += 1 + (long long)(rng() % maxGap);
+    }
+    *depth = pos + (long long)(rng() % 3);
+    return v;
+}
+
+// Sorted-vector oracle of one completed channel (entries include the closing one).
+struct Oracle {
+    Entries entries;
+    int init;
+    long long depth() const { return entries.last(); }
+    bool valid(long long p) const { return p >= 0 && p <= depth(); }
+    long long located(long long p) const
+    {
+        if (p == depth())
+            return entries.size() - 1;
+        return std::upper_bound(entries.begin(), entries.end(), p) - entries.begin();
+    }
+    int level(long long p) const { return valid(p) ? int((located(p) + init) & 1) : -1; }
+    long long preEdge(long long p) const
+    {
+        if (!valid(p))
+            return -1;
+        const long long n = located(p);
+        return n > 0 ? entries[n - 1] : -1;
+    }
+    long long nextEdge(long long p) const { return valid(p) ? entries[located(p)] : -1; }
+    bool atEdge(long long p) const
+    {
+        return valid(p) && located(p) > 0 && entries[located(p) - 1] == p;
+    }
+};
+
+// The display-run rule, done naively over the sorted entries.
+QVector<WaveLine> rasterise(const Oracle& o, double start, double scale, int width, bool* fail)
+{
+    QVector<WaveLine> out;
+    *fail = false;
+    double x0d = 0;
+    long long p = 0;
+    if (start < 0)
+        x0d = -start / scale;
+    else
+        p = (long long)start;
+    if (!o.valid(p)) {
+        *fail = true;
+        return out;
+    }
+    const long long last = width - 1;
+    if (x0d > double(last))
+        return out;
+    long long x0 = (long long)x0d;
+    long long n = o.located(p);
+    for (;;) {
+        const long long e = o.entries[n];
+        const double xed = (double(e) - start) / scale;
+        if (xed >= double(last + 1))   // its pixel lies past the row
+            break;
+        long long xe = std::max((long long)xed, x0);
+        const int level = int((n + o.init) & 1);
+        if (xe > x0)
+            out.append({int(x0), int(xe - x0), level});
+        if (n == o.entries.size() - 1)
+            return out;
+        out.append({int(xe), 1, 2});
+        x0 = xe + 1;
+        const double sp = double(x0) * scale + start;
+        if (x0 > last || sp > double(o.depth()))
+            return out;
+        const long long q = sp < 0 ? 0 : (long long)sp;
+        n = std::max(n + 1, (long long)(std::upper_bound(o.entries.begin(), o.entries.end(), q) - o.entries.begin()));
+        n = std::min(n, (long long)o.entries.size() - 1);
+    }
+    out.append({int(x0), int(last - x0), int((n + o.init) & 1)});
+    return out;
+}
+
+// Per-sample definition of the glitch filter: a run (between two entries,
+// or from sample 0 to the first) no longer than the width takes the level of
+// the last longer run before it; runs before the first longer run take that
+// run's level; without any longer run the channel keeps its start level.
+QVector<int> filterBySamples(const Entries& entries, int init, long long width)
+{
+    const long long depth = entries.last();
+    QVector<int> runLevel, runLong;
+    QVector<long long> runEnd;
+    long long prev = 0;
+    for (int j = 0; j < entries.size(); ++j) {
+        runLevel.append((init + j) & 1);
+        runLong.append(entries[j] - prev > width);
+        runEnd.append(entries[j]);
+        prev = entries[j];
+    }
+    int firstLong = -1;
+    for (int j = 0; j < runLong.size() && firstLong < 0; ++j)
+        if (runLong[j])
+            firstLong = j;
+    QVector<int> out(static_cast<int>(depth));
+    int cur = firstLong < 0 ? init : runLevel[firstLong];
+    long long t = 0;
+    for (int j = 0; j < entries.size(); ++j) {
+        if (runLong[j])
+            cur = runLevel[j];
+        for (; t < runEnd[j]; ++t)
+            out[int(t)] = cur;
+    }
+    return out;
+}
+
+QVector<int> samplesOf(const DigitalChnData* d)
+{
+    const Entries e = entriesOf(d);
+    QVector<int> out(static_cast<int>(e.last()));
+    int level = d->initLevel;
+    long long t = 0;
+    for (int j = 0; j < e.size(); ++j) {
+        for (; t < e[j]; ++t)
+            out[int(t)] = level;
+        level ^= 1;
+    }
+    return out;
+}
+
+} // namespace
+
+class TestSmpData : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        TestEnv::isolateUserData();
+        Config::init();
+    }
+
+    void queriesMatchOracle_data()
+    {
+        QTest::addColumn<int>("edgeCount");
+        QTest::addColumn<int>("maxGap");
+        QTest::addColumn<int>("seed");
+        QTest::newRow("no edge") << 0 << 10 << 1;
+        QTest::newRow("one edge") << 1 << 10 << 2;
+        QTest::newRow("dense") << 3000 << 2 << 3;
+        QTest::newRow("sparse") << 500 << 100000 << 4;
+        QTest::newRow("three blocks") << 45000 << 40 << 5;
+        QTest::newRow("block full with closing entry") << int(SMP_BLOCK_ENTRIES) - 1 << 5 << 6;
+        QTest::newRow("closing entry opens block 2") << int(SMP_BLOCK_ENTRIES) << 5 << 7;
+        QTest::newRow("last edge opens block 2") << int(SMP_BLOCK_ENTRIES) + 1 << 5 << 8;
+    }
+    void queriesMatchOracle()
+    {
+        QFETCH(int, edgeCount);
+        QFETCH(int, maxGap);
+        QFETCH(int, seed);
+        std::mt19937_64 rng(seed);
+        long long depth;
+        const Entries edges = randomEdges(rng, edgeCount, maxGap, &depth);
+        const int init = seed & 1;
+        SmpData s(16);
+        fillChannel(s, 3, edges, depth, init);
+        Oracle o{edges + Entries{depth}, init};
+        QCOMPARE(entriesOf(s.chnData[3]), o.entries);
+        const long long total = o.entries.size();
+        QCOMPARE(SmpData::entryCount(s.chnData[3]), total);
+        // The closing entry is the 20481st: exactly then the second block opens.
+        QCOMPARE(s.chnData[3]->group[0]->blockNum, int((total + SMP_BLOCK_ENTRIES - 1) / SMP_BLOCK_ENTRIES));
+
+        Entries points = {-1, 0, 1, depth - 1, depth, depth + 1};
+        for (int i = 0; i < 600; ++i)
+            points.append((long long)(rng() % (depth + 1)));
+        for (int i = 0; i < edges.size(); i += std::max(1, int(edges.size() / 300)))
+            points << edges[i] - 1 << edges[i] << edges[i] + 1;
+        for (long long b = SMP_BLOCK_ENTRIES - 2; b < total && b < SMP_BLOCK_ENTRIES + 2; ++b)
+            points << o.entries[b] - 1 << o.entries[b] << o.entries[b] + 1;
+
+        for (long long p : points) {
+            const int lv = o.level(p);
+            QCOMPARE(s.getPointLevel(3, p), lv);
+            QCOMPARE(s.isPointAtEdge(3, p), o.atEdge(p));
+            QCOMPARE(s.getPreEdgePoint(3, p), o.preEdge(p));
+            QCOMPARE(s.getNextEdgePoint(3, p), o.nextEdge(p));
+            const int preType = (lv < 0 || o.preEdge(p) < 0) ? -1 : (lv ? 0 : 1);
+            QCOMPARE(s.getPreEdgeType(3, p), preType);
+            const int nextType = (lv < 0 || o.located(p) == total - 1) ? -1 : lv;
+            QCOMPARE(s.getNextEdgeType(3, p), nextType);
+            RelatedSmpPoint r = {-7, -7, -7, -7};
+            const int rc = s.getRelatedSmpPoint(3, p, &r);
+            if (lv < 0) {
+                QCOMPARE(rc, -1);
+                QCOMPARE(r.level, -7);   // untouched
+            } else {
+                QCOMPARE(rc, 0);
+                QCOMPARE(r.level, lv);
+                QCOMPARE(r.preEdge, o.preEdge(p));
+                QCOMPARE(r.nextEntry, o.nextEdge(p));
+                const long long n = o.located(p);
+                QCOMPARE(r.afterNext, n + 1 < total ? o.entries[n + 1] : -1LL);
+            }
+            DigitalDataSubs c;
+            if (s.locateSmpPoint(3, p, &c) >= 0) {
+                const long long n = o.located(p);
+                QCOMPARE(s.getCurRecordPoint(3, &c), o.entries[n]);
+                QCOMPARE(s.getPreRecordPoint(3, &c), n > 0 ? o.entries[n - 1] : -1LL);
+                QCOMPARE(s.getNextRecordPoint(3, &c), n + 1 < total ? o.entries[n + 1] : -1LL);
+            }
+        }
+        // Edge counts between two points, both orders.
+        for (int i = 0; i + 1 < points.size(); i += 2) {
+            const long long a = points[i], b = points[i + 1];
+            long long expect = -1;
+            if (o.valid(a) && o.valid(b))
+                expect = std::abs(o.located(a) - o.located(b));
+            QCOMPARE(s.getTwoPointEdgeNum(3, a, b), expect);
+            QCOMPARE(s.getTwoPointEdgeNum(3, b, a), expect);
+        }
+        QCOMPARE(s.getTwoPointEdgeNum(3, 0, depth), edgeCount - (edges.value(0, -1) == 0 ? 1LL : 0LL));
+
+        // A forward walk reusing the cursor answers like fresh searches.
+        Entries sorted = points;
+        std::sort(sorted.begin(), sorted.end());
+        DigitalDataSubs cur = {0, 0, 0};
+        for (long long p : sorted) {
+            if (!o.valid(p))
+                continue;
+            QCOMPARE(s.locateNextSmpPoint(3, p, &cur), o.level(p));
+            QCOMPARE(s.getCurRecordPoint(3, &cur), o.entries[o.located(p)]);
+        }
+    }
+
+    void missingChannelSaysNoData()
+    {
+        SmpData s(16);
+        fillChannel(s, 2, {5, 9}, 20, 0);
+        DigitalDataSubs c = {0, 0, 0};
+        RelatedSmpPoint r;
+        WaveLine w[8];
+        for (int chn : {-1, 0, 16, 1000}) {
+            QVERIFY(!s.hasValidData(chn));
+            QCOMPARE(s.getPointLevel(chn, 5), -1);
+            QCOMPARE(s.locateNextSmpPoint(chn, 5, &c), -1);
+            QVERIFY(!s.isPointAtEdge(chn, 5));
+            QCOMPARE(s.getPreEdgePoint(chn, 5), -1LL);
+            QCOMPARE(s.getNextEdgePoint(chn, 5), -1LL);
+            QCOMPARE(s.getPreEdgeType(chn, 5), -1);
+            QCOMPARE(s.getNextEdgeType(chn, 5), -1);
+            QCOMPARE(s.getTwoPointEdgeNum(chn, 0, 5), -1LL);
+            QCOMPARE(s.getRelatedSmpPoint(chn, 5, &r), -1);
+            QCOMPARE(s.getCurRecordPoint(chn, &c), -1LL);
+            QCOMPARE(s.getWaveLineData(chn, 0, 1, 8, w), -1);
+            QCOMPARE(s.appendEdge(chn, 3), 0);
+        }
+        QVERIFY(s.hasValidData(2));
+        // A cursor that points outside the table is refused, not followed.
+        c = {0, 5, 0};
+        QCOMPARE(s.locateNextSmpPoint(2, 5, &c), -1);
+        QCOMPARE(s.getCurRecordPoint(2, &c), -1LL);
+        // Nonsense display arguments.
+        QCOMPARE(s.getWaveLineData(2, 0, 0, 8, w), -1);
+        QCOMPARE(s.getWaveLineData(2, 0, -1, 8, w), -1);
+        QCOMPARE(s.getWaveLineData(2, 0, 1, 0, w), 0);
+    }
+
+    void completionClosesTables()
+    {
+        SmpData s(4);
+        QVERIFY(s.dataConvertStart(3, 5000, {true, true, false, true}));
+        QCOMPARE(s.zeroRunCnt, -1);
+        QCOMPARE(s.trgRecordIndex, 3);
+        QCOMPARE(s.smpFrequ, 5000LL);
+        s.setInitLevel(1, 1);
+        s.setInitLevel(3, 1);
+        s.setInitLevel(3, 0);
+        for (long long e : {2, 7, 30, 40, 41})
+            s.appendEdge(0, e);
+        s.smpDepth = 45;
+        // The device delivered more than asked: everything from 30 on goes.
+        QVERIFY(s.dataConvertComplete(30));
+        QCOMPARE(s.smpDepth, 30LL);
+        QCOMPARE(entriesOf(s.chnData[0]), Entries({2, 7, 30}));
+        QCOMPARE(entriesOf(s.chnData[1]), Entries({30}));
+        QVERIFY(!s.chnData[2]);
+        QCOMPARE(s.chnData[0]->initLevel, 0);
+        QCOMPARE(s.chnData[1]->initLevel, 1);
+        QCOMPARE(s.chnData[3]->initLevel, 0);
+        QCOMPARE(s.chnData[0]->groupLastPos[0], 30LL);
+        QVERIFY(s.checkData());
+
+        // Channel without edges: the initial level everywhere, one run.
+        QCOMPARE(s.getPointLevel(1, 0), 1);
+        QCOMPARE(s.getPointLevel(1, 30), 1);
+        QCOMPARE(s.getPreEdgePoint(1, 12), -1LL);
+        QCOMPARE(s.getNextEdgePoint(1, 12), 30LL);
+        QCOMPARE(s.getNextEdgeType(1, 12), -1);
+        WaveLine w[10];
+        QCOMPARE(s.getWaveLineData(1, 0, 1, 10, w), 1);
+        QCOMPARE(w[0].x, 0);
+        QCOMPARE(w[0].width, 9);
+        QCOMPARE(w[0].level, 1);
+
+        // A new capture starts with clear start levels.
+        QVERIFY(s.dataConvertStart(0, 5000, {true, true, false, false}));
+        QCOMPARE(s.initLevelMask, 0ULL);
+        s.smpDepth = 10;
+        QVERIFY(s.dataConvertComplete(10));
+        QCOMPARE(s.chnData[1]->initLevel, 0);
+
+        // Trimming frees blocks emptied behind the end.
+        QVERIFY(s.dataConvertStart(0, 5000, {true}));
+        for (int i = 0; i < SMP_BLOCK_ENTRIES + 100; ++i)
+            s.appendEdge(0, i);
+        s.smpDepth = 1000000;
+        QVERIFY(s.dataConvertComplete(50));
+        QCOMPARE(s.chnData[0]->group[0]->blockNum, 1);
+        QCOMPARE(SmpData::entryCount(s.chnData[0]), 51LL);
+        QVERIFY(s.checkData());
+
+        s.clearData();
+        QVERIFY(!s.hasValidData(0));
+        QCOMPARE(s.smpDepth, 0LL);
+    }
+
+    void groupTableLimit()
+    {
+        DigitalChnData* d = SmpData::newChnData();
+        QVERIFY(d);
+        d->groupNum = SMP_CHN_GROUPS;   // as if every group were in use
+        QCOMPARE(SmpData::newDataGroup(d), 0);
+        QCOMPARE(d->groupNum, SMP_CHN_GROUPS);
+        d->groupNum = 0;
+        SmpData::clearOneChn(d);
+    }
+
+    void checkDataRejectsBrokenTables_data()
+    {
+        QTest::addColumn<int>("breakage");
+        QTest::newRow("descending") << 0;
+        QTest::newRow("edge past the end") << 1;
+        QTest::newRow("closing entry missing") << 2;
+        QTest::newRow("stale block end") << 3;
+        QTest::newRow("empty table") << 4;
+        QTest::newRow("bad start level") << 5;
+    }
+    void checkDataRejectsBrokenTables()
+    {
+        QFETCH(int, breakage);
+        SmpData s(2);
+        fillChannel(s, 1, {3, 8, 12}, 20, 1);
+        QVERIFY(s.checkData());
+        DigitalDataBlock* b = s.chnData[1]->group[0]->block[0];
+        switch (breakage) {
+        case 0: b->posLow[1] = 2; break;
+        case 1: b->posLow[2] = 25; break;
+        case 2: b->posLow[3] = 19; s.chnData[1]->group[0]->blockLastPos[0] = 19;
+                s.chnData[1]->groupLastPos[0] = 19; break;
+        case 3: s.chnData[1]->group[0]->blockLastPos[0] = 17; break;
+        case 4: b->posNum = 0; break;
+        case 5: s.chnData[1]->initLevel = 2; break;
+        }
+        QVERIFY(!s.checkData());
+        // Whatever the tables hold, a row never exceeds its width.
+        WaveLine w[16];
+        for (double scale : {0.3, 1.0, 7.0})
+            QVERIFY(s.getWaveLineData(1, -2, scale, 16, w) <= 16);
+        b->posNum = 4;   // let the destructor free what was allocated
+    }
+
+    void waveLineMatchesRasteriser_data()
+    {
+        QTest::addColumn<double>("scale");
+        for (double sc : {0.01, 0.37, 1.0, 2.5, 13.0, 400.0, 9999.0, 250000.0, 1e6})
+            QTest::newRow(qPrintable(QString::number(sc))) << sc;
+    }
+    void waveLineMatchesRasteriser()
+    {
+        QFETCH(double, scale);
+        // Dense bursts (many blocks per pixel at coarse zoom) between sparse stretches.
+        std::mt19937_64 rng(42);
+        Entries edges;
+        long long pos = 0;
+        for (int seg = 0; seg < 6; ++seg) {
+            const bool dense = seg % 2 == 0;
+            for (int i = 0; i < (dense ? 25000 : 300); ++i) {
+                edges.append(pos);
+                pos += 1 + (long long)(rng() % (dense ? 4 : 20000));
+            }
+        }
+        const long long depth = pos + 5;
+        SmpData s(1);
+        fillChannel(s, 0, edges, depth, 1);
+        Oracle o{edges + Entries{depth}, 1};
+        const int width = 1920;
+        QVector<WaveLine> out(width + 4);
+        const double span = width * scale;
+        const QVector<double> starts = {-3.5 * span, -span / 3, -0.5, 0, 0.75, 12345.6, depth / 2.0, depth - span / 2,
+                                        double(depth - 1), double(depth), double(depth + 1)};
+        for (double start : starts) {
+            for (int w : {width, 1, 7}) {
+                bool fail;
+                const QVector<WaveLine> expect = rasterise(o, start, scale, w, &fail);
+                out.fill({-9, -9, -9});
+                const int n = s.getWaveLineData(0, start, scale, w, out.data());
+                if (fail) {
+                    QCOMPARE(n, -1);
+                    continue;
+                }
+                QVERIFY2(n <= w, qPrintable(QString("start %1 width %2").arg(start).arg(w)));
+                QCOMPARE(n, expect.size());
+                for (int i = 0; i < n; ++i) {
+                    const WaveLine& a = out[i];
+                    const WaveLine& e = expect[i];
+                    if (a.x != e.x || a.width != e.width || a.level != e.level)
+                        QFAIL(qPrintable(QString("start %1 run %2: got %3/%4/%5, expected %6/%7/%8")
+                                         .arg(start).arg(i).arg(a.x).arg(a.width).arg(a.level)
+                                         .arg(e.x).arg(e.width).arg(e.level)));
+                    if (i > 0)
+                        QVERIFY(a.x >= out[i - 1].x + out[i - 1].width);
+                }
+                QCOMPARE(out[n].x, -9);   // nothing written past the count
+            }
+        }
+    }
+
+    void waveLineSmallCases()
+    {
+        SmpData s(1);
+        // All edges inside one pixel, capture going on past the row.
+        fillChannel(s, 0, {10100, 10101, 10102}, 100000, 0);
+        WaveLine w[50];
+        QCOMPARE(s.getWaveLineData(0, 0, 1000, 50, w), 3);
+        QCOMPARE(w[0].x, 0);  QCOMPARE(w[0].width, 10); QCOMPARE(w[0].level, 0);
+        QCOMPARE(w[1].x, 10); QCOMPARE(w[1].width, 1);  QCOMPARE(w[1].level, 2);
+        QCOMPARE(w[2].x, 11); QCOMPARE(w[2].width, 38); QCOMPARE(w[2].level, 1);
+        // Negative start leaves the first pixels empty.
+        QCOMPARE(s.getWaveLineData(0, -20000, 1000, 50, w), 3);
+        QCOMPARE(w[0].x, 20);
+        QCOMPARE(w[0].width, 10);
+        // A far zoom-out start far before the capture: nothing in the row.
+        QCOMPARE(s.getWaveLineData(0, -1e300, 0.01, 50, w), 0);
+        QCOMPARE(s.getWaveLineData(0, 1e300, 1e6, 50, w), -1);
+    }
+
+    void filterMatchesSampleDefinition()
+    {
+        std::mt19937_64 rng(7);
+        for (int round = 0; round < 400; ++round) {
+            const unsigned width = 1 + unsigned(rng() % 12);
+            const int count = int(rng() % 60);
+            Entries edges;
+            long long pos = rng() % (width + 2);   // often within the width of sample 0
+            for (int i = 0; i < count; ++i) {
+                edges.append(pos);
+                pos += 1 + (long long)(rng() % (3 * width));
+            }
+            const long long depth = pos + (long long)(rng() % (width + 2));
+            const int init = int(rng() & 1);
+            SmpData s(1);
+            fillChannel(s, 0, edges, depth, init);
+            DigitalChnData* out = SmpData::newChnData();
+            QVERIFY(SmpData::dataFilter(s.chnData[0], out, width));
+            const Entries src = entriesOf(s.chnData[0]);
+            const QVector<int> expect = filterBySamples(src, init, width);
+            const QVector<int> got = samplesOf(out);
+            const Entries outEntries = entriesOf(out);
+            const QString ctx = QString("round %1 width %2").arg(round).arg(width);
+            QVERIFY2(got == expect, qPrintable(ctx));
+            QVERIFY2(outEntries.last() == depth, qPrintable(ctx));
+            // Entries are exactly the level changes: no vanishing pulses left.
+            for (int j = 0; j + 1 < outEntries.size(); ++j) {
+                QVERIFY2(outEntries[j] > 0 && outEntries[j] < depth, qPrintable(ctx));
+                QVERIFY2(expect[int(outEntries[j])] != expect[int(outEntries[j] - 1)], qPrintable(ctx));
+            }
+            SmpData::clearOneChn(out);
+        }
+    }
+
+    void filterCases_data()
+    {
+        QTest::addColumn<Entries>("edges");
+        QTest::addColumn<int>("init");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<Entries>("expect");
+        QTest::addColumn<int>("expectInit");
+        QTest::newRow("pulse of w removed") << Entries{50, 55} << 0 << 5 << Entries{100} << 0;
+        QTest::newRow("pulse of w+1 kept") << Entries{50, 56} << 0 << 5 << Entries{50, 56, 100} << 0;
+        QTest::newRow("burst of three pulses") << Entries{50, 52, 54, 56, 58, 60} << 0 << 3
+                                               << Entries{100} << 0;
+        QTest::newRow("odd burst moves edge") << Entries{50, 52, 54} << 0 << 3 << Entries{54, 100} << 0;
+        QTest::newRow("edge near the end") << Entries{50, 98} << 1 << 5 << Entries{50, 100} << 1;
+        QTest::newRow("edge near sample 0") << Entries{2, 50} << 0 << 5 << Entries{50, 100} << 1;
+        QTest::newRow("two edges near sample 0") << Entries{1, 3, 50} << 0 << 5 << Entries{50, 100} << 0;
+        QTest::newRow("edge at sample 0") << Entries{0, 40, 80} << 1 << 5 << Entries{40, 80, 100} << 0;
+    }
+    void filterCases()
+    {
+        QFETCH(Entries, edges);
+        QFETCH(int, init);
+        QFETCH(int, width);
+        QFETCH(Entries, expect);
+        QFETCH(int, expectInit);
+        SmpData s(1);
+        fillChannel(s, 0, edges, 100, init);
+        const unsigned widths[1] = {unsigned(width)};
+        QVERIFY(s.modifyFilter(widths));
+        QCOMPARE(entriesOf(s.chnData[0]), expect);
+        QCOMPARE(s.chnData[0]->initLevel, expectInit);
+        QVERIFY(s.checkData());
+    }
+
+    void filterLifecycle()
+    {
+        SmpData s(2);
+        QVERIFY(s.dataConvertStart(0, 1000, {true, true}));
+        for (long long e : {10, 12, 30, 31, 60})
+            s.appendEdge(0, e);
+        s.appendEdge(1, 44);
+        s.smpDepth = 80;
+        QVERIFY(s.dataConvertComplete(80));
+        DigitalChnData* orig = s.chnData[0];
+        const Entries origEntries = entriesOf(orig);
+
+        // Same widths: nothing changes.
+        unsigned widths[2] = {0, 0};
+        QVERIFY(s.modifyFilter(widths));
+        QCOMPARE(s.chnData[0], orig);
+        QVERIFY(!s.chnDataRaw[0]);
+
+        s.filterWidth[0] = 3;
+        s.updateFilter();
+        DigitalChnData* filtered = s.chnData[0];
+        QCOMPARE(s.chnDataRaw[0], orig);
+        QCOMPARE(entriesOf(filtered), Entries({60, 80}));
+        // Announced again (a stopped repeat capture): neither filtered twice
+        // nor the unfiltered copy lost.
+        s.updateFilter();
+        QCOMPARE(s.chnData[0], filtered);
+        QCOMPARE(s.chnDataRaw[0], orig);
+        QCOMPARE(entriesOf(s.chnDataRaw[0]), origEntries);
+        QVERIFY(!s.chnDataRaw[1]);   // width 0: untouched
+
+        // New width filters the original, not the filtered table.
+        widths[0] = 1;
+        QVERIFY(s.modifyFilter(widths));
+        QCOMPARE(s.chnDataRaw[0], orig);
+        QCOMPARE(entriesOf(s.chnData[0]), Entries({10, 12, 60, 80}));
+        // Width 0 restores the exact unfiltered table.
+        widths[0] = 0;
+        QVERIFY(s.modifyFilter(widths));
+        QCOMPARE(s.chnData[0], orig);
+        QVERIFY(!s.chnDataRaw[0]);
+        QCOMPARE(entriesOf(s.chnData[0]), origEntries);
+        QCOMPARE(s.filterWidth[0], 0u);
+
+        // A channel without data only takes the width.
+        SmpData e(2);
+        widths[0] = 4;
+        QVERIFY(e.modifyFilter(widths));
+        QCOMPARE(e.filterWidth[0], 4u);
+        e.updateFilter();
+        QVERIFY(!e.chnData[0]);
+    }
+
+    void filterOverBlocks()
+    {
+        std::mt19937_64 rng(11);
+        long long depth;
+        const Entries edges = randomEdges(rng, 3 * SMP_BLOCK_ENTRIES, 6, &depth);
+        SmpData s(1);
+        fillChannel(s, 0, edges, depth, 0);
+        const unsigned widths[1] = {3};
+        QVERIFY(s.modifyFilter(widths));
+        QVERIFY(s.checkData());
+        QCOMPARE(samplesOf(s.chnData[0]), filterBySamples(entriesOf(s.chnDataRaw[0]), 0, 3));
+    }
+
+    void filterSettingsKeys_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QVector<unsigned>>("expect");
+        QTest::newRow("mode 0") << "0" << "1,5,1,6," << QVector<unsigned>{0, 0, 0, 0};
+        QTest::newRow("mode 1") << "1" << "1,5,0,20,1,999," << QVector<unsigned>{5, 0, 999, 0};
+        QTest::newRow("odd tail") << "1" << "1,5,1" << QVector<unsigned>{5, 0, 0, 0};
+        QTest::newRow("more pairs than channels") << "1" << "1,1,1,2,1,3,1,4,1,5,1,6"
+                                                   << QVector<unsigned>{1, 2, 3, 4};
+        QTest::newRow("garbage") << "x" << "1,5" << QVector<unsigned>{0, 0, 0, 0};
+    }
+    void filterSettingsKeys()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, settings);
+        QFETCH(QVector<unsigned>, expect);
+        Config::saveGlobalParam("glitchFilterMode", mode);
+        Config::saveGlobalParam("glitchFilterSettings", settings);
+        SmpData s(4);
+        for (int c = 0; c < 4; ++c)
+            QCOMPARE(s.filterWidth[c], expect[c]);
+        Config::saveGlobalParam("glitchFilterMode", "0");
+    }
+};
+
+
+QTEST_MAIN(TestSmpData)
+#include "test_smpdata.moc"
