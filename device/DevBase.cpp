@@ -24,12 +24,14 @@ constexpr double kVthDefault = 1.65;
 constexpr double kVthLimit = 4.0;
 
 // Parses stored text as an integer; false for empty or malformed text.
+// Values are limited to +-10^15 so that scaling kHz or k-samples to units
+// cannot overflow.
 bool storedLongLong(const QString& s, long long* out)
 {
     bool ok = false;
     const long long v = s.trimmed().toLongLong(&ok);
     if (ok)
-        *out = v;
+        *out = qBound(-1000000000000000LL, v, 1000000000000000LL);
     return ok;
 }
 

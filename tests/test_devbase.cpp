@@ -196,6 +196,9 @@ private slots:
         QTest::newRow("rate index negative") << QStringList{"smpFrequIndex", "-1"} << 0 << 1 << 7 << 5;
         QTest::newRow("depth between entries") << QStringList{"smpDepth", "150000"} << 0 << 1 << 9 << 5;
         QTest::newRow("depth above the list") << QStringList{"smpDepth", "99999999999"} << 0 << 1 << 14 << 5;
+        QTest::newRow("rate too large to scale") << QStringList{"smpFrequ", "9223372036854775807"} << 0 << 0 << 7 << 5;
+        QTest::newRow("depth too large to scale") << QStringList{"smpDepth", "9223372036854775807"} << 0 << 1 << 14 << 5;
+        QTest::newRow("depth negative") << QStringList{"smpDepth", "-5"} << 0 << 1 << 0 << 5;
         QTest::newRow("depth index") << QStringList{"smpDepthIndex", "3"} << 0 << 1 << 3 << 5;
         QTest::newRow("depth index out of list") << QStringList{"smpDepthIndex", "15"} << 0 << 1 << 7 << 5;
         QTest::newRow("stream mode") << QStringList{"smpMode", "1"} << 1 << 3 << 4 << 5;

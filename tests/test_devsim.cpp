@@ -370,6 +370,33 @@ private slots:
         d.reset();   // joins the capture before the stores go
     }
 
+    void simuRunsIntoStore()
+    {
+        SmpData s(4);
+        QVERIFY(s.dataConvertStart(0, 1 * M, QVector<bool>({true, true, false, true})));
+        long long pos = 0;
+        const int a[] = {10, 5, 7};
+        QCOMPARE(smpDataConvertSimu(&s, 0, a, 3, &pos, true), 1);   // nothing to extend yet
+        QCOMPARE(pos, 22LL);
+        const int b[] = {3, 4};
+        QCOMPARE(smpDataConvertSimu(&s, 0, b, 2, &pos, true), 1);   // 22 moves to 25
+        QCOMPARE(pos, 29LL);
+        const int bad[] = {4, -9, 2};
+        long long p1 = 100;
+        QCOMPARE(smpDataConvertSimu(&s, 1, bad, 3, &p1, false), 1);  // negative runs add nothing
+        QCOMPARE(p1, 106LL);
+        long long p2 = 0;
+        QCOMPARE(smpDataConvertSimu(&s, 2, a, 3, &p2, false), 0);    // channel without table
+        QCOMPARE(smpDataConvertSimu(&s, 4, a, 3, &p2, false), 0);
+        QCOMPARE(smpDataConvertSimu(&s, -1, a, 3, &p2, false), 0);
+        long long p3 = SMP_POS_MAX - 5;
+        QCOMPARE(smpDataConvertSimu(&s, 3, a, 3, &p3, false), 0);    // beyond 40 bits
+        s.smpDepth = 200;
+        s.dataConvertComplete(200);
+        QCOMPARE(edges(&s, 0), QVector<long long>({10, 15, 25, 29}));
+        QCOMPARE(edges(&s, 1), QVector<long long>({104, 106}));
+    }
+
     void toggleAfterLoad()
     {
         DevNone d;
