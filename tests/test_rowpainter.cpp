@@ -9,9 +9,13 @@
 #include "Analyzer.h"
 #include "AnalyzerResults.h"
 #include "config/Config.h"
+#include "data/SmpData.h"
+#include "device/DevGlobals.h"
+#include "device/DevNone.h"
 #include "support/TestEnv.h"
 #include "view/ItemWaveLine.h"
 #include "view/RowPaint.h"
+#include "view/WaveDataGen.h"
 
 namespace {
 
@@ -160,6 +164,7 @@ private slots:
     void emptyCaptureDrawsNothing();
     void bubbleOfOnePixel();
     void overlayWithoutScale();
+    void paintFromGenerator();
 
 private:
     std::unique_ptr<TextResults> results;
@@ -525,6 +530,44 @@ void TestRowPainter::overlayWithoutScale()
     line.paintView(&p, v);
     p.end();
     QCOMPARE(paintedPixels(img), 0);
+}
+
+void TestRowPainter::paintFromGenerator()
+{
+    // Channel 1 of a 100000-sample capture rises at 10000 and falls at
+    // 60000; the whole capture across 100 logical pixels.
+    DevNone dev;
+    devUsing = &dev;
+    SmpData* s = dev.shownData();
+    QVector<bool> ena(s->chnNum, false);
+    ena[1] = true;
+    QVERIFY(s->dataConvertStart(0, 1000000, ena));
+    QVERIFY(s->appendEdge(1, 10000));
+    QVERIFY(s->appendEdge(1, 60000));
+    s->smpDepth = 100000;
+    QVERIFY(s->dataConvertComplete(100000));
+    {
+        WaveDataGen gen;
+        gen.devModelChanged();
+        gen.setViewWidth(100);
+        gen.zoomAll();
+        QCOMPARE(gen.scale, 1000.0);
+
+        ItemWaveLine line(1, &gen);
+        line.setSize(100, 30); // levels at y 7 and 25
+        QImage img = blank(100, 30);
+        QPainter p(&img);
+        line.paint(&p, nullptr, nullptr);
+        p.end();
+        auto on = [&](int x, int y) { return qAlpha(img.pixel(x, y)) != 0; };
+        QVERIFY(on(5, 25) && !on(5, 7));    // low before the rise
+        QVERIFY(on(10, 16));                // the rising edge
+        QVERIFY(on(30, 7) && !on(30, 25));  // high
+        QVERIFY(on(60, 16));                // the falling edge
+        QVERIFY(on(80, 25) && !on(80, 7));  // low again
+        gen.quiesce();
+    }
+    devUsing = nullptr;
 }
 
 QTEST_MAIN(TestRowPainter)
