@@ -91,28 +91,54 @@ inline void findBlock(const DigitalChnData* d, long long p, int g0, int b0, int*
 }
 
 // Index of the first entry above p in block b from lo on (the last entry of
-// the block when none is). Forward walks gallop from the cursor so that a
-// short step costs a short search.
-inline int findIndex(const DigitalDataBlock* b, int lo, long long p, bool gallop)
+// the block when none is); lastPos is the block's last entry. A block is
+// 100 KB, mostly outside the cache, so the search first guesses the place
+// from the mean gap, brackets the answer by galloping from the guess (a few
+// neighbouring cache lines), and bisects only inside that bracket. Any guess
+// is safe: only the bracket relies on the entries being ascending.
+inline int findIndex(const DigitalDataBlock* b, int lo, long long p, long long lastPos)
 {
-    if (p < smpEntryPos(b, lo))
+    const long long vlo = smpEntryPos(b, lo);
+    if (p < vlo)
         return lo;
-    int hi = b->posNum - 1;
-    if (gallop) {
+    int hi = b->posNum - 1;   // answer in (lo, hi]
+    if (hi - lo > 64 && lastPos > vlo) {
+        const double gap = double(lastPos - vlo) / double(hi - lo);
+        double gd = double(lo) + double(p - vlo) / gap;
+        gd = gd < double(lo + 1) ? double(lo + 1) : (gd > double(hi - 1) ? double(hi - 1) : gd);
+        const int g = int(gd);
+        __builtin_prefetch(b->posLow + g - 16);
+        __builtin_prefetch(b->posLow + g + 16);
         int step = 1;
-        for (;;) {
-            const int q = lo + step;
-            if (q >= hi)
-                break;
-            if (smpEntryPos(b, q) > p) {
-                hi = q;
-                break;
+        if (smpEntryPos(b, g) <= p) {
+            lo = g;
+            for (;;) {
+                const int q = lo + step;
+                if (q >= hi)
+                    break;
+                if (smpEntryPos(b, q) > p) {
+                    hi = q;
+                    break;
+                }
+                lo = q;
+                step <<= 1;
             }
-            lo = q;
-            step <<= 1;
+        } else {
+            hi = g;
+            for (;;) {
+                const int q = hi - step;
+                if (q <= lo)
+                    break;
+                if (smpEntryPos(b, q) <= p) {
+                    lo = q;
+                    break;
+                }
+                hi = q;
+                step <<= 1;
+            }
         }
     }
-    if (hi <= lo)
+    if (hi <= lo + 1)
         return hi;
     return lo + 1 + countEntriesNotAbove(b, lo + 1, hi, p);
 }
@@ -438,7 +464,7 @@ int SmpData::locateNextSmpPoint(int chn, long long p, DigitalDataSubs* subs) con
     findBlock(d, p, subs->group, subs->block, &g, &b);
     const bool sameBlock = g == subs->group && b == subs->block;
     const int lo = sameBlock ? subs->index : 0;
-    const int i = findIndex(d->group[g]->block[b], lo, p, sameBlock && lo > 0);
+    const int i = findIndex(d->group[g]->block[b], lo, p, d->group[g]->blockLastPos[b]);
     subs->group = g;
     subs->block = b;
     subs->index = i;
@@ -626,7 +652,7 @@ int SmpData::getWaveLineData(int chn, double start, double scale, int width, Wav
                 continue;
             }
             const int lo = sameBlock ? s.index : 0;
-            s = {g, b, findIndex(grp->block[b], lo, p, sameBlock && lo > 0)};
+            s = {g, b, findIndex(grp->block[b], lo, p, grp->blockLastPos[b])};
             level = (s.index + d->initLevel) & 1;
             break;
         }

@@ -1,0 +1,230 @@
+// Throughput of the logic sample store at realistic sizes: 10^8 edges over
+// 10^9 samples on one channel.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "data/SmpData.h"
+
+namespace {
+
+constexpr long long kEdges = 100000000;   // 10^8
+
+// Small fast generator: the benchmark must measure the store, not the RNG.
+struct XorShift {
+    uint64_t s;
+    uint64_t next()
+    {
+        s ^= s << 13;
+        s ^= s >> 7;
+        s ^= s << 17;
+        return s;
+    }
+};
+
+// Gaps of 1..19 samples (mean 10): 10^8 edges span about 10^9 samples.
+long long fillEdges(SmpData& s, int chn, long long count, uint64_t seed)
+{
+    XorShift rng{seed};
+    long long pos = 0;
+    for (long long k = 0; k < count; ++k) {
+        s.appendEdge(chn, pos);
+        pos += 1 + (long long)(rng.next() % 19);
+    }
+    return pos;
+}
+
+size_t tableBytes(const DigitalChnData* d)
+{
+    size_t n = sizeof(DigitalChnData);
+    for (int g = 0; g < d->groupNum; ++g)
+        n += sizeof(DigitalDataGroup) + size_t(d->group[g]->blockNum) * sizeof(DigitalDataBlock);
+    return n;
+}
+
+// One completed 10^8-edge channel, built once and shared by the query benchmarks.
+SmpData& bigCapture()
+{
+    static std::unique_ptr<SmpData> s;
+    if (!s) {
+        s.reset(new SmpData(1));
+        s->dataConvertStart(0, 1000000000, {true});
+        s->setInitLevel(0, 1);
+        const long long end = fillEdges(*s, 0, kEdges, 0x9e3779b97f4a7c15ULL);
+        s->smpDepth = end;
+        s->dataConvertComplete(end);
+    }
+    return *s;
+}
+
+std::vector<long long> randomPoints(long long depth, size_t n)
+{
+    XorShift rng{12345};
+    std::vector<long long> v(n);
+    for (auto& p : v)
+        p = (long long)(rng.next() % (uint64_t)(depth + 1));
+    return v;
+}
+
+void BM_AppendComplete(benchmark::State& state)
+{
+    const size_t bytes = size_t(kEdges) * 5;
+    std::vector<char> src(bytes, 1), dst(bytes, 2);   // touched: a pure bandwidth figure
+    double appendSec = 0, memcpySec = 0;
+    size_t memBytes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        SmpData s(1);
+        s.dataConvertStart(0, 1000000000, {true});
+        state.ResumeTiming();
+        const auto t0 = std::chrono::steady_clock::now();
+        XorShift rng{7};
+        long long pos = 0;
+        for (long long k = 0; k < kEdges; ++k) {
+            s.appendEdge(0, pos);
+            pos += 1 + (long long)(rng.next() & 15);
+        }
+        s.smpDepth = pos;
+        s.dataConvertComplete(pos);
+        const auto t1 = std::chrono::steady_clock::now();
+        state.PauseTiming();
+        memBytes = tableBytes(s.chnData[0]);
+        const auto m0 = std::chrono::steady_clock::now();
+        std::memcpy(dst.data(), src.data(), bytes);
+        benchmark::DoNotOptimize(dst.data());
+        const auto m1 = std::chrono::steady_clock::now();
+        s.clearData();
+        state.ResumeTiming();
+        appendSec += std::chrono::duration<double>(t1 - t0).count();
+        memcpySec += std::chrono::duration<double>(m1 - m0).count();
+    }
+    state.SetItemsProcessed(state.iterations() * kEdges);
+    state.counters["bytes_per_edge"] = double(memBytes) / double(kEdges);
+    state.counters["memcpy_GBps"] = double(bytes) * state.iterations() / memcpySec / 1e9;
+    state.counters["time_vs_memcpy"] = appendSec / memcpySec;
+}
+BENCHMARK(BM_AppendComplete)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+template <typename Q>
+void runRandomQuery(benchmark::State& state, Q query)
+{
+    SmpData& s = bigCapture();
+    const std::vector<long long> pts = randomPoints(s.smpDepth, 1 << 20);
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(query(s, pts[i]));
+        i = (i + 1) & (pts.size() - 1);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_GetPointLevel(benchmark::State& state)
+{
+    runRandomQuery(state, [](SmpData& s, long long p) { return s.getPointLevel(0, p); });
+}
+BENCHMARK(BM_GetPointLevel);
+
+void BM_IsPointAtEdge(benchmark::State& state)
+{
+    runRandomQuery(state, [](SmpData& s, long long p) { return s.isPointAtEdge(0, p); });
+}
+BENCHMARK(BM_IsPointAtEdge);
+
+void BM_GetPreEdgePoint(benchmark::State& state)
+{
+    runRandomQuery(state, [](SmpData& s, long long p) { return s.getPreEdgePoint(0, p); });
+}
+BENCHMARK(BM_GetPreEdgePoint);
+
+void BM_GetNextEdgePoint(benchmark::State& state)
+{
+    runRandomQuery(state, [](SmpData& s, long long p) { return s.getNextEdgePoint(0, p); });
+}
+BENCHMARK(BM_GetNextEdgePoint);
+
+void BM_GetRelatedSmpPoint(benchmark::State& state)
+{
+    runRandomQuery(state, [](SmpData& s, long long p) {
+        RelatedSmpPoint r;
+        s.getRelatedSmpPoint(0, p, &r);
+        return r.nextEntry;
+    });
+}
+BENCHMARK(BM_GetRelatedSmpPoint);
+
+void BM_GetTwoPointEdgeNum(benchmark::State& state)
+{
+    // Two random points: two full searches per item.
+    runRandomQuery(state, [](SmpData& s, long long p) { return s.getTwoPointEdgeNum(0, p, s.smpDepth - p); });
+}
+BENCHMARK(BM_GetTwoPointEdgeNum);
+
+// A forward walk passing the cursor, e.g. an export or a pulse count:
+// steps of about 1000 samples (some 100 edges).
+void BM_ForwardWalkCursor(benchmark::State& state)
+{
+    SmpData& s = bigCapture();
+    DigitalDataSubs c = {0, 0, 0};
+    long long p = 0;
+    for (auto _ : state) {
+        p += 1000;
+        if (p > s.smpDepth) {
+            p = 0;
+            c = {0, 0, 0};
+        }
+        benchmark::DoNotOptimize(s.locateNextSmpPoint(0, p, &c));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ForwardWalkCursor);
+
+// One 1920-pixel row; the argument is the scale in samples per pixel
+// (x100, so 1 = 0.01). Starts move across the whole capture.
+void BM_GetWaveLineData(benchmark::State& state)
+{
+    SmpData& s = bigCapture();
+    const double scale = state.range(0) / 100.0;
+    const int width = 1920;
+    std::vector<WaveLine> out(width);
+    const double span = scale * width;
+    const double room = double(s.smpDepth) - span > 0 ? double(s.smpDepth) - span : 0;
+    const std::vector<long long> pts = randomPoints((long long)room, 256);
+    size_t i = 0, runs = 0;
+    for (auto _ : state) {
+        runs += s.getWaveLineData(0, double(pts[i]), scale, width, out.data());
+        i = (i + 1) & 255;
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["runs_per_row"] = double(runs) / double(state.iterations());
+}
+BENCHMARK(BM_GetWaveLineData)
+    ->Arg(1)                  // 0.01 samples per pixel
+    ->Arg(100)                // 1
+    ->Arg(10000)              // 100
+    ->Arg(1000000)            // 10^4
+    ->Arg(20000000)           // 2x10^5: about one block per pixel
+    ->Arg(100000000)          // 10^6
+    ->Arg(52083300)         // whole capture (10^9 / 1920)
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_DataFilter(benchmark::State& state)
+{
+    SmpData& s = bigCapture();
+    const unsigned width = unsigned(state.range(0));
+    for (auto _ : state) {
+        DigitalChnData* dst = SmpData::newChnData();
+        SmpData::dataFilter(s.chnData[0], dst, width);
+        state.PauseTiming();
+        SmpData::clearOneChn(dst);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kEdges);
+}
+BENCHMARK(BM_DataFilter)->Arg(3)->Arg(12)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();

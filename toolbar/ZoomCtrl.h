@@ -1,0 +1,51 @@
+#ifndef ZOOMCTRL_H
+#define ZOOMCTRL_H
+// The zoom buttons of the top bar. They only ask for a zoom step by a short
+// command text ("Trg", "All", "Out", "In" or a number of samples per pixel);
+// the main window carries it out on the display generator.
+
+#include <QString>
+#include <QWidget>
+
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class WaveDataGen;
+
+class ZoomCtrl : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ZoomCtrl(WaveDataGen* gen, QWidget* parent = nullptr);
+
+    // How the samples-per-pixel edit shows a scale.
+    static QString scaleText(double samplesPerPixel);
+
+    QPushButton* btnTrg;
+    QPushButton* btnAll;
+    QPushButton* btnOut;
+    QPushButton* btnIn;
+    QPushButton* btnDropDown;
+    QMenu* menu = nullptr;
+    QLineEdit* edit = nullptr;
+
+public slots:
+    void slotZoomTrg();
+    void slotZoomAll();
+    void slotZoomOut();
+    void slotZoomIn();
+    void slotDropDwon();
+    void slotTextChanged(const QString& text);
+    void slotEditFinished();
+
+signals:
+    void zoomChanged(const QString& text);
+
+private:
+    void buildMenu();
+
+    WaveDataGen* waveGen;
+    QString lastValid;
+};
+
+#endif

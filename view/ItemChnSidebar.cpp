@@ -1,0 +1,315 @@
+#include "view/ItemChnSidebar.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadialGradient>
+#include <QVBoxLayout>
+
+#include "config/Config.h"
+#include "config/Lang.h"
+#include "device/DevBase.h"
+#include "device/DevGlobals.h"
+#include "widgets/MyButton.h"
+
+// ---------------------------------------------------------------------------
+// MoveLabel
+
+MoveLabel::MoveLabel(int chn, bool movable, QWidget* parent)
+    : QLabel(QString::number(chn), parent), chn(chn), movable(movable)
+{
+}
+
+void MoveLabel::enterEvent(QEvent* e)
+{
+    if (movable)
+        setCursor(Qt::OpenHandCursor);
+    QLabel::enterEvent(e);
+}
+
+void MoveLabel::leaveEvent(QEvent* e)
+{
+    setCursor(Qt::ArrowCursor);
+    QLabel::leaveEvent(e);
+}
+
+void MoveLabel::mousePressEvent(QMouseEvent* e)
+{
+    if (!movable) {
+        QLabel::mousePressEvent(e);
+        return;
+    }
+    pressX = e->screenPos().x();
+    pressY = e->screenPos().y();
+    setCursor(Qt::ClosedHandCursor);
+    emit sigMoved(1, chn, 0);
+}
+
+void MoveLabel::mouseMoveEvent(QMouseEvent* e)
+{
+    if (!movable || !(e->buttons() & Qt::LeftButton)) {
+        QLabel::mouseMoveEvent(e);
+        return;
+    }
+    emit sigMoved(3, chn, qRound(e->screenPos().y() - pressY));
+}
+
+void MoveLabel::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (!movable) {
+        QLabel::mouseReleaseEvent(e);
+        return;
+    }
+    setCursor(Qt::OpenHandCursor);
+    emit sigMoved(2, chn, qRound(e->screenPos().y() - pressY));
+}
+
+// ---------------------------------------------------------------------------
+// ChnStaShow
+
+ChnStaShow::ChnStaShow(QWidget* parent) : QLabel(parent)
+{
+    setFixedWidth(Config::pixel(16));
+    setFont(Config::fontNarrow);
+}
+
+void ChnStaShow::setState(bool v, bool l, bool a)
+{
+    valid = v;
+    level = l;
+    active = a;
+    update();
+}
+
+void ChnStaShow::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QPointF c(width() / 2, Config::pixel(8));
+    const QColor grey = Config::grayColor.value(4);
+    if (!valid) {
+        p.setPen(grey);
+        p.setBrush(grey);
+        const int r = Config::pixel(6);
+        p.drawEllipse(c, r, r);
+        return;
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(grey);
+    p.drawEllipse(c, Config::pixel(7), Config::pixel(7));
+    if (active) {
+        const int r = Config::pixel(6);
+        QRadialGradient g(c, r, c + QPointF(-Config::pixel(1), -Config::pixel(2)));
+        g.setColorAt(0, QColor("#80FF80"));
+        g.setColorAt(1, QColor("#008000"));
+        p.setBrush(g);
+        p.drawEllipse(c, r, r);
+        return;
+    }
+    p.setPen(Config::grayColor.value(0));
+    const QString digit = level ? QStringLiteral("1") : QStringLiteral("0");
+    const int w = p.fontMetrics().horizontalAdvance(digit);
+    p.drawText(QPointF(c.x() - w / 2.0, Config::pixel(12)), digit);
+}
+
+// ---------------------------------------------------------------------------
+// ItemChnSidebar
+
+namespace {
+// Trigger buttons in row order: type and icon.
+struct TrgButtonDef {
+    TrgType type;
+    const char* icon;
+};
+const TrgButtonDef kTrgButtons[4] = {
+    {TrgRising, ":/res/trgRising"},
+    {TrgHigh, ":/res/trgHigh"},
+    {TrgFalling, ":/res/trgFalling"},
+    {TrgLow, ":/res/trgLow"},
+};
+} // namespace
+
+ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
+    : QWidget(parent), chn(chn), showIndex(chn)
+{
+    setAttribute(Qt::WA_StyledBackground);
+    setObjectName(chn % 2 ? "1" : "0");
+    setFixedWidth(Config::pixel(194));
+
+    const QString shown = name.isEmpty() ? defaultName() : name;
+    const int px = Config::pixel(1);
+    const int b = Config::pixel(16) + 2 * px;
+
+    numLabel = new MoveLabel(chn, true, this);
+    numLabel->setFixedWidth(Config::pixel(26));
+    numLabel->setAlignment(Qt::AlignCenter);
+    numLabel->movable = false; // rows are never dragged
+
+    // Kept up to date for the channel menu; the row itself does not show it.
+    nameEdit = new QLineEdit(shown, this);
+    nameEdit->setFixedHeight(Config::pixel(16) + 2 * px);
+    nameEdit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    nameEdit->hide();
+    connect(nameEdit, &QLineEdit::editingFinished, this, &ItemChnSidebar::slotChnNameChanged);
+
+    secondName = new QLabel(this);
+    secondName->setObjectName("lblSecondName");
+    secondName->setEnabled(false);
+    secondName->setFont(Config::fontNarrow);
+    secondName->setAlignment(Qt::AlignCenter);
+
+    btnSettings = new QPushButton(this);
+    btnSettings->setObjectName("btnSettings");
+    btnSettings->setFixedSize(b, b);
+    btnSettings->setIcon(QIcon(":/res/btnSetting"));
+    btnSettings->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
+    connect(btnSettings, &QPushButton::clicked, this, &ItemChnSidebar::sigMenuClicked);
+
+    staShow = new ChnStaShow(this);
+    staShow->setObjectName("ChnStaShow");
+    staShow->setFixedWidth(numLabel->width());
+    staShow->hide();
+
+    const int nColors = Config::chnColor.size();
+    colorStrip = new QWidget(this);
+    colorStrip->setAttribute(Qt::WA_StyledBackground);
+    colorStrip->setObjectName("Move" + QString::number(nColors > 0 ? chn % nColors : chn));
+    stripLayout = new QVBoxLayout(colorStrip);
+    stripLayout->setContentsMargins(0, 0, 0, 0);
+    stripLayout->setSpacing(0);
+    stripLayout->addWidget(numLabel, 1);
+    stripLayout->addWidget(staShow, 1);
+
+    trgBox = new QFrame(this);
+    trgBox->setFixedSize(4 * b, b);
+    for (int i = 0; i < 4; ++i) {
+        MyButton* btn = new MyButton(trgBox);
+        btn->index = kTrgButtons[i].type;
+        btn->setObjectName(QString::number(i));
+        btn->setGeometry(i * b, 0, b, b);
+        btn->setCheckable(true);
+        btn->setIcon(QIcon(kTrgButtons[i].icon));
+        btn->setIconSize(QSize(Config::pixel(16), Config::pixel(16)));
+        connect(btn, &QPushButton::clicked, this, &ItemChnSidebar::slotBtnTrgClicked);
+        trgButtons.append(btn);
+    }
+
+    QHBoxLayout* hLayout = new QHBoxLayout;
+    hLayout->setContentsMargins(0, 2 * px + Config::pixel(3), Config::pixel(3), 0);
+    hLayout->setSpacing(Config::pixel(4));
+    hLayout->addWidget(btnSettings);
+    hLayout->addWidget(trgBox);
+
+    grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(Config::pixel(3));
+    grid->setVerticalSpacing(Config::pixel(3));
+    grid->addWidget(colorStrip, 0, 0, 2, 1);
+    grid->addLayout(hLayout, 0, 1, Qt::AlignCenter);
+    grid->addWidget(secondName, 1, 1, Qt::AlignCenter);
+    grid->setRowStretch(1, 1);
+    grid->setColumnStretch(1, 1);
+}
+
+QString ItemChnSidebar::defaultName() const
+{
+    return Lang::tr("Channel") + " " + QString::number(chn);
+}
+
+int ItemChnSidebar::setShowMultip(int m)
+{
+    // Multipliers are 1 to 15 (log2 of 0 or of a negative value has no
+    // integer part, so everything else falls back).
+    if (m >= 1 && m <= 15) {
+        showMultip = m;
+        return 0;
+    }
+    showMultip = 1;
+    return 1;
+}
+
+void ItemChnSidebar::setSecondName(const QString& s)
+{
+    secondName->setText(s);
+    secondName->setToolTip(s);
+}
+
+void ItemChnSidebar::setChnStaVisible(bool v)
+{
+    if (v) {
+        staShow->setState(false, false, false);
+        numLabel->setAlignment(Qt::AlignBottom | Qt::AlignHCenter);
+        staShow->show();
+    } else {
+        staShow->hide();
+        numLabel->setAlignment(Qt::AlignCenter);
+    }
+}
+
+void ItemChnSidebar::setChnStaShow(bool valid, bool level, bool active)
+{
+    staShow->setState(valid, level, active);
+}
+
+void ItemChnSidebar::setTrgStatus(TrgType t)
+{
+    for (MyButton* b : trgButtons)
+        b->setChecked(t != TrgNone && b->index == t);
+}
+
+void ItemChnSidebar::saveName(const QString& text)
+{
+    Config::saveGlobalParam("chnShowName" + QString::number(chn), text);
+}
+
+void ItemChnSidebar::resetAll()
+{
+    saveName(QString());
+    nameEdit->setText(defaultName());
+    showIndex = chn;
+    showMultip = 1;
+    for (MyButton* b : trgButtons)
+        b->setChecked(false);
+    if (devUsing) {
+        devUsing->smpStopForRestart();
+        devUsing->setDChnTrg(chn, TrgNone);
+        devUsing->smpRestartIfNeed();
+    }
+}
+
+void ItemChnSidebar::slotBtnTrgClicked()
+{
+    MyButton* btn = qobject_cast<MyButton*>(sender());
+    if (!btn || !trgButtons.contains(btn))
+        return;
+    if (devUsing)
+        devUsing->smpStopForRestart();
+    const bool checked = btn->isChecked();
+    const int type = checked ? btn->index : TrgNone;
+    if (devUsing)
+        devUsing->setDChnTrg(chn, type);
+    if (checked) {
+        for (MyButton* b : trgButtons)
+            if (b != btn)
+                b->setChecked(false);
+        if (type == TrgRising || type == TrgFalling)
+            emit sigTrgEdgeChanged();
+    }
+    if (devUsing)
+        devUsing->smpRestartIfNeed();
+}
+
+void ItemChnSidebar::slotChnNameChanged()
+{
+    if (nameEdit->hasFocus()) {
+        // Finishes the editing once more, without the focus.
+        nameEdit->clearFocus();
+        return;
+    }
+    const QString text = nameEdit->text();
+    saveName(text == defaultName() ? QString() : text);
+}

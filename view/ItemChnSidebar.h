@@ -1,0 +1,104 @@
+#ifndef ITEMCHNSIDEBAR_H
+#define ITEMCHNSIDEBAR_H
+// The label of one logic channel row: channel number on its colour strip
+// with the live level lamp, the settings button, the four trigger buttons
+// and the name of the analyzers that read the channel.
+
+#include <QLabel>
+#include <QVector>
+#include <QWidget>
+
+#include "config/Types.h"
+
+class QFrame;
+class QGridLayout;
+class QHBoxLayout;
+class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
+class MyButton;
+
+// The channel number; reports vertical drags while movable.
+class MoveLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    MoveLabel(int chn, bool movable, QWidget* parent = nullptr);
+
+    double pressX = 0;
+    double pressY = 0;
+    int chn;
+    bool movable;
+
+signals:
+    // code 1 press, 2 release, 3 move; dy in screen pixels from the press.
+    void sigMoved(int code, int chn, int dy);
+
+protected:
+    void enterEvent(QEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+};
+
+// The level lamp of the logic probe.
+class ChnStaShow : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit ChnStaShow(QWidget* parent = nullptr);
+    void setState(bool valid, bool level, bool active);
+
+    bool valid = false;
+    bool level = false;
+    bool active = false;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+};
+
+class ItemChnSidebar : public QWidget
+{
+    Q_OBJECT
+public:
+    ItemChnSidebar(const QString& name, int chn, QWidget* parent = nullptr);
+
+    // Height multiplier 1 to 15: 0; anything else falls back to 1: 1.
+    int setShowMultip(int m);
+    void setSecondName(const QString& s);
+    void setChnStaVisible(bool v);
+    void setChnStaShow(bool valid, bool level, bool active);
+    void setTrgStatus(TrgType t);
+    void resetAll();
+
+    // "Channel n" for a channel without a name of its own.
+    QString defaultName() const;
+
+    MoveLabel* numLabel;
+    QGridLayout* grid;
+    QLineEdit* nameEdit;
+    QLabel* secondName;
+    QPushButton* btnSettings;
+    QFrame* trgBox;
+    QVector<MyButton*> trgButtons;
+    ChnStaShow* staShow;
+    QVBoxLayout* stripLayout;
+    QWidget* colorStrip;
+    int chn;
+    int showIndex;
+    int showMultip = 1;
+
+public slots:
+    void slotBtnTrgClicked();
+    void slotChnNameChanged();
+
+signals:
+    void sigMenuClicked();
+    void sigTrgEdgeChanged();
+
+private:
+    void saveName(const QString& text);
+};
+
+#endif
