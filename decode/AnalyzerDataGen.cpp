@@ -5,7 +5,9 @@
 #include <cmath>
 #include <limits>
 
+#include "Analyzer.h"
 #include "AnalyzerResults.h"
+#include "decode/AnalyzerManager.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 
@@ -32,8 +34,25 @@ bool deviceSampling()
 
 } // namespace
 
-AnalyzerDataGen::AnalyzerDataGen(std::atomic<bool>* modifyFlag, ShownSource shown, QObject* parent)
-    : QThread(parent), modifyFlag(modifyFlag), shownSource(std::move(shown))
+AnalyzerDataGen::AnalyzerDataGen(AnalyzerManager* manager, QObject* parent)
+    : AnalyzerDataGen([manager]() { manager->setModifyAnly(false); },
+                      []() {
+                          QVector<Shown> v;
+                          for (Analyzer* a : AnalyzerManager::getEnaAnalyzers()) {
+                              AnalyzerResults* r = nullptr;
+                              if (a && a->GetAnalyzerResults(&r) && r)
+                                  v.append({r, AnalyzerManager::getAnalyzerDisplayFormat(a)});
+                          }
+                          return v;
+                      },
+                      parent)
+{
+    // Direct: the handshake runs on the GUI thread and waits for us.
+    connect(manager, &AnalyzerManager::modifyPrepared, this, &AnalyzerDataGen::slotModifyPrepare);
+}
+
+AnalyzerDataGen::AnalyzerDataGen(std::function<void()> ack, ShownSource shown, QObject* parent)
+    : QThread(parent), acknowledge(std::move(ack)), shownSource(std::move(shown))
 {
     qRegisterMetaType<SmpPointFrame>("SmpPointFrame");
     start(QThread::InheritPriority);
@@ -108,12 +127,13 @@ SmpPointFrame AnalyzerDataGen::getSmpPoint(int row) const
 
 void AnalyzerDataGen::slotModifyPrepare()
 {
+    modifyPending.store(true);
     wake.release();
 }
 
 bool AnalyzerDataGen::stopNow() const
 {
-    return quit.load() || (modifyFlag && modifyFlag->load());
+    return quit.load() || modifyPending.load();
 }
 
 // ---------------------------------------------------------------------------
@@ -128,7 +148,7 @@ void AnalyzerDataGen::run()
             wake.acquire();
         if (quit.load())
             return;
-        if (modifyFlag && modifyFlag->load()) {
+        if (modifyPending.load()) {
             resetAll();
             continue;
         }
@@ -179,7 +199,9 @@ void AnalyzerDataGen::resetAll()
         pending.shown.clear();
     }
     // Nothing refers to analyzer results any more: the host may change them.
-    modifyFlag->store(false);
+    modifyPending.store(false);
+    if (acknowledge)
+        acknowledge();
     publishTotal();
     publishList(true);
 }

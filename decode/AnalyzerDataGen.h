@@ -55,10 +55,13 @@ public:
     // shown analyzers, in the order of the analyzers in use.
     using ShownSource = std::function<QVector<Shown>()>;
 
+    // Acknowledges the manager's handshakes (modifyPrepared) and reads the
+    // shown analyzers through its class-wide queries.
     AnalyzerDataGen(AnalyzerManager* manager, QObject* parent = nullptr);
-    // The host seen through its parts: the modification flag the handshake
-    // raises (cleared here to acknowledge) and the shown analyzers.
-    AnalyzerDataGen(std::atomic<bool>* modifyFlag, ShownSource shown, QObject* parent = nullptr);
+    // The host seen through its parts: acknowledge is called on the
+    // generator thread, only while a handshake announced by
+    // slotModifyPrepare waits for it (so the host is alive then).
+    AnalyzerDataGen(std::function<void()> acknowledge, ShownSource shown, QObject* parent = nullptr);
     ~AnalyzerDataGen() override;
 
     // New sequence: rows from the first frame that overlaps [start, end]
@@ -125,8 +128,9 @@ private:
     static U64 ordinal(const Pos& p);
 
     // --- request side (GUI thread writes, generator reads) ---
-    std::atomic<bool>* modifyFlag;
+    std::function<void()> acknowledge;
     ShownSource shownSource;
+    std::atomic<bool> modifyPending{false}; // a handshake waits
     QSemaphore wake{0};
     std::atomic<bool> quit{false};
     std::atomic<bool> selected{false};

@@ -61,6 +61,10 @@ struct Host {
         results.push_back(std::move(r));
         return results.back().get();
     }
+    std::function<void()> ack()
+    {
+        return [this]() { modify.store(false); };
+    }
     AnalyzerDataGen::ShownSource source()
     {
         return [this]() {
@@ -219,7 +223,7 @@ void TestAnalyzerDataGen::paging()
     Host host;
     for (const QString& a : analyzers)
         host.add(a);
-    AnalyzerDataGen gen(&host.modify, host.source());
+    AnalyzerDataGen gen(host.ack(), host.source());
     Driver drv(&gen);
     gen.slotRowNumChanged(rpp);
     const double end = rangeStart < 0 ? 0.0 : 1000.0;
@@ -272,7 +276,7 @@ void TestAnalyzerDataGen::pagesAgainstOracle()
         if (search.isEmpty() || k.text.contains(search, Qt::CaseInsensitive))
             all << k.text;
 
-    AnalyzerDataGen gen(&host.modify, host.source());
+    AnalyzerDataGen gen(host.ack(), host.source());
     Driver drv(&gen);
     const int rpp = 7;
     gen.slotRowNumChanged(rpp);
@@ -307,7 +311,7 @@ void TestAnalyzerDataGen::pointsAndSelection()
 {
     Host host;
     host.add("A:10,20,30,40,50");
-    AnalyzerDataGen gen(&host.modify, host.source());
+    AnalyzerDataGen gen(host.ack(), host.source());
     Driver drv(&gen);
     gen.slotRowNumChanged(2);
     Page page;
@@ -338,7 +342,7 @@ void TestAnalyzerDataGen::onlyCommittedFrames()
     NamedResults* r = host.add("A:1,2,3");
     r->add(4, false);
     r->add(5, false); // added, not committed
-    AnalyzerDataGen gen(&host.modify, host.source());
+    AnalyzerDataGen gen(host.ack(), host.source());
     Driver drv(&gen);
     gen.slotRowNumChanged(10);
     Page page;
@@ -370,7 +374,7 @@ void TestAnalyzerDataGen::readWhileDecoderAppends()
         }
         r->CommitResults();
     });
-    AnalyzerDataGen gen(&host.modify, host.source());
+    AnalyzerDataGen gen(host.ack(), host.source());
     Driver drv(&gen);
     gen.slotRowNumChanged(16);
     Page page;
@@ -402,7 +406,7 @@ void TestAnalyzerDataGen::handshakeDropsEarlierRequests()
             for (int i = 0; i < 2000; ++i)
                 r->add(i);
         }
-        AnalyzerDataGen gen(&host.modify, host.source());
+        AnalyzerDataGen gen(host.ack(), host.source());
         gen.slotRowNumChanged(20);
         gen.reStart(round % 2 ? QString("x1") : QString(), 0, 1e6);
         if (round % 3 == 0)
@@ -428,7 +432,7 @@ void TestAnalyzerDataGen::shorterPageIsMadeAgain()
 {
     Host host;
     host.add("A:1,2,3,4,5,6");
-    AnalyzerDataGen gen(&host.modify, host.source());
+    AnalyzerDataGen gen(host.ack(), host.source());
     Driver drv(&gen);
     gen.slotRowNumChanged(4);
     Page page;
