@@ -15,6 +15,7 @@
 #include "config/Lang.h"
 #include "data/SmpData.h"
 #include "decode/AnalyzerDataGen.h"
+#include "decode/AnalyzerManager.h"
 #include "decode/ProtoResult.h"
 #include "decode/RightBoxView.h"
 #include "device/DevGlobals.h"
@@ -400,6 +401,43 @@ private slots:
         ProtoResult::splitProtocol(entry, &alias, &shown);
         QTEST(alias, "alias");
         QTEST(shown, "shown");
+    }
+
+    // With the real host: its handshakes reach the panel's generator and are
+    // acknowledged; either may go first at shut-down.
+    void hostHandshake_data()
+    {
+        QTest::addColumn<bool>("managerFirst");
+        QTest::newRow("panel goes first") << false;
+        QTest::newRow("manager goes first") << true;
+    }
+
+    void hostHandshake()
+    {
+        QFETCH(bool, managerFirst);
+        QTemporaryDir empty;
+        AnalyzerManager::setAnalyzerDir(empty.path());
+        auto* mgr = new AnalyzerManager;
+        auto* p = new ProtoResult(mgr, wave.get());
+        p->updateDecodeProtocols(false);
+        for (int i = 0; i < 20; ++i) {
+            mgr->startDecode(); // returns once the generator has acknowledged
+            AnalyzerManager::clearAnalyzerResult();
+        }
+        QVERIFY(!mgr->isModifyAnly());
+        int totals = 0;
+        connect(p->generator(), &AnalyzerDataGen::listTotalChanged, this, [&totals]() { ++totals; },
+                Qt::QueuedConnection);
+        p->updateDecodeProtocols(false);
+        QTRY_VERIFY(totals > 0);
+        if (managerFirst) {
+            delete mgr;
+            delete p;
+        } else {
+            delete p;
+            delete mgr;
+        }
+        AnalyzerManager::setAnalyzerDir(QString());
     }
 
     void menuWithoutAnalyzers()
