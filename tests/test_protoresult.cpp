@@ -426,7 +426,7 @@ private slots:
         }
         QVERIFY(!mgr->isModifyAnly());
         int totals = 0;
-        connect(p->generator(), &AnalyzerDataGen::listTotalChanged, this, [&totals]() { ++totals; },
+        connect(p->generator(), &AnalyzerDataGen::listTotalChanged, p, [&totals]() { ++totals; },
                 Qt::QueuedConnection);
         p->updateDecodeProtocols(false);
         QTRY_VERIFY(totals > 0);
