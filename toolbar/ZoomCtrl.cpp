@@ -55,6 +55,14 @@ ZoomCtrl::ZoomCtrl(WaveDataGen* gen, QWidget* parent) : QWidget(parent), waveGen
     connect(btnDropDown, &QPushButton::clicked, this, &ZoomCtrl::slotDropDwon);
 }
 
+ZoomCtrl::~ZoomCtrl()
+{
+    // The edit loses its focus while the menu is torn down, which would
+    // call back into this half-destroyed control.
+    if (edit)
+        disconnect(edit, nullptr, this, nullptr);
+}
+
 QString ZoomCtrl::scaleText(double s)
 {
     const QString fixed = QString::number(s, 'f', 3);

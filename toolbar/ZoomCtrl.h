@@ -17,6 +17,7 @@ class ZoomCtrl : public QWidget
     Q_OBJECT
 public:
     explicit ZoomCtrl(WaveDataGen* gen, QWidget* parent = nullptr);
+    ~ZoomCtrl() override;
 
     // How the samples-per-pixel edit shows a scale.
     static QString scaleText(double samplesPerPixel);

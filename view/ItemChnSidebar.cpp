@@ -215,6 +215,12 @@ ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
     grid->setColumnStretch(1, 1);
 }
 
+ItemChnSidebar::~ItemChnSidebar()
+{
+    // A focused editor finishes its editing while the row is torn down.
+    disconnect(nameEdit, nullptr, this, nullptr);
+}
+
 QString ItemChnSidebar::defaultName() const
 {
     return Lang::tr("Channel") + " " + QString::number(chn);

@@ -63,6 +63,7 @@ class ItemChnSidebar : public QWidget
     Q_OBJECT
 public:
     ItemChnSidebar(const QString& name, int chn, QWidget* parent = nullptr);
+    ~ItemChnSidebar() override;
 
     // Height multiplier 1 to 15: 0; anything else falls back to 1: 1.
     int setShowMultip(int m);

@@ -1,0 +1,325 @@
+#include <QtTest>
+
+#include <QGridLayout>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <climits>
+#include <memory>
+
+#include "config/Config.h"
+#include "config/Lang.h"
+#include "device/DevGlobals.h"
+#include "device/DevNone.h"
+#include "support/TestEnv.h"
+#include "view/ItemChnSidebar.h"
+#include "widgets/MyButton.h"
+
+class TestSidebar : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DevNone> dev;
+
+private slots:
+    void initTestCase()
+    {
+        TestEnv::isolateUserData();
+        Config::init();
+        Lang::setDocument(QDomDocument());
+    }
+    void init()
+    {
+        Config::setDefaultDocument();
+        Config::dpi = 96;
+        dev.reset(new DevNone);
+        devUsing = dev.get();
+    }
+    void cleanup()
+    {
+        devUsing = nullptr;
+        dev.reset();
+    }
+
+    void construction_data();
+    void construction();
+    void showMultip_data();
+    void showMultip();
+    void triggerButtons();
+    void triggerButtonsWithoutDevice();
+    void trgStatus_data();
+    void trgStatus();
+    void resetAll();
+    void nameEditing();
+    void lampAndSecondName();
+    void lampPainting_data();
+    void lampPainting();
+    void moveLabelDrag();
+};
+
+void TestSidebar::construction_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("chn");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("rowName");
+    QTest::addColumn<QString>("strip");
+    QTest::newRow("unnamed even") << "" << 2 << "Channel 2" << "0" << "Move2";
+    QTest::newRow("named odd") << "Clock" << 3 << "Clock" << "1" << "Move3";
+    QTest::newRow("colours wrap") << "" << 9 << "Channel 9" << "1" << "Move1";
+}
+
+void TestSidebar::construction()
+{
+    QFETCH(QString, name);
+    QFETCH(int, chn);
+    ItemChnSidebar row(name, chn);
+    QTEST(row.nameEdit->text(), "shown");
+    QTEST(row.objectName(), "rowName");
+    QTEST(row.colorStrip->objectName(), "strip");
+    QVERIFY(row.testAttribute(Qt::WA_StyledBackground));
+    QCOMPARE(row.minimumWidth(), Config::pixel(194));
+    QCOMPARE(row.maximumWidth(), Config::pixel(194));
+    QCOMPARE(row.numLabel->text(), QString::number(chn));
+    QVERIFY(!row.numLabel->movable);
+    QCOMPARE(row.showIndex, chn);
+    QCOMPARE(row.showMultip, 1);
+    QCOMPARE(row.secondName->objectName(), QString("lblSecondName"));
+    QVERIFY(!row.secondName->isEnabled());
+    QCOMPARE(row.btnSettings->objectName(), QString("btnSettings"));
+    QCOMPARE(row.staShow->objectName(), QString("ChnStaShow"));
+    QVERIFY(row.staShow->isHidden());
+    // The editor is kept, but the row's layouts leave it out.
+    QCOMPARE(row.grid->indexOf(row.nameEdit), -1);
+
+    const int b = Config::pixel(16) + 2 * Config::pixel(1);
+    QCOMPARE(row.trgBox->size(), QSize(4 * b, b));
+    QCOMPARE(row.trgButtons.size(), 4);
+    const int types[4] = {TrgRising, TrgHigh, TrgFalling, TrgLow};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(row.trgButtons[i]->objectName(), QString::number(i));
+        QCOMPARE(row.trgButtons[i]->index, types[i]);
+        QCOMPARE(row.trgButtons[i]->geometry(), QRect(i * b, 0, b, b));
+        QVERIFY(row.trgButtons[i]->isCheckable());
+        QVERIFY(!row.trgButtons[i]->icon().isNull());
+    }
+
+    QSignalSpy menu(&row, &ItemChnSidebar::sigMenuClicked);
+    row.btnSettings->click();
+    QCOMPARE(menu.count(), 1);
+}
+
+void TestSidebar::showMultip_data()
+{
+    QTest::addColumn<int>("m");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("result");
+    QTest::newRow("1") << 1 << 1 << 0;
+    QTest::newRow("8") << 8 << 8 << 0;
+    QTest::newRow("15") << 15 << 15 << 0;
+    QTest::newRow("16") << 16 << 1 << 1;
+    QTest::newRow("0") << 0 << 1 << 1;
+    QTest::newRow("negative") << -3 << 1 << 1;
+    QTest::newRow("INT_MIN") << INT_MIN << 1 << 1;
+    QTest::newRow("INT_MAX") << INT_MAX << 1 << 1;
+}
+
+void TestSidebar::showMultip()
+{
+    QFETCH(int, m);
+    ItemChnSidebar row("", 0);
+    row.showMultip = 4;
+    QTEST(row.setShowMultip(m), "result");
+    QTEST(row.showMultip, "stored");
+}
+
+void TestSidebar::triggerButtons()
+{
+    ItemChnSidebar row("", 2);
+    QSignalSpy edge(&row, &ItemChnSidebar::sigTrgEdgeChanged);
+    MyButton* rising = row.trgButtons[0];
+    MyButton* high = row.trgButtons[1];
+    MyButton* falling = row.trgButtons[2];
+
+    rising->click();
+    QVERIFY(rising->isChecked());
+    QCOMPARE(int(dev->chnTrg[2]), int(TrgRising));
+    QCOMPARE(edge.count(), 1);
+
+    // A level trigger unchecks the edge button and is not an edge change.
+    high->click();
+    QVERIFY(high->isChecked());
+    QVERIFY(!rising->isChecked());
+    QCOMPARE(int(dev->chnTrg[2]), int(TrgHigh));
+    QCOMPARE(edge.count(), 1);
+
+    // Clicking the checked button clears the trigger, silently.
+    high->click();
+    QVERIFY(!high->isChecked());
+    QCOMPARE(int(dev->chnTrg[2]), int(TrgNone));
+    QCOMPARE(edge.count(), 1);
+
+    falling->click();
+    QVERIFY(falling->isChecked());
+    QCOMPARE(int(dev->chnTrg[2]), int(TrgFalling));
+    QCOMPARE(edge.count(), 2);
+    // The trigger was saved for the model.
+    QVector<TrgType> saved(dev->chnNum(), TrgNone);
+    Config::getChnTrgSettings(dev->devName, saved);
+    QCOMPARE(int(saved[2]), int(TrgFalling));
+}
+
+void TestSidebar::triggerButtonsWithoutDevice()
+{
+    devUsing = nullptr;
+    ItemChnSidebar row("", 1);
+    QSignalSpy edge(&row, &ItemChnSidebar::sigTrgEdgeChanged);
+    row.trgButtons[0]->click();
+    QVERIFY(row.trgButtons[0]->isChecked());
+    QCOMPARE(edge.count(), 1);
+    row.resetAll();
+    QVERIFY(!row.trgButtons[0]->isChecked());
+}
+
+void TestSidebar::trgStatus_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("checked"); // index of the checked button, -1 none
+    QTest::newRow("none") << int(TrgNone) << -1;
+    QTest::newRow("low") << int(TrgLow) << 3;
+    QTest::newRow("high") << int(TrgHigh) << 1;
+    QTest::newRow("rising") << int(TrgRising) << 0;
+    QTest::newRow("falling") << int(TrgFalling) << 2;
+}
+
+void TestSidebar::trgStatus()
+{
+    QFETCH(int, type);
+    QFETCH(int, checked);
+    ItemChnSidebar row("", 0);
+    row.trgButtons[checked == 0 ? 1 : 0]->setChecked(true); // stale state
+    row.setTrgStatus(TrgType(type));
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(row.trgButtons[i]->isChecked(), i == checked);
+}
+
+void TestSidebar::resetAll()
+{
+    Config::saveGlobalParam("chnShowName5", "Data");
+    ItemChnSidebar row(Config::getChnName(5), 5);
+    QCOMPARE(row.nameEdit->text(), QString("Data"));
+    row.showIndex = 9;
+    row.setShowMultip(3);
+    row.trgButtons[3]->click();
+    QCOMPARE(int(dev->chnTrg[5]), int(TrgLow));
+
+    row.resetAll();
+    QCOMPARE(Config::readGlobalParam("chnShowName5"), QString());
+    QCOMPARE(row.nameEdit->text(), QString("Channel 5"));
+    QCOMPARE(row.showIndex, 5);
+    QCOMPARE(row.showMultip, 1);
+    for (MyButton* b : row.trgButtons)
+        QVERIFY(!b->isChecked());
+    QCOMPARE(int(dev->chnTrg[5]), int(TrgNone));
+}
+
+void TestSidebar::nameEditing()
+{
+    ItemChnSidebar row("", 4);
+    row.nameEdit->setText("Clock");
+    emit row.nameEdit->editingFinished();
+    QCOMPARE(Config::readGlobalParam("chnShowName4"), QString("Clock"));
+    QCOMPARE(Config::getChnName(4), QString("Clock"));
+    // Typing the default name back stores no name of its own.
+    row.nameEdit->setText("Channel 4");
+    emit row.nameEdit->editingFinished();
+    QCOMPARE(Config::readGlobalParam("chnShowName4"), QString());
+}
+
+void TestSidebar::lampAndSecondName()
+{
+    ItemChnSidebar row("", 0);
+    row.setSecondName("UART, SPI");
+    QCOMPARE(row.secondName->text(), QString("UART, SPI"));
+    QCOMPARE(row.secondName->toolTip(), QString("UART, SPI"));
+
+    row.setChnStaShow(true, true, true);
+    row.setChnStaVisible(true);
+    QVERIFY(!row.staShow->isHidden());
+    QCOMPARE(row.numLabel->alignment(), Qt::AlignBottom | Qt::AlignHCenter);
+    // Showing the lamp starts it from a cleared reading.
+    QVERIFY(!row.staShow->valid && !row.staShow->level && !row.staShow->active);
+    row.setChnStaShow(true, false, true);
+    QVERIFY(row.staShow->valid && !row.staShow->level && row.staShow->active);
+    QCOMPARE(row.staShow->width(), row.numLabel->width());
+
+    row.setChnStaVisible(false);
+    QVERIFY(row.staShow->isHidden());
+    QCOMPARE(row.numLabel->alignment(), Qt::Alignment(Qt::AlignCenter));
+}
+
+void TestSidebar::lampPainting_data()
+{
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<bool>("level");
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<QString>("centre"); // expected colour at the lamp's centre, "" = a light digit there
+    QTest::newRow("no reading") << false << false << false << "#7f7f7f";
+    QTest::newRow("active") << true << false << true << "green";
+    QTest::newRow("level high") << true << true << false << "";
+    QTest::newRow("level low") << true << false << false << "";
+}
+
+void TestSidebar::lampPainting()
+{
+    QFETCH(bool, valid);
+    QFETCH(bool, level);
+    QFETCH(bool, active);
+    QFETCH(QString, centre);
+    ChnStaShow lamp;
+    lamp.resize(Config::pixel(16), Config::pixel(16));
+    lamp.setState(valid, level, active);
+    QImage img(lamp.size(), QImage::Format_ARGB32);
+    img.fill(Qt::black);
+    lamp.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QColor c(img.pixel(lamp.width() / 2, Config::pixel(8)));
+    if (centre == "green") {
+        QVERIFY2(c.green() > 100 && c.red() < c.green() && c.blue() < c.green(), qPrintable(c.name()));
+    } else if (!centre.isEmpty()) {
+        QCOMPARE(c.name(), centre);
+    } else {
+        // The grey disc carries a light digit somewhere near its middle.
+        bool light = false;
+        for (int y = 2; y < Config::pixel(13); ++y)
+            for (int x = 2; x < lamp.width() - 2; ++x)
+                if (QColor(img.pixel(x, y)).lightness() > 200)
+                    light = true;
+        QVERIFY(light);
+    }
+}
+
+void TestSidebar::moveLabelDrag()
+{
+    MoveLabel fixed(3, false);
+    QSignalSpy quiet(&fixed, &MoveLabel::sigMoved);
+    QTest::mousePress(&fixed, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(&fixed, Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(quiet.count(), 0);
+
+    MoveLabel label(3, true);
+    label.resize(30, 30);
+    QSignalSpy moves(&label, &MoveLabel::sigMoved);
+    QTest::mousePress(&label, Qt::LeftButton, {}, QPoint(5, 5));
+    QMouseEvent move(QEvent::MouseMove, QPointF(5, 17), label.mapToGlobal(QPoint(5, 17)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&label, &move);
+    QTest::mouseRelease(&label, Qt::LeftButton, {}, QPoint(5, 9));
+    QCOMPARE(moves.count(), 3);
+    QCOMPARE(moves.at(0), QVariantList({1, 3, 0}));
+    QCOMPARE(moves.at(1), QVariantList({3, 3, 12}));
+    QCOMPARE(moves.at(2), QVariantList({2, 3, 4}));
+}
+
+QTEST_MAIN(TestSidebar)
+#include "test_sidebar.moc"
