@@ -51,6 +51,8 @@ MainView::MainView(WaveDataGen* gen, WaveDataGenOsc* genOsc, AnalyzerManager* mg
     sidebarArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sidebarArea->setWidgetResizable(true);
     sidebarArea->setWidget(sidebarFrame);
+    sidebarArea->setFixedWidth(Config::pixel(194));
+    sidebarFrame->setFixedWidth(Config::pixel(194));
 
     nextEdge = new NextEdge;
     nextEdge->setZValue(3);
@@ -59,6 +61,9 @@ MainView::MainView(WaveDataGen* gen, WaveDataGenOsc* genOsc, AnalyzerManager* mg
 
     waveView = new WaveView(this);
     waveView->setScene(scene);
+    // The rows follow the view's own width too: it changes without the
+    // main view changing size when the label column gets its width.
+    waveView->installEventFilter(this);
 
     QScrollBar* bar = sidebarArea->verticalScrollBar();
     connect(waveView, &WaveView::vScrollValueChanged, bar, [bar](long long v) { bar->setValue(int(v)); });
@@ -236,6 +241,13 @@ void MainView::resizeEvent(QResizeEvent*)
         waveDataGen->genData();
     }
     placeProgressRing();
+}
+
+bool MainView::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == waveView && e->type() == QEvent::Resize)
+        resizeEvent(nullptr);
+    return QWidget::eventFilter(o, e);
 }
 
 void MainView::placeProgressRing()

@@ -162,6 +162,7 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     static bool hasData();

@@ -15,6 +15,8 @@ long long WaveDataGen::preTrgPosition = 0;
 
 WaveDataGen::WaveDataGen(QObject* parent) : QThread(parent)
 {
+    helpers.setMaxThreadCount(std::max(0, std::min(7, QThread::idealThreadCount() - 1)));
+    helpers.setExpiryTimeout(-1);   // kept for the next frame
     // The device calls the gate right before it clears or swaps the shown
     // store: the worker must be off that store by then.
     DevBase::shownStoreGate = [this] { quiesce(); };
@@ -26,6 +28,7 @@ WaveDataGen::~WaveDataGen()
     quitting = true;
     stepSem.release();
     wait();
+    helpers.waitForDone();
     if (DevBase::shownStoreGate)
         DevBase::shownStoreGate = nullptr;
     freeArrays();
@@ -98,12 +101,36 @@ void WaveDataGen::generate(const SmpData* s, double sc, double st, int w,
 {
     const int n = arrays.size();
     const bool usable = s && w > 0 && sc > 0 && std::isfinite(sc) && std::isfinite(st);
-    for (int i = 0; i < n; ++i) {
-        int c = 0;
-        if (usable && i < s->chnNum)
-            c = s->getWaveLineData(i, st, sc, w, arrays[i]);
-        counts[i] = std::max(0, c);
+    const int m = usable ? std::min(n, s->chnNum) : 0;
+    for (int i = m; i < n; ++i)
+        counts[i] = 0;
+    if (m == 0)
+        return;
+
+    // The first channel tells what a channel costs at this view: deep zooms
+    // take microseconds and are not worth waking helpers for.
+    QElapsedTimer t;
+    t.start();
+    counts[0] = std::max(0, s->getWaveLineData(0, st, sc, w, arrays[0]));
+    if (t.nsecsElapsed() * (m - 1) < 200000) {
+        for (int i = 1; i < m; ++i)
+            counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
+        return;
     }
+    std::atomic<int> next{1};
+    auto work = [&] {
+        for (int i = next++; i < m; i = next++)
+            counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
+    };
+    const int extra = std::min(helpers.maxThreadCount(), m - 2);
+    QSemaphore done;
+    for (int k = 0; k < extra; ++k)
+        helpers.start([&] {
+            work();
+            done.release();
+        });
+    work();
+    done.acquire(extra);   // every helper is off the arrays before we return
 }
 
 void WaveDataGen::genData()

@@ -16,6 +16,7 @@
 #include <QMutex>
 #include <QSemaphore>
 #include <QThread>
+#include <QThreadPool>
 #include <QVector>
 
 #include <atomic>
@@ -101,7 +102,9 @@ private:
     static SmpData* shownStore();
     static long long storeCount(const SmpData* s);
     // Runs of every channel of store s for the given view into arrays/counts.
-    static void generate(const SmpData* s, double sc, double st, int w,
+    // Channels are independent reads of the store: they are spread over a
+    // few helper threads, the calling thread taking its share.
+    void generate(const SmpData* s, double sc, double st, int w,
                          QVector<WaveLine*>& arrays, QVector<int>& counts);
     void freeArrays();
     void allocArrays(int chnCount, int w);
@@ -129,6 +132,7 @@ private:
     QVector<WaveLine*> backLines;
     QVector<int> backCounts;
 
+    QThreadPool helpers;
     QSemaphore stepSem{0};
     std::atomic<bool> quitting{false};
 
