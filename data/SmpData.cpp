@@ -452,8 +452,17 @@ const SmpChnIndex* SmpData::validIndex(const DigitalChnData* d, int chn) const
 // max(c, first entry above p) for a valid flat cursor c.
 long long SmpData::indexedUpper(const DigitalChnData* d, const SmpChnIndex* ix, long long c, long long p) const
 {
-    if (c > 0 && p < entryOfFlat(d, c))
+    if (c <= 0)
+        return upperFlat(d, ix, p);
+    const DigitalDataSubs cs = subsOfFlat(c);
+    const DigitalDataGroup* grp = d->group[cs.group];
+    const DigitalDataBlock* b = grp->block[cs.block];
+    if (p < smpEntryPos(b, cs.index))
         return c;
+    // Near the cursor (a forward walk, a row at fine zoom): search on from it
+    // in its block, where the lines are warm.
+    if (p < grp->blockLastPos[cs.block])
+        return c - cs.index + findIndex(b, cs.index, p, grp->blockLastPos[cs.block]);
     return upperFlat(d, ix, p);
 }
 
@@ -1102,7 +1111,8 @@ int SmpData::waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, dou
                     lastLine = line;
                 }
             }
-            if (shortcuts && p >= samp[0] && p < endPos) {
+            // (At fine zoom an indexed entry rarely shares a pixel: skip the check.)
+            if (shortcuts && prefetch && p >= samp[0] && p < endPos) {
                 const long long j = segOf(jCur, p);
                 const long long hiFlat = (j + 1) << IDX_SHIFT;
                 if (j + 1 < lastSeg && c <= hiFlat && pixelOf(samp[j + 1]) < double(x0 + 1)) {
