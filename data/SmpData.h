@@ -11,6 +11,10 @@
 // Largest position a table can hold (unsigned 40 bits).
 constexpr long long SMP_POS_MAX = (1LL << 40) - 1;
 
+// Side index of one channel (defined in SmpData.cpp): a sampled copy of the
+// table's positions that keeps random searches within a few cache lines.
+struct SmpChnIndex;
+
 class SmpData
 {
 public:
@@ -45,8 +49,15 @@ public:
     // True when every table of a completed store is well formed: positions
     // never descending, all below the sample count, closed by exactly one
     // entry at the sample count, full blocks and groups, consistent
-    // last-position tables. Loaders call it before the data is shown.
+    // last-position tables. Loaders call it before the data is shown; on
+    // success it also (re)builds the search index of every channel.
     bool checkData() const;
+    // Rebuilds the search index of channel chn from its current table. Done by
+    // completion, the filter and checkData; queries on a table whose index is
+    // missing or stale fall back to the plain search.
+    void rebuildIndex(int chn) const;
+    // Bytes held by the search index of channel chn (0 when it has none).
+    size_t indexBytes(int chn) const;
 
     // --- point queries (a completed capture; -1 = no data / invalid) ---
     int locateSmpPoint(int chn, long long p, DigitalDataSubs* subs) const;
@@ -87,6 +98,14 @@ public:
     unsigned int* chnCurLevel;
 
 private:
+    // Per channel; built while no query runs (completion, filter, load check)
+    // and only read by queries, so concurrent queries need no lock.
+    SmpChnIndex* chnIndex;
+    const SmpChnIndex* validIndex(const DigitalChnData* d, int chn) const;
+    long long indexedUpper(const DigitalChnData* d, const SmpChnIndex* ix, long long c, long long p) const;
+    int waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, double start, double scale, int width,
+                        WaveLine* out, bool shortcuts) const;
+    bool checkTables() const;
     static void rebuildLastPos(DigitalChnData* d);
     static bool cursorValid(const DigitalChnData* d, const DigitalDataSubs* s);
     static long long flatIndex(const DigitalDataSubs* s);
