@@ -336,21 +336,25 @@ int DevSupport::autoBulkRead(qint64 total)
         return ErrNoDevice;
     const int size = bulkSize.load();
 
-    BulkXfr x[2];
-    for (BulkXfr& b : x) {
+    // On the heap: should libusb never complete a cancelled transfer, the
+    // pair is abandoned rather than freed under it.
+    BulkXfr* x = new BulkXfr[2];
+    for (int i = 0; i < 2; ++i) {
+        BulkXfr& b = x[i];
         b.t = libusb_alloc_transfer(0);
         b.buf = static_cast<unsigned char*>(malloc(size_t(size)));
     }
     auto freeAll = [&] {
-        for (BulkXfr& b : x) {
-            if (b.pending)
-                continue; // never free what libusb may still touch
-            if (b.t)
-                libusb_free_transfer(b.t);
-            free(b.buf);
-            b.t = nullptr;
-            b.buf = nullptr;
+        if (x[0].pending || x[1].pending) {
+            qWarning("USB: a cancelled bulk transfer did not complete; abandoning it");
+            return; // never free what libusb may still touch
         }
+        for (int i = 0; i < 2; ++i) {
+            if (x[i].t)
+                libusb_free_transfer(x[i].t);
+            free(x[i].buf);
+        }
+        delete[] x;
     };
     if (!x[0].t || !x[1].t || !x[0].buf || !x[1].buf) {
         freeAll();
@@ -380,13 +384,15 @@ int DevSupport::autoBulkRead(qint64 total)
         b.pending = false;
         return !cancelled;
     };
+    // Cancels what is still in flight and waits for it, boundedly.
     auto cancelPending = [&] {
-        for (BulkXfr& b : x) {
+        for (int i = 0; i < 2; ++i) {
+            BulkXfr& b = x[i];
             if (!b.pending)
                 continue;
             libusb_cancel_transfer(b.t);
-            b.done.acquire();
-            b.pending = false;
+            if (b.done.tryAcquire(1, 10000))
+                b.pending = false;
         }
     };
 

@@ -411,7 +411,7 @@ void EmuAnalyzer::submitUrb(UMockdevIoctlData* arg)
     auto* urb = reinterpret_cast<usbdevfs_urb*>(urbData->data);
     Urb u;
     u.urb = urbData;
-    u.clientAddr = *reinterpret_cast<unsigned long*>(arg->data);
+    u.clientAddr = urbData->client_addr;
     if (urb->buffer_length > 0)
         u.buffer = umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
                                                size_t(urb->buffer_length), nullptr);
