@@ -7,6 +7,7 @@ UsbMonitor::UsbMonitor(libusb_context* c, QObject* parent) : QThread(parent), ct
 {
     connect(this, &UsbMonitor::sigDevListChanged, this, &UsbMonitor::slotDevListChanged,
             Qt::QueuedConnection);
+    last = deviceSignature(ctx);
 }
 
 UsbMonitor::~UsbMonitor()
@@ -41,7 +42,6 @@ void UsbMonitor::run()
 {
     if (!ctx)
         return;
-    QVector<int> last = deviceSignature(ctx);
     while (!quit.load()) {
         // Returns after USB events, an interrupt or libusb's own time-out.
         if (libusb_handle_events(ctx) < 0 && !quit.load())

@@ -40,6 +40,8 @@ private:
     libusb_context* ctx;
     std::atomic<NotifyCallback> callback{nullptr};
     std::atomic<bool> quit{false};
+    QVector<int> last; // taken at construction: a device added before the
+                       // thread runs is still a change
 };
 
 #endif

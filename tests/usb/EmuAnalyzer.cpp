@@ -332,10 +332,11 @@ void EmuAnalyzer::injectBulkFault(Fault f, int nth)
     faultCountdown = nth;
 }
 
-void EmuAnalyzer::failControl(int request, bool shortAnswer)
+void EmuAnalyzer::failControl(int request, bool shortAnswer, int value)
 {
     QMutexLocker l(&mutex);
     failRequest = request;
+    failValue = value;
     failShort = shortAnswer;
 }
 
@@ -449,7 +450,7 @@ int EmuAnalyzer::control(const unsigned char* setup, unsigned char* data, int le
     const int value = setup[2] | setup[3] << 8;
     const int index = setup[4] | setup[5] << 8;
     const int wLength = qMin(int(setup[6] | setup[7] << 8), length);
-    if (request == failRequest && (type & 0x60) == 0x40) {
+    if (request == failRequest && (type & 0x60) == 0x40 && (failValue < 0 || failValue == value)) {
         failRequest = -1;
         if (!failShort)
             return -EPIPE;

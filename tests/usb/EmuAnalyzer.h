@@ -110,9 +110,9 @@ public:
 
     // Faults: applied to the n-th bulk IN transfer from now (1 = the next).
     void injectBulkFault(Fault fault, int nth = 1);
-    // Fails the next control request with this code (any direction) with
-    // a stall, or answers it short.
-    void failControl(int request, bool shortAnswer = false);
+    // Fails the next vendor request with this code (any direction; with
+    // `value` >= 0 only that wValue) with a stall, or answers it short.
+    void failControl(int request, bool shortAnswer = false, int value = -1);
     int bulkInSubmitted() const;
 
 signals:
@@ -184,6 +184,7 @@ private:
     int faultCountdown = 0;
     int bulkInCount = 0;
     int failRequest = -1;
+    int failValue = -1;
     bool failShort = false;
 };
 
