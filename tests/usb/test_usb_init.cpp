@@ -9,6 +9,7 @@
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "device/DevInit.h"
+#include "device/DevNone.h"
 #include "device/DevSupport.h"
 #include "device/FirmwareLoader.h"
 
@@ -84,7 +85,7 @@ private slots:
         preConnect.clear();
         preConnectOnMain.clear();
         devSupport = new DevSupport;
-        devUsing = new DevBase;
+        devUsing = new DevNone;
         devInit = new DevInit;
         connect(devInit, &DevInit::sigInitSta, this,
                 [this](int s, int e, int n) { stas.append({s, e, n}); }, Qt::QueuedConnection);
