@@ -26,9 +26,11 @@ struct XorShift {
     }
 };
 
-// Run-length records as a capture of mixed traffic produces them: mostly one
-// channel changing (serial lines, clocks), sometimes a parallel bus changing
-// several at once, and long idle stretches continued with full runs.
+// Run-length records as a busy capture of mixed traffic produces them: mostly
+// one channel changing (serial lines, clocks) after up to 100 samples,
+// sometimes a parallel bus changing several at once, and idle stretches
+// continued with full runs. Every record but the idle ones holds an edge,
+// so this is about one edge per 4 bytes.
 std::vector<unsigned char> recordData(int channels)
 {
     const int perFrame = channels == 32 ? 6 : 5;
@@ -42,10 +44,10 @@ std::vector<unsigned char> recordData(int channels)
             const uint64_t r = rng.next();
             const int kind = int(r % 100);
             unsigned run;
-            if (kind < 70) {
+            if (kind < 60) {
                 level ^= 1u << ((r >> 8) % unsigned(channels));
-                run = 1 + unsigned((r >> 16) % 40);
-            } else if (kind < 95) {
+                run = 1 + unsigned((r >> 16) % 100);
+            } else if (kind < 70) {
                 level ^= uint32_t(r >> 24) & (channels == 32 ? 0xFF00FF00u : 0x0FF0u);
                 run = 1 + unsigned((r >> 16) % 20);
             } else {

@@ -3,79 +3,113 @@
 // set bits, so the cost follows the number of edges, not channels x samples.
 
 #include <cstring>
+#include <emmintrin.h>
 
 #include "data/SmpData.h"
 
 namespace {
 
-// Write cursor of one channel: the block being filled and its entry count,
-// kept in registers instead of walking group and block on every edge. The
-// count goes back into the block on flush() (nobody reads the table before
-// the conversion ends).
-struct ChnSink {
-    DigitalChnData* d = nullptr;
-    DigitalDataBlock* blk = nullptr;
-    int n = 0;
-
-    bool open(DigitalChnData* table)
-    {
-        d = table;
-        if (d->groupNum == 0 || d->group[d->groupNum - 1]->blockNum == 0) {
-            if (!SmpData::newDataBlock(d))
-                return false;
-        }
-        DigitalDataGroup* g = d->group[d->groupNum - 1];
-        blk = g->block[g->blockNum - 1];
-        n = blk->posNum;
-        return true;
-    }
-    void flush()
-    {
-        if (blk)
-            blk->posNum = n;
-    }
-    inline bool put(long long pos)
-    {
-        if (__builtin_expect(n == SMP_BLOCK_ENTRIES, 0)) {
-            blk->posNum = n;
-            if (!SmpData::newDataBlock(d))
-                return false;
-            DigitalDataGroup* g = d->group[d->groupNum - 1];
-            blk = g->block[g->blockNum - 1];
-            n = 0;
-        }
-        blk->posLow[n] = uint32_t(pos);
-        blk->posHigh[n] = uint8_t(pos >> 32);
-        ++n;
-        return true;
-    }
-};
-
-// Sinks for every channel of the store that has a table; `mask` gets bit n
-// for each such channel n below `maxChn`.
+// Write cursors of the channels that have a table: where the next low word
+// goes and where the block ends, kept flat so that an edge costs one store
+// and a pointer bump. Bits 32-39 of a position change only every 2^32
+// samples, so the high bytes are not stored per edge: each block's range
+// since the last change is filled in one go when the block fills, when the
+// high byte changes (setHigh) and at the end (the destructor, which also
+// writes back the entry counts; nobody reads the table before the
+// conversion ends).
 struct Sinks {
-    ChnSink c[64];
-    int count = 0;
+    uint32_t* cur[64];
+    uint32_t* end[64];
+    DigitalChnData* tab[64];
+    DigitalDataBlock* blk[64];
+    int highFrom[64];
+    uint8_t high = 0;
     uint64_t mask = 0;
     bool ok = true;
 
-    Sinks(SmpData* s, int maxChn)
+    Sinks(SmpData* s, int maxChn, long long pos) : high(uint8_t(pos >> 32))
     {
         const int n = s->chnNum < maxChn ? s->chnNum : maxChn;
         for (int i = 0; i < n; ++i) {
-            if (!s->chnData[i])
+            DigitalChnData* d = s->chnData[i];
+            if (!d)
                 continue;
-            if (!c[i].open(s->chnData[i])) {
-                ok = false;
-                continue;
+            if (d->groupNum == 0 || d->group[d->groupNum - 1]->blockNum == 0) {
+                if (!SmpData::newDataBlock(d)) {
+                    ok = false;
+                    continue;
+                }
             }
+            DigitalDataGroup* g = d->group[d->groupNum - 1];
+            DigitalDataBlock* b = g->block[g->blockNum - 1];
+            if (b->posNum >= SMP_BLOCK_ENTRIES) {
+                if (!SmpData::newDataBlock(d)) {
+                    ok = false;
+                    continue;
+                }
+                g = d->group[d->groupNum - 1];
+                b = g->block[g->blockNum - 1];
+            }
+            tab[i] = d;
+            blk[i] = b;
+            cur[i] = b->posLow + b->posNum;
+            end[i] = b->posLow + SMP_BLOCK_ENTRIES;
+            highFrom[i] = b->posNum;
             mask |= 1ULL << i;
         }
     }
     ~Sinks()
     {
-        for (ChnSink& k : c)
-            k.flush();
+        for (uint64_t m = mask; m; m &= m - 1) {
+            const int c = __builtin_ctzll(m);
+            fillHigh(c);
+            blk[c]->posNum = int(cur[c] - blk[c]->posLow);
+        }
+    }
+    void fillHigh(int c)
+    {
+        const int n = int(cur[c] - blk[c]->posLow);
+        if (n > highFrom[c])
+            std::memset(blk[c]->posHigh + highFrom[c], high, size_t(n - highFrom[c]));
+        highFrom[c] = n;
+    }
+    // Positions from here on have bits 32-39 equal to h.
+    void setHigh(uint8_t h)
+    {
+        for (uint64_t m = mask; m; m &= m - 1)
+            fillHigh(__builtin_ctzll(m));
+        high = h;
+    }
+    inline void checkHigh(long long pos)
+    {
+        if (__builtin_expect(uint8_t(pos >> 32) != high, 0))
+            setHigh(uint8_t(pos >> 32));
+    }
+    // Opens the next block of a channel whose block is full.
+    bool refill(int c)
+    {
+        fillHigh(c);
+        blk[c]->posNum = SMP_BLOCK_ENTRIES;
+        DigitalChnData* d = tab[c];
+        if (!SmpData::newDataBlock(d)) {
+            // The full block stays; no further entry can be taken.
+            end[c] = cur[c];
+            return false;
+        }
+        DigitalDataGroup* g = d->group[d->groupNum - 1];
+        blk[c] = g->block[g->blockNum - 1];
+        cur[c] = blk[c]->posLow;
+        end[c] = cur[c] + SMP_BLOCK_ENTRIES;
+        highFrom[c] = 0;
+        return true;
+    }
+    // The low word of a position whose high byte is `high`.
+    inline bool put(int c, uint32_t low)
+    {
+        if (__builtin_expect(cur[c] == end[c], 0) && !refill(c))
+            return false;
+        *cur[c]++ = low;
+        return true;
     }
 };
 
@@ -99,7 +133,7 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
 {
     if (!s || !st || len < 0 || (len > 0 && !buf))
         return 0;
-    Sinks sinks(s, W * 8);
+    Sinks sinks(s, W * 8, s->smpDepth);
     if (!sinks.ok)
         return 0;
     const int frames = len / F;
@@ -120,17 +154,23 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
     int zeroRuns = 0;
     bool failed = false;
     int f = 0;
-    for (; f < frames && !failed; ++f) {
+    for (; f < frames; ++f) {
         const unsigned char* p = buf + (long long)f * F;
         for (int r = 0; r < R; ++r, p += W + 1) {
             const uint32_t level = W == 2 ? rd16(p) : rd32(p);
             const unsigned run = p[W];
             uint32_t changed = (prev ^ level) & mask;
-            while (changed) {
-                const int c = __builtin_ctz(changed);
-                changed &= changed - 1;
-                if (!sinks.c[c].put(pos))
-                    failed = true;
+            if (changed) {
+                sinks.checkHigh(pos);
+                do {
+                    const int c = __builtin_ctz(changed);
+                    changed &= changed - 1;
+                    if (!sinks.put(c, uint32_t(pos))) {
+                        // The capture ends where a channel could not go on.
+                        failed = true;
+                        goto done;
+                    }
+                } while (changed);
             }
             pos += run;
             zeroRuns += run == 0;
@@ -139,9 +179,12 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
                 s->trgPosition = pos;
             prev = level;
         }
-        if (pos > SMP_POS_MAX)
+        if (pos > SMP_POS_MAX) {
             failed = true;
+            break;
+        }
     }
+done:
     st->prevLevel = prev;
     st->recordCnt = rec;
     s->smpDepth = pos > SMP_POS_MAX ? SMP_POS_MAX : pos;
@@ -150,9 +193,9 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
         s->zeroRunCnt = int(z > 0x3FFFFFFF ? 0x3FFFFFFF : z);
     }
     if (failed) {
-        // The frame in which memory ran out is not done.
+        // The frame in which it failed is not done.
         if (convertedBytes)
-            *convertedBytes += (long long)(f - 1) * F;
+            *convertedBytes += (long long)f * F;
         return 0;
     }
     if (convertedBytes)
@@ -179,37 +222,34 @@ int smpDataConvertBytes8(SmpData* s, SmpConvertState* st, const unsigned char* b
 {
     if (!s || !st || len < 0 || (len > 0 && !buf))
         return 0;
-    Sinks sinks(s, 8);
+    Sinks sinks(s, 8, s->smpDepth);
     if (!sinks.ok || sinks.mask == 0)
         return 0;
     int i = 0;
     if (startOffset >= 0) {
         st->reset();
-        if (startOffset >= len) {
-            if (depth)
-                *depth = s->smpDepth;
-            return 1;
+        i = startOffset < len ? startOffset : len;
+        if (i < len) {
+            st->started = true;
+            st->prevLevel = buf[i];
+            s->initLevelMask = buf[i];
         }
-        i = startOffset;
-        st->started = true;
-        st->prevLevel = buf[i];
-        s->initLevelMask = buf[i];
     } else if (!st->started && len > 0) {
         st->started = true;
         st->prevLevel = buf[0];
         s->initLevelMask = buf[0];
     }
     const uint32_t mask = uint32_t(sinks.mask);
+    const uint64_t wideMask = 0x0101010101010101ULL * mask;
     uint32_t prev = st->prevLevel;
     long long pos = s->smpDepth;
     bool failed = false;
-    // Eight samples at a time: a run of unchanged bytes costs one compare.
-    for (; i < len && !failed;) {
+    while (i < len) {
+        // Eight samples at a time: unchanged bytes cost one compare.
         if (i + 8 <= len) {
             uint64_t w;
             std::memcpy(&w, buf + i, 8);
-            const uint64_t rep = 0x0101010101010101ULL * prev;
-            if (((w ^ rep) & (0x0101010101010101ULL * mask)) == 0) {
+            if (((w ^ (0x0101010101010101ULL * prev)) & wideMask) == 0) {
                 prev = uint32_t(w >> 56);
                 pos += 8;
                 i += 8;
@@ -218,16 +258,22 @@ int smpDataConvertBytes8(SmpData* s, SmpConvertState* st, const unsigned char* b
         }
         const uint32_t b = buf[i];
         uint32_t changed = (prev ^ b) & mask;
-        while (changed) {
-            const int c = __builtin_ctz(changed);
-            changed &= changed - 1;
-            if (!sinks.c[c].put(pos))
-                failed = true;
+        if (changed) {
+            sinks.checkHigh(pos);
+            do {
+                const int c = __builtin_ctz(changed);
+                changed &= changed - 1;
+                if (!sinks.put(c, uint32_t(pos))) {
+                    failed = true;
+                    goto done;
+                }
+            } while (changed);
         }
         prev = b;
         ++pos;
         ++i;
     }
+done:
     st->prevLevel = prev;
     if (pos > SMP_POS_MAX) {
         pos = SMP_POS_MAX;
@@ -244,7 +290,7 @@ int smpDataConvertS16_N(SmpData* s, SmpConvertState* st, const unsigned char* bu
 {
     if (!s || !st || len < 0 || (len > 0 && !buf))
         return 0;
-    Sinks sinks(s, 64);
+    Sinks sinks(s, 64, s->smpDepth);
     if (!sinks.ok || sinks.mask == 0)
         return 0;
     int i = 0;
@@ -257,9 +303,10 @@ int smpDataConvertS16_N(SmpData* s, SmpConvertState* st, const unsigned char* bu
                 s->enaChnIndex[k++] = unsigned(c);
         st->nEna = k;
         s->initLevelMask = 0;
-        i = startOffset > 0 ? startOffset : 0;
+        i = startOffset > 0 ? (startOffset < len ? startOffset : len) : 0;
     }
     const int nEna = st->nEna;
+    const uint64_t allKnown = nEna >= 64 ? ~0ULL : (1ULL << nEna) - 1;
     const unsigned int* ena = s->enaChnIndex;
     unsigned int* level = s->chnCurLevel;
     long long pos = s->smpDepth;
@@ -267,7 +314,8 @@ int smpDataConvertS16_N(SmpData* s, SmpConvertState* st, const unsigned char* bu
     uint64_t known = st->levelKnown;
     bool failed = false;
 
-    auto word = [&](uint32_t w) {
+    // One word of enabled channel k; false when a table could not grow.
+    auto word = [&](uint32_t w) -> bool {
         const unsigned c = ena[k];
         if (!(known >> k & 1)) {
             // The channel's first sample sets its start level.
@@ -279,48 +327,113 @@ int smpDataConvertS16_N(SmpData* s, SmpConvertState* st, const unsigned char* bu
         // Bit i differs from the sample before it (bit i-1, or the level
         // carried from the previous word for bit 0).
         uint32_t diff = (w ^ ((w << 1) | level[c])) & 0xFFFF;
-        while (diff) {
-            const int b = __builtin_ctz(diff);
-            diff &= diff - 1;
-            if (!sinks.c[c].put(pos + b))
-                failed = true;
-        }
         level[c] = w >> 15;
+        if (diff) {
+            sinks.checkHigh(pos);
+            do {
+                const int b = __builtin_ctz(diff);
+                diff &= diff - 1;
+                if (!sinks.put(int(c), uint32_t(pos + b)))
+                    return false;
+            } while (diff);
+        }
         if (++k == nEna) {
             k = 0;
             pos += 16;
         }
+        return true;
     };
 
     if (st->haveOdd && i < len) {
         // A word split between the previous buffer and this one.
         st->haveOdd = false;
-        word(uint32_t(st->oddByte) | uint32_t(buf[i]) << 8);
+        if (!word(uint32_t(st->oddByte) | uint32_t(buf[i]) << 8)) {
+            failed = true;
+            goto done;
+        }
         ++i;
     }
-    // Whole words only: a buffer that ends inside a word keeps its last byte
-    // for the next buffer and never reads past its end.
-    const int end = i + ((len - i) & ~1);
-    if (nEna == 1) {
-        // One channel: consecutive words are consecutive samples; a word
-        // equal to the level carried in costs one compare.
-        for (; i < end && !failed; i += 2) {
-            const uint32_t w = rd16(buf + i);
-            const unsigned c = ena[0];
-            if ((known & 1) && w == (level[c] ? 0xFFFFu : 0u)) {
-                pos += 16;
-                continue;
+    {
+        // Whole words only: a buffer that ends inside a word keeps its last
+        // byte for the next buffer and never reads past its end.
+        const int end = i + ((len - i) & ~1);
+        const int rowBytes = 2 * nEna;
+        // Scalar up to the first row start with every level known.
+        while (i < end && (k != 0 || known != allKnown)) {
+            if (!word(rd16(buf + i))) {
+                failed = true;
+                goto done;
             }
-            word(w);
+            i += 2;
         }
-    } else {
-        for (; i < end && !failed; i += 2)
-            word(rd16(buf + i));
+        if (nEna % 8 == 0 && nEna <= 32) {
+            // Whole rows eight channels at a time: the changes of eight words
+            // in a few vector operations, then only the words that changed.
+            const int groups = nEna / 8;
+            __m128i lv[4];
+            for (int g = 0; g < groups; ++g) {
+                alignas(16) uint16_t l[8];
+                for (int j = 0; j < 8; ++j)
+                    l[j] = uint16_t(level[ena[g * 8 + j]]);
+                lv[g] = _mm_load_si128(reinterpret_cast<const __m128i*>(l));
+            }
+            const __m128i zero = _mm_setzero_si128();
+            while (i + rowBytes <= end) {
+                const unsigned char* row = buf + i;
+                for (int g = 0; g < groups; ++g) {
+                    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 16 * g));
+                    const __m128i d = _mm_xor_si128(w, _mm_or_si128(_mm_slli_epi16(w, 1), lv[g]));
+                    lv[g] = _mm_srli_epi16(w, 15);
+                    unsigned nz = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(d, zero))) & 0xFFFF;
+                    if (!nz)
+                        continue;
+                    sinks.checkHigh(pos);
+                    alignas(16) uint16_t dv[8];
+                    _mm_store_si128(reinterpret_cast<__m128i*>(dv), d);
+                    do {
+                        const int j = __builtin_ctz(nz) >> 1;
+                        nz &= ~(3u << (2 * j));
+                        const int c = int(ena[g * 8 + j]);
+                        uint32_t bits = dv[j];
+                        do {
+                            const int b = __builtin_ctz(bits);
+                            bits &= bits - 1;
+                            if (!sinks.put(c, uint32_t(pos + b))) {
+                                failed = true;
+                                break;
+                            }
+                        } while (bits);
+                    } while (nz && !failed);
+                    if (failed)
+                        break;
+                }
+                if (failed)
+                    break;
+                pos += 16;
+                i += rowBytes;
+            }
+            for (int g = 0; g < groups; ++g) {
+                alignas(16) uint16_t l[8];
+                _mm_store_si128(reinterpret_cast<__m128i*>(l), lv[g]);
+                for (int j = 0; j < 8; ++j)
+                    level[ena[g * 8 + j]] = l[j];
+            }
+            if (failed)
+                goto done;
+        }
+        // Other channel counts, and the rest of the buffer.
+        for (; i < end; i += 2) {
+            if (!word(rd16(buf + i))) {
+                failed = true;
+                goto done;
+            }
+        }
+        if (i < len) {
+            st->haveOdd = true;
+            st->oddByte = buf[i];
+        }
     }
-    if (!failed && i < len) {
-        st->haveOdd = true;
-        st->oddByte = buf[i];
-    }
+done:
     st->wordIdx = k;
     st->levelKnown = known;
     if (pos > SMP_POS_MAX) {
