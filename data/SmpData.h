@@ -145,4 +145,46 @@ inline int SmpData::appendEdge(int chn, long long pos)
 // table.
 int smpDataConvertSimu(SmpData* s, int chn, const int* runs, int count, long long* pos, bool extendLast);
 
+// ---- device data ----
+// What a conversion carries from one transfer buffer to the next. Reset it
+// (reset()) together with SmpData::dataConvertStart.
+struct SmpConvertState {
+    // Buffer mode: a record has been seen, the level word of the last
+    // record, and the count of records converted.
+    bool started = false;
+    uint32_t prevLevel = 0;
+    long long recordCnt = 0;
+    // Stream mode: enabled channels (enaChnIndex holds their numbers), the
+    // enabled channel the next word belongs to, the channels whose level is
+    // known yet, and a byte of a word split between two buffers.
+    int nEna = 0;
+    int wordIdx = 0;
+    uint64_t levelKnown = 0;
+    bool haveOdd = false;
+    uint8_t oddByte = 0;
+    void reset() { *this = SmpConvertState(); }
+};
+
+// Buffer-mode records read from device memory: 16 channels in frames of
+// 16 bytes (5 records of level word u16 + run length u8, one pad byte), 32
+// channels in frames of 32 bytes (6 records of u32 + u8, two pad bytes).
+// Only whole frames are converted. *convertedBytes grows by len on success,
+// by the whole frames done when memory ran out (then 0 is returned).
+int smpDataConvertP5_16(SmpData* s, SmpConvertState* st, const unsigned char* buf, int len,
+                        long long* convertedBytes);
+int smpDataConvertP6_32(SmpData* s, SmpConvertState* st, const unsigned char* buf, int len,
+                        long long* convertedBytes);
+// Stream data. startOffset >= 0 marks the first buffer of a capture:
+// conversion starts at that byte and the first samples give the start
+// levels; startOffset < 0 continues where the previous buffer ended.
+// *depth receives the running sample position. 1 ok, 0 when memory ran out,
+// the positions outgrew the table or no channel is enabled.
+// One byte per sample, bit n = channel n.
+int smpDataConvertBytes8(SmpData* s, SmpConvertState* st, const unsigned char* buf, int len,
+                         int startOffset, long long* depth);
+// 16-bit little-endian words cycling over the enabled channels in ascending
+// order; each word holds 16 consecutive samples of its channel, bit 0 first.
+int smpDataConvertS16_N(SmpData* s, SmpConvertState* st, const unsigned char* buf, int len,
+                        int startOffset, long long* depth);
+
 #endif
