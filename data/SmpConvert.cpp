@@ -74,7 +74,7 @@ struct Sinks {
         highFrom[c] = n;
     }
     // Positions from here on have bits 32-39 equal to h.
-    void setHigh(uint8_t h)
+    __attribute__((noinline)) void setHigh(uint8_t h)
     {
         for (uint64_t m = mask; m; m &= m - 1)
             fillHigh(__builtin_ctzll(m));
@@ -86,7 +86,7 @@ struct Sinks {
             setHigh(uint8_t(pos >> 32));
     }
     // Opens the next block of a channel whose block is full.
-    bool refill(int c)
+    __attribute__((noinline)) bool refill(int c)
     {
         fillHigh(c);
         blk[c]->posNum = SMP_BLOCK_ENTRIES;
@@ -144,29 +144,53 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
         st->recordCnt = 0;
         s->initLevelMask = first;
     }
-    const uint32_t mask = uint32_t(sinks.mask);
+    const uint64_t mask = sinks.mask;
+    // Records without a change write to this scratch sink (bit 63, never a
+    // channel of these formats) instead of branching: whether a record holds
+    // an edge is close to random, a branch on it mispredicts.
+    uint32_t scratch[1];
+    sinks.cur[63] = scratch;
+    sinks.end[63] = scratch + 1;
     uint32_t prev = st->prevLevel;
     long long pos = s->smpDepth;
-    long long rec = st->recordCnt;
-    // The trigger record as a count that can be compared directly; records
-    // before the first one never match.
-    const long long trgRec = s->trgRecordIndex > 0 ? s->trgRecordIndex : -1;
+    const long long rec0 = st->recordCnt;
+    // The trigger record (counted from 1) as the address of the record in
+    // this buffer after which the position is the trigger position; null
+    // when it is not in this buffer.
+    const unsigned char* trgAt = nullptr;
+    if (s->trgRecordIndex > 0 && s->trgRecordIndex > rec0 && s->trgRecordIndex <= rec0 + (long long)frames * R) {
+        const long long k = s->trgRecordIndex - rec0 - 1;
+        trgAt = buf + (k / R) * F + (k % R) * (W + 1);
+    }
     int zeroRuns = 0;
     bool failed = false;
     int f = 0;
+    int r = 0;
     for (; f < frames; ++f) {
         const unsigned char* p = buf + (long long)f * F;
-        for (int r = 0; r < R; ++r, p += W + 1) {
+        for (r = 0; r < R; ++r, p += W + 1) {
             const uint32_t level = W == 2 ? rd16(p) : rd32(p);
             const unsigned run = p[W];
-            uint32_t changed = (prev ^ level) & mask;
-            if (changed) {
-                sinks.checkHigh(pos);
+            uint64_t changed = (prev ^ level) & mask;
+            sinks.checkHigh(pos);
+            // The lowest changed channel (or the scratch sink) takes the
+            // position; further channels of the same record are rare.
+            const int c = __builtin_ctzll(changed | (1ULL << 63));
+            if (__builtin_expect(sinks.cur[c] == sinks.end[c], 0) && !sinks.refill(c)) {
+                // The capture ends where a channel could not go on.
+                failed = true;
+                goto done;
+            }
+            *sinks.cur[c] = uint32_t(pos);
+            uintptr_t adv = changed != 0;
+            asm("" : "+r"(adv));   // keep it arithmetic: a branch here mispredicts
+            sinks.cur[c] += adv;
+            changed &= changed - 1;
+            if (__builtin_expect(changed != 0, 0)) {
                 do {
-                    const int c = __builtin_ctz(changed);
+                    const int c2 = __builtin_ctzll(changed);
                     changed &= changed - 1;
-                    if (!sinks.put(c, uint32_t(pos))) {
-                        // The capture ends where a channel could not go on.
+                    if (!sinks.put(c2, uint32_t(pos))) {
                         failed = true;
                         goto done;
                     }
@@ -174,8 +198,7 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
             }
             pos += run;
             zeroRuns += run == 0;
-            ++rec;
-            if (rec == trgRec)
+            if (__builtin_expect(p == trgAt, 0))
                 s->trgPosition = pos;
             prev = level;
         }
@@ -186,7 +209,8 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
     }
 done:
     st->prevLevel = prev;
-    st->recordCnt = rec;
+    // Records done: whole frames, and in a frame that failed those before.
+    st->recordCnt = rec0 + (long long)f * R + (f < frames ? r : 0);
     s->smpDepth = pos > SMP_POS_MAX ? SMP_POS_MAX : pos;
     if (zeroRuns) {
         const long long z = (s->zeroRunCnt < 0 ? -1LL : (long long)s->zeroRunCnt) + zeroRuns;

@@ -9,8 +9,21 @@
 #include <QtGlobal>
 
 #include "config/Config.h"
+#include "data/SmpAlloc.h"
 
 namespace {
+
+// Blocks and group tables live in the huge-page slot pool (see SmpAlloc.h);
+// the release also takes tables allocated with malloc elsewhere.
+inline void* tableAlloc(size_t bytes)
+{
+    return SmpBlockPool::store().allocate(bytes);
+}
+
+inline void tableFree(void* p)
+{
+    SmpBlockPool::store().release(p);
+}
 
 inline long long lastEntryOf(const DigitalDataBlock* b)
 {
@@ -518,8 +531,8 @@ void SmpData::clearOneChn(DigitalChnData* d)
     for (int g = 0; g < d->groupNum; ++g) {
         DigitalDataGroup* grp = d->group[g];
         for (int b = 0; b < grp->blockNum; ++b)
-            std::free(grp->block[b]);
-        std::free(grp);
+            tableFree(grp->block[b]);
+        tableFree(grp);
     }
     std::free(d);
 }
@@ -536,7 +549,7 @@ int SmpData::newDataGroup(DigitalChnData* d)
         qWarning("SmpData: channel table full (%d groups)", SMP_CHN_GROUPS);
         return 0;
     }
-    auto* grp = static_cast<DigitalDataGroup*>(std::malloc(sizeof(DigitalDataGroup)));
+    auto* grp = static_cast<DigitalDataGroup*>(tableAlloc(sizeof(DigitalDataGroup)));
     if (!grp)
         return 0;
     grp->blockNum = 0;
@@ -553,8 +566,7 @@ int SmpData::newDataBlock(DigitalChnData* d)
             return 0;
     }
     DigitalDataGroup* grp = d->group[d->groupNum - 1];
-    // Plain allocation: pages are touched only as entries are written.
-    auto* blk = static_cast<DigitalDataBlock*>(std::malloc(sizeof(DigitalDataBlock)));
+    auto* blk = static_cast<DigitalDataBlock*>(tableAlloc(sizeof(DigitalDataBlock)));
     if (!blk)
         return 0;
     blk->posNum = 0;
@@ -665,13 +677,13 @@ int SmpData::dataConvertComplete(long long expectDepth)
         while (d->groupNum > 0) {
             DigitalDataGroup* grp = d->group[d->groupNum - 1];
             if (grp->blockNum == 0) {
-                std::free(grp);
+                tableFree(grp);
                 --d->groupNum;
                 continue;
             }
             DigitalDataBlock* blk = grp->block[grp->blockNum - 1];
             if (blk->posNum == 0) {
-                std::free(blk);
+                tableFree(blk);
                 --grp->blockNum;
                 continue;
             }
@@ -1184,7 +1196,7 @@ int SmpData::dataFilter(const DigitalChnData* src, DigitalChnData* dst, unsigned
         return 1;
     if (!newDataBlock(dst)) {
         for (int g = 0; g < dst->groupNum; ++g)
-            std::free(dst->group[g]);
+            tableFree(dst->group[g]);
         dst->groupNum = 0;
         return 0;
     }
@@ -1238,8 +1250,8 @@ int SmpData::dataFilter(const DigitalChnData* src, DigitalChnData* dst, unsigned
         for (int g = 0; g < dst->groupNum; ++g) {
             DigitalDataGroup* grp = dst->group[g];
             for (int b = 0; b < grp->blockNum; ++b)
-                std::free(grp->block[b]);
-            std::free(grp);
+                tableFree(grp->block[b]);
+            tableFree(grp);
         }
         dst->groupNum = 0;
         return 0;
