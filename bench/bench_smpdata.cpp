@@ -74,7 +74,7 @@ void BM_AppendComplete(benchmark::State& state)
     const size_t bytes = size_t(kEdges) * 5;
     std::vector<char> src(bytes, 1), dst(bytes, 2);   // touched: a pure bandwidth figure
     double appendSec = 0, memcpySec = 0;
-    size_t memBytes = 0;
+    size_t memBytes = 0, idxBytes = 0;
     for (auto _ : state) {
         state.PauseTiming();
         SmpData s(1);
@@ -92,6 +92,7 @@ void BM_AppendComplete(benchmark::State& state)
         const auto t1 = std::chrono::steady_clock::now();
         state.PauseTiming();
         memBytes = tableBytes(s.chnData[0]);
+        idxBytes = s.indexBytes(0);
         const auto m0 = std::chrono::steady_clock::now();
         std::memcpy(dst.data(), src.data(), bytes);
         benchmark::DoNotOptimize(dst.data());
@@ -103,6 +104,7 @@ void BM_AppendComplete(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * kEdges);
     state.counters["bytes_per_edge"] = double(memBytes) / double(kEdges);
+    state.counters["index_bytes_per_edge"] = double(idxBytes) / double(kEdges);
     state.counters["memcpy_GBps"] = double(bytes) * state.iterations() / memcpySec / 1e9;
     state.counters["time_vs_memcpy"] = appendSec / memcpySec;
 }
@@ -120,6 +122,21 @@ void runRandomQuery(benchmark::State& state, Q query)
     }
     state.SetItemsProcessed(state.iterations());
 }
+
+// The same random queries, each point depending on the previous answer: the
+// latency of one query, with no overlap between consecutive ones.
+void BM_GetPointLevelLatency(benchmark::State& state)
+{
+    SmpData& s = bigCapture();
+    const std::vector<long long> pts = randomPoints(s.smpDepth, 1 << 20);
+    size_t i = 0;
+    for (auto _ : state) {
+        const int r = s.getPointLevel(0, pts[i]);
+        i = (i + 1 + size_t(r < 0)) & (pts.size() - 1);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_GetPointLevelLatency);
 
 void BM_GetPointLevel(benchmark::State& state)
 {

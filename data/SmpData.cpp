@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <QStringList>
 #include <QtGlobal>
@@ -145,6 +146,326 @@ inline int findIndex(const DigitalDataBlock* b, int lo, long long p, long long l
 
 } // namespace
 
+// ---------------------------------------------------------------- search index
+
+// Every IDX_STEP-th entry position of a channel plus its last entry: 8 bytes
+// per 1024 entries (0.16 % of the 5 bytes per entry), small enough to stay in
+// the cache, and fine enough that a search reads only the lines of one short
+// segment of a block. IDX_STEP divides the block size, so a segment's inner
+// entries never cross a block.
+struct SmpChnIndex {
+    const DigitalChnData* owner = nullptr;   // the table it was built from
+    long long entries = 0;                   // its entry count then
+    long long endPos = -1;                   // its last entry then
+    std::vector<int64_t> samp;               // samp[j] = entry j*IDX_STEP; back() = last entry
+};
+
+namespace {
+
+constexpr int IDX_SHIFT = 12;
+constexpr int IDX_STEP = 1 << IDX_SHIFT;
+static_assert(SMP_BLOCK_ENTRIES % IDX_STEP == 0, "index segments must not cross blocks");
+
+inline const DigitalDataBlock* blockOfFlat(const DigitalChnData* d, long long flat, int* local)
+{
+    const long long g = flat / SMP_GROUP_ENTRIES;
+    const long long r = flat - g * SMP_GROUP_ENTRIES;
+    const int b = int(r / SMP_BLOCK_ENTRIES);
+    *local = int(r - (long long)b * SMP_BLOCK_ENTRIES);
+    return d->group[g]->block[b];
+}
+
+inline DigitalDataSubs subsOfFlat(long long flat)
+{
+    const long long g = flat / SMP_GROUP_ENTRIES;
+    const long long r = flat - g * SMP_GROUP_ENTRIES;
+    const int b = int(r / SMP_BLOCK_ENTRIES);
+    return {int(g), b, int(r - (long long)b * SMP_BLOCK_ENTRIES)};
+}
+
+inline long long entryOfFlat(const DigitalChnData* d, long long flat)
+{
+    int i;
+    const DigitalDataBlock* b = blockOfFlat(d, flat, &i);
+    return smpEntryPos(b, i);
+}
+
+// Index j of the segment with s[j] <= p < s[j + 1], for s[0] <= p < s[last],
+// starting from the guess j0 (clamped): gallop away from the guess, then
+// bisect the bracket. A good guess (even data, or the previous pixel's
+// segment) costs one or two probes; any guess is still O(log n).
+inline long long findSegment(const int64_t* s, long long last, long long p, long long j0)
+{
+    if (j0 < 0)
+        j0 = 0;
+    if (j0 > last - 1)
+        j0 = last - 1;
+    long long lo, hi;   // s[lo] <= p < s[hi]
+    if (s[j0] <= p) {
+        lo = j0;
+        long long step = 1;
+        for (;;) {
+            const long long q = lo + step;
+            if (q >= last) {
+                hi = last;
+                break;
+            }
+            if (s[q] > p) {
+                hi = q;
+                break;
+            }
+            lo = q;
+            step <<= 1;
+        }
+    } else {
+        hi = j0;
+        long long step = 1;
+        for (;;) {
+            const long long q = hi - step;
+            if (q <= 0) {
+                lo = 0;
+                break;
+            }
+            if (s[q] <= p) {
+                lo = q;
+                break;
+            }
+            hi = q;
+            step <<= 1;
+        }
+    }
+    while (hi - lo > 1) {
+        const long long mid = (lo + hi) >> 1;
+        if (s[mid] <= p)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+inline long long interpolateSegment(const int64_t* s, long long last, long long p)
+{
+    const double span = double(s[last] - s[0]);
+    return span > 0 ? (long long)(double(p - s[0]) / span * double(last)) : 0;
+}
+
+// Entries of b in [a, a + n) that are <= p, all known to share p's high byte
+// when sameHigh. Branch-free halving: the range is at most one segment.
+inline int countRange(const DigitalDataBlock* b, int a, int n, long long p, bool sameHigh)
+{
+    if (n <= 0)
+        return 0;
+    if (sameHigh)
+        return countNotAbove(b->posLow, a, a + n, (uint32_t)p);
+    int lo = a;
+    while (n > 0) {
+        const int half = n >> 1;
+        if (smpEntryPos(b, lo + half) <= p) {
+            lo += half + 1;
+            n -= half + 1;
+        } else {
+            n = half;
+        }
+    }
+    return lo - a;
+}
+
+// One segment search: the answer lies in (lo, hi], where entry lo <= p <
+// entry hi, and the inner entries lo + 1 .. hi - 1 lie in one block.
+struct SegSearch {
+    const DigitalDataBlock* b;
+    long long hi;        // flat index of the segment's closing entry
+    long long vlo, vhi;  // entry lo and entry hi
+    int a;               // block index of entry lo + 1
+    int n;               // inner entries
+    int guess;           // expected count of inner entries <= p
+    bool sameHigh;
+};
+
+constexpr int WIN = 64;   // entries read around the guess (four or five lines)
+
+inline SegSearch segSearch(const DigitalChnData* d, const SmpChnIndex* ix, long long j, long long p)
+{
+    SegSearch r;
+    const long long lo = j << IDX_SHIFT;
+    const long long last = ix->entries - 1;
+    r.hi = lo + IDX_STEP < last ? lo + IDX_STEP : last;
+    r.vlo = ix->samp[size_t(j)];
+    r.vhi = ix->samp[size_t(j) + 1];
+    r.n = int(r.hi - lo - 1);
+    int li;
+    r.b = blockOfFlat(d, lo, &li);
+    r.a = li + 1;
+    // Entries between two with one high byte share it (they are ascending).
+    r.sameHigh = (r.vlo >> 32) == (r.vhi >> 32);
+    r.guess = int(double(p - r.vlo) / double(r.vhi - r.vlo) * double(r.n + 1));
+    if (r.guess > r.n)
+        r.guess = r.n;
+    return r;
+}
+
+inline int winStart(const SegSearch& r)
+{
+    int ws = r.guess - WIN / 2;
+    if (ws > r.n - WIN)
+        ws = r.n - WIN;
+    return ws < 0 ? 0 : ws;
+}
+
+inline void segPrefetch(const SegSearch& r)
+{
+    // Every line of the window, and the high bytes that callers read next.
+    const int ws = r.a + winStart(r);
+    for (int k = 0; k < WIN; k += 16)
+        __builtin_prefetch(r.b->posLow + ws + k);
+    __builtin_prefetch(r.b->posLow + ws + WIN - 1);
+    __builtin_prefetch(r.b->posHigh + ws);
+    __builtin_prefetch(r.b->posHigh + ws + WIN - 1);
+}
+
+// Flat index of the first entry above p in the segment.
+inline long long segFinish(const SegSearch& r, long long p)
+{
+    if (r.n <= 0)
+        return r.hi;
+    const int ws = winStart(r);
+    const int we = ws + WIN < r.n ? ws + WIN : r.n;
+    // Callers read the answer's high byte next: fetch it with the window.
+    __builtin_prefetch(r.b->posHigh + r.a + ws);
+    int c;
+    if (r.sameHigh) {
+        const uint32_t pl = (uint32_t)p;
+        const uint32_t* w = r.b->posLow + r.a;
+        c = 0;
+        for (int k = ws; k < we; ++k)
+            c += w[k] <= pl;
+    } else {
+        c = countRange(r.b, r.a + ws, we - ws, p, false);
+    }
+    long long cnt;
+    if (c == 0 && ws > 0)                       // answer below the window
+        cnt = countRange(r.b, r.a, ws, p, r.sameHigh);
+    else if (c == we - ws && we < r.n)         // answer above the window
+        cnt = we + countRange(r.b, r.a + we, r.n - we, p, r.sameHigh);
+    else
+        cnt = ws + c;
+    return r.hi - r.n + cnt;
+}
+
+// Flat index of the first entry above p (the last entry when none is), for
+// 0 <= p <= the end position.
+inline long long upperFlat(const DigitalChnData* d, const SmpChnIndex* ix, long long p)
+{
+    const int64_t* s = ix->samp.data();
+    const long long last = (long long)ix->samp.size() - 1;
+    if (p >= s[last])
+        return ix->entries - 1;
+    if (p < s[0])
+        return 0;
+    const long long j0 = interpolateSegment(s, last, p);
+    // The guess almost always names the right block: fetch its pointer while
+    // the segment is searched.
+    if (j0 >= 0 && j0 < last) {
+        const long long f = j0 << IDX_SHIFT;
+        const long long g = f / SMP_GROUP_ENTRIES;
+        __builtin_prefetch(&d->group[g]->block[(f - g * SMP_GROUP_ENTRIES) / SMP_BLOCK_ENTRIES]);
+    }
+    const long long j = findSegment(s, last, p, j0);
+    return segFinish(segSearch(d, ix, j, p), p);
+}
+
+void buildIndexOf(SmpChnIndex* ix, const DigitalChnData* d)
+{
+    ix->owner = nullptr;
+    ix->entries = 0;
+    ix->endPos = -1;
+    ix->samp.clear();
+    const long long total = SmpData::entryCount(d);
+    if (total <= 0)
+        return;
+    // Only a table with full blocks and groups maps flat indices as the
+    // index assumes; anything else keeps the plain search.
+    for (int g = 0; g < d->groupNum; ++g) {
+        const DigitalDataGroup* grp = d->group[g];
+        const bool lastGroup = g == d->groupNum - 1;
+        if (!grp || grp->blockNum < 1 || (!lastGroup && grp->blockNum != SMP_GROUP_BLOCKS))
+            return;
+        for (int b = 0; b < grp->blockNum; ++b) {
+            const DigitalDataBlock* blk = grp->block[b];
+            if (!blk || blk->posNum < 1 || ((!lastGroup || b != grp->blockNum - 1) && blk->posNum != SMP_BLOCK_ENTRIES))
+                return;
+        }
+    }
+    const long long segs = (total - 1 + IDX_STEP - 1) >> IDX_SHIFT;
+    std::vector<int64_t> samp(size_t(segs) + 1);
+    // One cold line per sample: keep several loads in flight.
+    constexpr long long AHEAD = 16;
+    for (long long j = 0; j < segs; ++j) {
+        if (j + AHEAD < segs) {
+            int li;
+            const DigitalDataBlock* pb = blockOfFlat(d, (j + AHEAD) << IDX_SHIFT, &li);
+            __builtin_prefetch(pb->posLow + li);
+            __builtin_prefetch(pb->posHigh + li);
+        }
+        samp[size_t(j)] = entryOfFlat(d, j << IDX_SHIFT);
+    }
+    samp[size_t(segs)] = entryOfFlat(d, total - 1);
+    for (size_t j = 1; j < samp.size(); ++j)
+        if (samp[j] < samp[j - 1])
+            return;   // not ascending: searches must not trust it
+    if (samp.back() != d->groupLastPos[d->groupNum - 1])
+        return;
+    ix->samp.swap(samp);
+    ix->entries = total;
+    ix->endPos = ix->samp.back();
+    ix->owner = d;
+}
+
+} // namespace
+
+void SmpData::rebuildIndex(int chn) const
+{
+    if (chn < 0 || chn >= chnNum)
+        return;
+    buildIndexOf(&chnIndex[chn], chnData[chn]);
+}
+
+size_t SmpData::indexBytes(int chn) const
+{
+    if (chn < 0 || chn >= chnNum || !chnIndex[chn].owner)
+        return 0;
+    return chnIndex[chn].samp.capacity() * sizeof(int64_t);
+}
+
+// The index of channel chn when it still describes table d, else null. A
+// table replaced or refilled without completion or checkData no longer
+// matches its owner, entry count or end position.
+const SmpChnIndex* SmpData::validIndex(const DigitalChnData* d, int chn) const
+{
+    const SmpChnIndex* ix = &chnIndex[chn];
+    if (ix->owner != d || ix->endPos != d->groupLastPos[d->groupNum - 1] || ix->entries != entryCount(d))
+        return nullptr;
+    return ix;
+}
+
+// max(c, first entry above p) for a valid flat cursor c.
+long long SmpData::indexedUpper(const DigitalChnData* d, const SmpChnIndex* ix, long long c, long long p) const
+{
+    if (c <= 0)
+        return upperFlat(d, ix, p);
+    const DigitalDataSubs cs = subsOfFlat(c);
+    const DigitalDataGroup* grp = d->group[cs.group];
+    const DigitalDataBlock* b = grp->block[cs.block];
+    if (p < smpEntryPos(b, cs.index))
+        return c;
+    // Near the cursor (a forward walk, a row at fine zoom): search on from it
+    // in its block, where the lines are warm.
+    if (p < grp->blockLastPos[cs.block])
+        return c - cs.index + findIndex(b, cs.index, p, grp->blockLastPos[cs.block]);
+    return upperFlat(d, ix, p);
+}
+
 SmpData::SmpData(int chnNum)
     : smpDepth(0), smpFrequ(0), trgPosition(0), chnNum(chnNum < 0 ? 0 : chnNum), zeroRunCnt(0),
       trgRecordIndex(0), initLevelMask(0)
@@ -155,6 +476,7 @@ SmpData::SmpData(int chnNum)
     filterWidth = new unsigned int[n ? n : 1]();
     enaChnIndex = new unsigned int[n ? n : 1]();
     chnCurLevel = new unsigned int[n ? n : 1]();
+    chnIndex = new SmpChnIndex[n ? n : 1];
 
     if (Config::readGlobalParam("glitchFilterMode").toInt() != 0) {
         const QStringList list = Config::readGlobalParam("glitchFilterSettings").split(',');
@@ -171,6 +493,7 @@ SmpData::~SmpData()
     delete[] filterWidth;
     delete[] enaChnIndex;
     delete[] chnCurLevel;
+    delete[] chnIndex;
 }
 
 // ---------------------------------------------------------------- storage
@@ -184,6 +507,7 @@ void SmpData::clearData()
         chnData[c] = nullptr;
         clearOneChn(chnDataRaw[c]);
         chnDataRaw[c] = nullptr;
+        chnIndex[c] = SmpChnIndex();
     }
 }
 
@@ -360,16 +684,30 @@ int SmpData::dataConvertComplete(long long expectDepth)
         if (!appendEntry(d, smpDepth)) {
             clearOneChn(d);
             chnData[c] = nullptr;
+            chnIndex[c] = SmpChnIndex();
             ok = 0;
             continue;
         }
         rebuildLastPos(d);
         d->initLevel = c < 64 ? int((initLevelMask >> c) & 1) : 0;
+        rebuildIndex(c);
     }
     return ok;
 }
 
 bool SmpData::checkData() const
+{
+    const bool ok = checkTables();
+    for (int c = 0; c < chnNum; ++c) {
+        if (ok)
+            rebuildIndex(c);
+        else
+            chnIndex[c] = SmpChnIndex();
+    }
+    return ok;
+}
+
+bool SmpData::checkTables() const
 {
     if (smpDepth < 0 || smpDepth > SMP_POS_MAX)
         return false;
@@ -460,6 +798,15 @@ int SmpData::locateNextSmpPoint(int chn, long long p, DigitalDataSubs* subs) con
     const DigitalChnData* d = chnData[chn];
     if (p < 0 || p > d->groupLastPos[d->groupNum - 1] || !cursorValid(d, subs))
         return -1;
+    if (const SmpChnIndex* ix = validIndex(d, chn)) {
+        const DigitalDataGroup* cg = d->group[subs->group];
+        // A step within the cursor's block: search from the cursor there.
+        if (flatIndex(subs) == 0 || p >= cg->blockLastPos[subs->block]) {
+            const long long n = indexedUpper(d, ix, flatIndex(subs), p);
+            *subs = subsOfFlat(n);
+            return int((n + d->initLevel) & 1);
+        }
+    }
     int g, b;
     findBlock(d, p, subs->group, subs->block, &g, &b);
     const bool sameBlock = g == subs->group && b == subs->block;
@@ -580,6 +927,13 @@ int SmpData::getWaveLineData(int chn, double start, double scale, int width, Wav
     if (!hasValidData(chn) || !out || !std::isfinite(start) || !std::isfinite(scale) || !(scale > 0))
         return -1;
     const DigitalChnData* d = chnData[chn];
+    if (const SmpChnIndex* ix = validIndex(d, chn)) {
+        const int n = waveLineIndexed(d, ix, start, scale, width, out, true);
+        if (n != -2)
+            return n;
+        // Rounding broke the condition the shortcut relies on: redo exactly.
+        return waveLineIndexed(d, ix, start, scale, width, out, false);
+    }
     const long long endPos = d->groupLastPos[d->groupNum - 1];
     const long long total = entryCount(d);
 
@@ -658,6 +1012,129 @@ int SmpData::getWaveLineData(int chn, double start, double scale, int width, Wav
         }
     }
     out[count++] = {int(x0), int(last - x0), level != 0};
+    return count;
+}
+
+// Display runs with the index. Per pixel the located entry is
+// max(cursor, first entry above the pixel's sample) as in the plain version;
+// the pixels ahead are located roughly from the index and their lines
+// prefetched, so a row costs about one memory latency per few pixels. With
+// shortcuts, a pixel whose sample is followed by an indexed entry (not the
+// closing one) inside the same pixel is an edge column without reading the
+// block; the exact located entry is then known only to lie at or before that
+// entry, which is exact enough as long as the next pixel's sample is not
+// below it (else -2: the caller redoes the row without shortcuts).
+int SmpData::waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, double start, double scale, int width,
+                             WaveLine* out, bool shortcuts) const
+{
+    const long long endPos = ix->endPos;
+    const long long total = ix->entries;
+    const int64_t* samp = ix->samp.data();
+    const long long lastSeg = (long long)ix->samp.size() - 1;
+
+    double x0d = 0;
+    long long p = 0;
+    if (start < 0)
+        x0d = -start / scale;
+    else
+        p = start > double(SMP_POS_MAX) ? SMP_POS_MAX + 1 : (long long)start;
+    if (p > endPos)
+        return -1;
+    long long n = upperFlat(d, ix, p);
+    const long long last = (long long)width - 1;
+    if (width <= 0 || x0d > double(last))
+        return 0;
+    long long x0 = (long long)x0d;
+    int count = 0;
+
+    auto pixelOf = [&](long long e) { return (double(e) - start) / scale; };
+    // Segment walk for the located pixels and, ahead of it, for the prefetches.
+    long long jCur = -1, jPf = -1, xPf = 0;
+    const uint32_t* lastLine = nullptr;
+    auto segOf = [&](long long& j, long long q) {
+        // s[j] <= q < s[j + 1]; q only grows along a row.
+        if (j < 0)
+            j = findSegment(samp, lastSeg, q, interpolateSegment(samp, lastSeg, q));
+        else if (samp[j + 1] <= q)
+            j = findSegment(samp, lastSeg, q, j + 1);
+        return j;
+    };
+    constexpr long long AHEAD = 16;   // pixels located ahead for prefetching
+    // Only worth it when consecutive pixels are lines apart; below that the
+    // hardware prefetcher follows the walk.
+    const bool prefetch = scale * double(total) >= 16.0 * double(endPos > 0 ? endPos : 1);
+
+    for (;;) {
+        const long long e = entryOfFlat(d, n);
+        const double xed = pixelOf(e);
+        if (xed >= double(last + 1))
+            break;
+        long long xe = (long long)xed;
+        if (xe < x0)
+            xe = x0;
+        if (xe > x0)
+            out[count++] = {int(x0), int(xe - x0), int((n + d->initLevel) & 1) != 0};
+        if (n >= total - 1)
+            return count;
+        out[count++] = {int(xe), 1, 2};
+        x0 = xe + 1;
+        long long c = n + 1;    // the cursor: never locate before it
+        bool bounded = false;   // c is only a lower bound, see above
+        long long proof = 0;    // the indexed entry that made the last edge column
+
+        for (;;) {
+            if (x0 > last)
+                return count;
+            const double sp = double(x0) * scale + start;
+            if (sp > double(endPos))
+                return count;
+            p = sp < 0 ? 0 : (long long)sp;
+            if (bounded && proof > p)
+                return -2;
+            // Prefetch the lines of the pixels ahead (skipping repeats).
+            if (xPf <= x0)
+                xPf = x0 + 1;
+            for (; prefetch && xPf <= x0 + AHEAD && xPf <= last; ++xPf) {
+                const double sq = double(xPf) * scale + start;
+                if (sq >= double(endPos))
+                    break;
+                const long long q = sq < 0 ? 0 : (long long)sq;
+                if (q < samp[0])
+                    continue;
+                const long long j = segOf(jPf, q);
+                if (shortcuts && j + 1 < lastSeg && pixelOf(samp[j + 1]) < double(xPf + 1))
+                    continue;   // will be a shortcut
+                const SegSearch r = segSearch(d, ix, j, q);
+                const uint32_t* line = r.b->posLow + r.a + winStart(r);
+                if (line != lastLine) {
+                    segPrefetch(r);
+                    lastLine = line;
+                }
+            }
+            // (At fine zoom an indexed entry rarely shares a pixel: skip the check.)
+            if (shortcuts && prefetch && p >= samp[0] && p < endPos) {
+                const long long j = segOf(jCur, p);
+                const long long hiFlat = (j + 1) << IDX_SHIFT;
+                if (j + 1 < lastSeg && c <= hiFlat && pixelOf(samp[j + 1]) < double(x0 + 1)) {
+                    out[count++] = {int(x0), 1, 2};
+                    const long long lb = (j << IDX_SHIFT) + 1;
+                    if (c < lb)
+                        c = lb;
+                    bounded = true;
+                    proof = samp[j + 1];
+                    ++x0;
+                    continue;
+                }
+            }
+            // Bounded: the entry at the cursor lies at or before the proof, so
+            // at or before p; skip reading it (a cold line).
+            n = bounded ? upperFlat(d, ix, p) : indexedUpper(d, ix, c, p);
+            if (n < c)
+                n = c;
+            break;
+        }
+    }
+    out[count++] = {int(x0), int(last - x0), int((n + d->initLevel) & 1) != 0};
     return count;
 }
 
@@ -784,6 +1261,7 @@ int SmpData::filterChannel(int chn, unsigned int width)
             clearOneChn(chnData[chn]);
             chnData[chn] = chnDataRaw[chn];
             chnDataRaw[chn] = nullptr;
+            rebuildIndex(chn);
         }
         return 0;
     }
@@ -791,6 +1269,7 @@ int SmpData::filterChannel(int chn, unsigned int width)
         clearOneChn(chnData[chn]);
     chnDataRaw[chn] = raw;
     chnData[chn] = filtered;
+    rebuildIndex(chn);
     return 1;
 }
 
@@ -820,6 +1299,7 @@ int SmpData::modifyFilter(const unsigned int* widths)
                 clearOneChn(chnData[c]);
                 chnData[c] = chnDataRaw[c];
                 chnDataRaw[c] = nullptr;
+                rebuildIndex(c);
             }
         } else if (!filterChannel(c, w)) {
             ok = 0;

@@ -11,6 +11,10 @@
 // Largest position a table can hold (unsigned 40 bits).
 constexpr long long SMP_POS_MAX = (1LL << 40) - 1;
 
+// Side index of one channel (defined in SmpData.cpp): a sampled copy of the
+// table's positions that keeps random searches within a few cache lines.
+struct SmpChnIndex;
+
 class SmpData
 {
 public:
@@ -45,8 +49,15 @@ public:
     // True when every table of a completed store is well formed: positions
     // never descending, all below the sample count, closed by exactly one
     // entry at the sample count, full blocks and groups, consistent
-    // last-position tables. Loaders call it before the data is shown.
+    // last-position tables. Loaders call it before the data is shown; on
+    // success it also (re)builds the search index of every channel.
     bool checkData() const;
+    // Rebuilds the search index of channel chn from its current table. Done by
+    // completion, the filter and checkData; queries on a table whose index is
+    // missing or stale fall back to the plain search.
+    void rebuildIndex(int chn) const;
+    // Bytes held by the search index of channel chn (0 when it has none).
+    size_t indexBytes(int chn) const;
 
     // --- point queries (a completed capture; -1 = no data / invalid) ---
     int locateSmpPoint(int chn, long long p, DigitalDataSubs* subs) const;
@@ -87,6 +98,14 @@ public:
     unsigned int* chnCurLevel;
 
 private:
+    // Per channel; built while no query runs (completion, filter, load check)
+    // and only read by queries, so concurrent queries need no lock.
+    SmpChnIndex* chnIndex;
+    const SmpChnIndex* validIndex(const DigitalChnData* d, int chn) const;
+    long long indexedUpper(const DigitalChnData* d, const SmpChnIndex* ix, long long c, long long p) const;
+    int waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, double start, double scale, int width,
+                        WaveLine* out, bool shortcuts) const;
+    bool checkTables() const;
     static void rebuildLastPos(DigitalChnData* d);
     static bool cursorValid(const DigitalChnData* d, const DigitalDataSubs* s);
     static long long flatIndex(const DigitalDataSubs* s);
@@ -125,5 +144,47 @@ inline int SmpData::appendEdge(int chn, long long pos)
 // transition being added. 1 ok, 0 when memory ran out or the channel has no
 // table.
 int smpDataConvertSimu(SmpData* s, int chn, const int* runs, int count, long long* pos, bool extendLast);
+
+// ---- device data ----
+// What a conversion carries from one transfer buffer to the next. Reset it
+// (reset()) together with SmpData::dataConvertStart.
+struct SmpConvertState {
+    // Buffer mode: a record has been seen, the level word of the last
+    // record, and the count of records converted.
+    bool started = false;
+    uint32_t prevLevel = 0;
+    long long recordCnt = 0;
+    // Stream mode: enabled channels (enaChnIndex holds their numbers), the
+    // enabled channel the next word belongs to, the channels whose level is
+    // known yet, and a byte of a word split between two buffers.
+    int nEna = 0;
+    int wordIdx = 0;
+    uint64_t levelKnown = 0;
+    bool haveOdd = false;
+    uint8_t oddByte = 0;
+    void reset() { *this = SmpConvertState(); }
+};
+
+// Buffer-mode records read from device memory: 16 channels in frames of
+// 16 bytes (5 records of level word u16 + run length u8, one pad byte), 32
+// channels in frames of 32 bytes (6 records of u32 + u8, two pad bytes).
+// Only whole frames are converted. *convertedBytes grows by len on success,
+// by the whole frames done when memory ran out (then 0 is returned).
+int smpDataConvertP5_16(SmpData* s, SmpConvertState* st, const unsigned char* buf, int len,
+                        long long* convertedBytes);
+int smpDataConvertP6_32(SmpData* s, SmpConvertState* st, const unsigned char* buf, int len,
+                        long long* convertedBytes);
+// Stream data. startOffset >= 0 marks the first buffer of a capture:
+// conversion starts at that byte and the first samples give the start
+// levels; startOffset < 0 continues where the previous buffer ended.
+// *depth receives the running sample position. 1 ok, 0 when memory ran out,
+// the positions outgrew the table or no channel is enabled.
+// One byte per sample, bit n = channel n.
+int smpDataConvertBytes8(SmpData* s, SmpConvertState* st, const unsigned char* buf, int len,
+                         int startOffset, long long* depth);
+// 16-bit little-endian words cycling over the enabled channels in ascending
+// order; each word holds 16 consecutive samples of its channel, bit 0 first.
+int smpDataConvertS16_N(SmpData* s, SmpConvertState* st, const unsigned char* buf, int len,
+                        int startOffset, long long* depth);
 
 #endif

@@ -9,6 +9,7 @@
 #include "device/DevGlobals.h"
 #include "device/DevLA.h"
 #include "device/DevNone.h"
+#include "device/DevSample.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
 
@@ -69,15 +70,31 @@ double roundHalfUp(double v)
 DevBase::DevBase(QObject* parent) : QObject(parent)
 {
     smpSimulate = new SmpSimulate(this);
+    // Children as well: a thread object put in a slot's place (tests) still
+    // leaves the original to be freed with the device.
+    auto* stream = new SmpCtrlStream(this);
+    stream->setParent(this);
+    smpCtrlStream = stream;
+    smpCtrlNormal = new SmpCtrlNormal(this);
+    smpCtrlNormal->setParent(this);
+    smpCnvtStream = new SmpCnvtStream(this, stream);
+    smpCnvtStream->setParent(this);
     restorePWMValue();
 }
 
 DevBase::~DevBase()
 {
     smpStopAndWait();
+    // The transport must not call into the threads once they are gone.
+    if (devSupport && devSupport->receiver) {
+        for (QObject* o : children())
+            if (dynamic_cast<InterfaceDevCallback*>(o) == devSupport->receiver)
+                devSupport->receiver = nullptr;
+    }
     delete smpSimulate;
     delete smpCtrlNormal;
     delete smpCtrlStream;
+    delete smpCnvtStream;
     delete smpData[0];
     delete smpData[1];
 }
@@ -103,6 +120,8 @@ void DevBase::initChannels(int count)
 {
     chnEna.fill(true, count);
     chnTrg.fill(TrgNone, count);
+    if (auto* stream = qobject_cast<SmpCtrlStream*>(smpCtrlStream))
+        stream->setChnNum(count);
     smpData[0] = new SmpData(count);
     smpData[1] = new SmpData(count);
 }

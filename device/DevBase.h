@@ -16,10 +16,13 @@
 #include <functional>
 
 #include "config/Types.h"
+#include "data/SmpData.h"
 
 class QThread;
-class SmpData;
 class SmpSimulate;
+class SmpCtrlNormal;
+class SmpCtrlStream;
+class SmpCnvtStream;
 
 class DevBase : public QObject
 {
@@ -126,6 +129,13 @@ public:
     // *pos; extendLast moves the last stored entry instead of adding a
     // transition for the first length. Returns false when memory ran out.
     virtual bool dataConvertSimu(int chn, const int* runs, int count, long long* pos, bool extendLast);
+    // Buffer-mode records (the 32-channel format on 32-channel models):
+    // false when the conversion failed (out of memory); *convertedBytes grows
+    // by what was converted.
+    bool dataConvertNormal(const unsigned char* buf, int len, long long* convertedBytes);
+    // Stream data (the 8-channel format on model 1, else the word format);
+    // startOffset >= 0 marks the first buffer. False when it failed.
+    bool dataConvertStream(const unsigned char* buf, int len, int startOffset, long long* depth);
     void dataSetInitLevel(int chn, int level);
     void dataSetSmpDepth(long long depth);
     void dataSetTrgPosition(long long pos);
@@ -171,9 +181,14 @@ public:
     QVector<ChnNumSmpFrequ> streamChnFrequ;
     QVector<ChnNumSmpFrequ> bufChnFrequ;
     SmpSimulate* smpSimulate = nullptr;
-    // Buffer- and stream-mode acquisition threads; owned by the device.
+    // Buffer- and stream-mode acquisition threads (SmpCtrlNormal,
+    // SmpCtrlStream) and the stream converter; owned by the device.
     QThread* smpCtrlNormal = nullptr;
     QThread* smpCtrlStream = nullptr;
+    SmpCnvtStream* smpCnvtStream = nullptr;
+    // Carried by the converters from one transfer buffer to the next; only
+    // the converting thread touches it between dataConvertStart and the end.
+    SmpConvertState cnvState;
     int workMode = WorkModeLA;
     int smpMode = SmpModeUnset;
     std::atomic<int> smpStartMode{SmpStartSingle};

@@ -616,6 +616,72 @@ private slots:
         QCOMPARE(samplesOf(s.chnData[0]), filterBySamples(entriesOf(s.chnDataRaw[0]), 0, 3));
     }
 
+    // The search index is a copy of the table's positions: it must follow
+    // every way a table is completed, filtered, restored or replaced.
+    void indexFollowsTableChanges()
+    {
+        std::mt19937_64 rng(77);
+        // Bursts and long gaps, crossing the 2^32 high-byte border, over several blocks.
+        Entries edges;
+        long long pos = 5;
+        for (int i = 0; i < 4 * SMP_BLOCK_ENTRIES + 123; ++i) {
+            edges.append(pos);
+            const int kind = int(rng() % 100);
+            pos += kind < 90 ? 1 + (long long)(rng() % 6) : kind < 99 ? 1 + (long long)(rng() % 5000)
+                                                                   : (1LL << 29) + (long long)(rng() % 1000);
+        }
+        const long long depth = pos + 3;
+        QVERIFY(depth > (1LL << 32));
+        SmpData s(2);
+        fillChannel(s, 1, edges, depth, 1);
+        QVERIFY(s.indexBytes(1) > 0);
+        QVERIFY(s.indexBytes(1) < size_t(SmpData::entryCount(s.chnData[1])));   // well under 5 bytes per entry
+        auto compareAll = [&](const char* what) {
+            const Oracle o{entriesOf(s.chnData[1]), s.chnData[1]->initLevel};
+            Entries points = {0, o.depth() - 1, o.depth()};
+            for (int i = 0; i < 400; ++i)
+                points.append((long long)(rng() % (o.depth() + 1)));
+            for (int i = 0; i < o.entries.size(); i += 997)
+                points << o.entries[i] - 1 << o.entries[i] << o.entries[i] + 1;
+            for (long long p : points) {
+                QVERIFY2(s.getPointLevel(1, p) == o.level(p), what);
+                QVERIFY2(s.getPreEdgePoint(1, p) == o.preEdge(p), what);
+                QVERIFY2(s.getNextEdgePoint(1, p) == o.nextEdge(p), what);
+                QVERIFY2(s.isPointAtEdge(1, p) == o.atEdge(p), what);
+            }
+            for (int i = 0; i + 1 < points.size(); i += 2)
+                QVERIFY2(s.getTwoPointEdgeNum(1, points[i], points[i + 1])
+                             == std::abs(o.located(points[i]) - o.located(points[i + 1])), what);
+            QVector<WaveLine> out(1920);
+            for (double scale : {0.7, 40.0, 3000.0, 250000.0, double(o.depth()) / 1920}) {
+                for (double start : {0.0, double(o.entries[o.entries.size() / 3]) - 100.5, double(o.depth()) / 2}) {
+                    bool fail;
+                    const QVector<WaveLine> expect = rasterise(o, start, scale, 1920, &fail);
+                    const int n = s.getWaveLineData(1, start, scale, 1920, out.data());
+                    QVERIFY2(n == (fail ? -1 : expect.size()), what);
+                    for (int i = 0; i < n; ++i)
+                        QVERIFY2(out[i].x == expect[i].x && out[i].width == expect[i].width
+                                     && out[i].level == expect[i].level, what);
+                }
+            }
+        };
+        compareAll("completed");
+        const unsigned on[2] = {0, 4}, off[2] = {0, 0};
+        QVERIFY(s.modifyFilter(on));
+        QVERIFY(entriesOf(s.chnData[1]) != entriesOf(s.chnDataRaw[1]));
+        compareAll("filtered");
+        QVERIFY(s.modifyFilter(off));
+        compareAll("unfiltered again");
+
+        // A table put in place by other code: correct before and after checkData.
+        SmpData t(2);
+        fillChannel(t, 1, edges.mid(0, 3 * SMP_BLOCK_ENTRIES), depth, 0);
+        std::swap(s.chnData[1], t.chnData[1]);
+        compareAll("replaced");
+        QVERIFY(s.checkData());
+        compareAll("replaced and checked");
+    }
+
     void filterSettingsKeys_data()
     {
         QTest::addColumn<QString>("mode");

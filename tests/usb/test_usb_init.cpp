@@ -9,6 +9,7 @@
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "device/DevInit.h"
+#include "device/DevNone.h"
 #include "device/DevSupport.h"
 #include "device/FirmwareLoader.h"
 
