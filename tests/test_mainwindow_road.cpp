@@ -10,7 +10,6 @@
 #include <QShortcut>
 #include <QStringListModel>
 
-#include <atomic>
 
 #include "Analyzer.h"
 #include "AnalyzerResults.h"
@@ -185,7 +184,7 @@ private slots:
             return double(f.mStartingSampleInclusive) >= beg && double(f.mEndingSampleInclusive) <= end;
         };
         QTRY_VERIFY(w.waveDataGen->isIdle() && inView(res->GetFrame(U64(row))));
-        QCOMPARE(list->currentIndex().row(), row);
+        QTRY_COMPARE(list->currentIndex().row(), row);
 
         // Down steps to the next message's leader, and the view follows.
         QTest::keyClick(list, Qt::Key_Down);
