@@ -12,32 +12,80 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTimerEvent>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <cmath>
+#include <utility>
+
 #include "config/Config.h"
 #include "config/Lang.h"
+#include "data/SmpData.h"
+#include "decode/AnalyzerManager.h"
+#include "decode/ProtoResult.h"
+#include "decode/SimuAnalyzerSource.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "device/DevInit.h"
+#include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "toolbar/SmpCtrl.h"
+#include "toolbar/SmpSetting.h"
+#include "toolbar/StatusBar.h"
+#include "toolbar/ZoomCtrl.h"
+#include "view/ItemWaveLine.h"
+#include "view/MainView.h"
+#include "view/MyMainView.h"
+#include "view/PosiView.h"
+#include "view/TimeView.h"
+#include "view/WaveDataGen.h"
+#include "widgets/ColorLump.h"
+#include "widgets/MyProgressDlg.h"
 
 std::function<void(QWidget*, const QString&, const QString&)> MainWindow::criticalBox;
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 {
     setupWindow();
+    buildModels();
     buildTopBox();
     buildRightBox();
+    progressDlg = new MyProgressDlg(Lang::tr("Device connect"), Lang::tr("Close"), this);
     buildGrid();
+    connectPanels();
+
+    // Shortcuts work whatever panel inside the window has focus. Open and
+    // save (Ctrl+O, Ctrl+S) join with the main menu.
+    connect(addShortcut(QKeySequence(Qt::Key_F5)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnSingleClicked);
+    connect(addShortcut(QKeySequence(Qt::Key_F6)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnRepeatClicked);
+    connect(addShortcut(QKeySequence(Qt::Key_F7)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnStopClicked);
+
+    if (devInit) {
+        connect(devInit, &DevInit::sigInitSta, this, &MainWindow::slotDevInitStaShow);
+        // The detector thread waits until the device object is replaced.
+        connect(devInit, &DevInit::sigDevPreConnect, this, &MainWindow::slotDevPreConnect,
+                Qt::BlockingQueuedConnection);
+    }
+
+    devModelChanged();
 
     if (devSupport)
         devSupport->registerNotification(&MainWindow::libusbHotplugCallback);
 
     // The deferred start: the window is up before a file loads or a search begins.
     startTimerId = startTimer(200, Qt::CoarseTimer);
+}
+
+MainWindow::~MainWindow()
+{
+    // Children go after this body: nothing may still fill, draw or decode
+    // the shown capture by then.
+    if (devUsing)
+        devUsing->smpStopAndWait();
+    quiesceReaders();
 }
 
 void MainWindow::setupWindow()
@@ -54,20 +102,67 @@ void MainWindow::setupWindow()
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
+void MainWindow::buildModels()
+{
+    analyzerManager = new AnalyzerManager(this);
+    waveDataGen = new WaveDataGen(this);
+    installHooks();
+}
+
+void MainWindow::installHooks()
+{
+    // The host and the views reach each other through these hooks only.
+    SmpCtrl::stopAllAnalyzer = [] { AnalyzerManager::stopAllAnalyzer(); };
+    SmpCtrl::clearAnalyzerResult = [] { AnalyzerManager::clearAnalyzerResult(); };
+    ItemWaveLine::usingChnAnalyzers = &AnalyzerManager::getUsingChnAnalyzers;
+    ItemWaveLine::analyzerDisplayFormat = &AnalyzerManager::getAnalyzerDisplayFormat;
+    MainView::chnAliasSource = [](int except) {
+        return AnalyzerManager::me ? AnalyzerManager::me->getAllUsingChnAlias(except) : QStringList();
+    };
+    AnalyzerManager::deviceModel = [] { return devUsing ? int(devUsing->devModel) : int(DevModelDemo); };
+    AnalyzerManager::deviceChnEnables = [] { return devUsing ? devUsing->chnEna : QVector<bool>(); };
+    // The demonstration device simulates the traffic of the analyzers in use.
+    SmpSimulate::setSourceFactory(makeAnalyzerSimuSource);
+
+    // The generator installs a gate that rests it before the shown store is
+    // cleared or swapped; the decoders read that store too, so they rest
+    // first. (Runs on the GUI thread, like every caller of the gate.)
+    WaveDataGen* gen = waveDataGen;
+    DevBase::shownStoreGate = [gen] {
+        AnalyzerManager::stopAllAnalyzer();
+        gen->quiesce();
+    };
+}
+
+void MainWindow::quiesceReaders()
+{
+    if (waveDataGen)
+        waveDataGen->quiesce();
+    AnalyzerManager::stopAllAnalyzer();
+}
+
 QWidget* MainWindow::placeholder(const QString& name, QWidget* parent)
 {
     QWidget* w = new QWidget(parent);
     w->setObjectName(name);
+    w->hide();
+    placeholders.insert(w);
     return w;
+}
+
+void MainWindow::showPanel(QWidget* w, bool on)
+{
+    if (w)
+        w->setVisible(on && !placeholders.contains(w));
 }
 
 void MainWindow::buildTopBox()
 {
     devSetting = placeholder("DevSetting");
-    smpSetting = placeholder("SmpSetting");
+    smpSetting = new SmpSetting;
     pwmSetting = placeholder("PWMSetting");
-    smpCtrl = placeholder("SmpCtrl");
-    zoomCtrl = placeholder("ZoomCtrl");
+    smpCtrl = new SmpCtrl(nullptr);   // no oscilloscope generator in this build
+    zoomCtrl = new ZoomCtrl(waveDataGen);
 
     QHBoxLayout* box = new QHBoxLayout;
     box->setAlignment(Qt::AlignLeft);
@@ -103,8 +198,8 @@ void MainWindow::buildRightBox()
     pulseMeasure = placeholder("PulseMeasure");
     timingMarker = placeholder("TimingMarker");
     protoManager = placeholder("ProtoManager");
-    protoResult = placeholder("ProtoResult");
-    QLabel* filler = new QLabel;
+    protoResult = new ProtoResult(analyzerManager, waveDataGen);
+    filler = new QLabel;
 
     QVBoxLayout* box = new QVBoxLayout;
     const int m = Config::pixel(4);
@@ -124,15 +219,15 @@ void MainWindow::buildRightBox()
     box->addWidget(protoManager);
     box->addWidget(protoResult, 32);
     box->addWidget(filler);
+    // The item before each separator; the sampling controls stand for
+    // their nested layout.
+    rightItems = {oscMeasure, oscCursor, smpCtrl, mouseMeasure, pulseMeasure, timingMarker, protoManager};
 
     // One 1-pixel separator after each item but the last two (none between
     // the result list and the filler).
     const int n = box->count();
     for (int i = 0; i < n - 2; ++i) {
-        // The shared ColorLump widget replaces this strip once it exists;
-        // the style sheet addresses it by the same object name.
-        QWidget* sep = placeholder("ColorLump2");
-        sep->setAttribute(Qt::WA_StyledBackground);
+        ColorLump* sep = new ColorLump(2);
         sep->setFixedHeight(Config::pixel(1));
         sep->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         separators.append(sep);
@@ -156,13 +251,12 @@ void MainWindow::buildRightBox()
 void MainWindow::buildGrid()
 {
     vthSetting = placeholder("VthSetting");
-    timeView = placeholder("TimeView");
-    posiView = placeholder("PosiView", this);
-    statusBar = placeholder("StatusBar");
-    mainView = placeholder("MainView");
+    timeView = new TimeView;
+    posiView = new PosiView(this);
+    statusBar = new StatusBar;
+    statusBar->setObjectName("StatusBar");
+    mainView = new MainView(waveDataGen, nullptr, analyzerManager);
     mainMenu = placeholder("MainMenu");
-    for (QWidget* w : {timeView, posiView, statusBar, mainView})
-        w->setAttribute(Qt::WA_StyledBackground);
 
     QGridLayout* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -184,6 +278,42 @@ void MainWindow::buildGrid()
     }
 }
 
+void MainWindow::connectPanels()
+{
+    // Settings-file merge and progress placement (rows 1, 2) join with the
+    // main menu; the device menu's model change (row 5) with the device menu.
+    connect(timeView, &TimeView::timeMarkerChanged, mainView, &MainView::slotCursorBodyChanged);
+    connect(mainView, &MainView::timeMarkBodyChanged, timeView, &TimeView::slotCursorHandleChanged);
+    connect(zoomCtrl, &ZoomCtrl::zoomChanged, this, &MainWindow::slotZoomCtrlChanged);
+    connect(posiView, &PosiView::sigPosiChanged, this, &MainWindow::slotWaveDateMoved);
+    // Timing-marker and pulse-counter panels (rows 8, 9) join with their panels.
+    connect(protoResult, &ProtoResult::sigKeyUpAndDownClicked, mainView, &MainView::slotKeyUpAndDownClicked);
+    connect(mainView, &MainView::smpStaChanged, smpCtrl, &SmpCtrl::devSmpStaChanged);
+    // Measurement, marker-pair and oscilloscope panels (rows 11, 13-19)
+    // join with their panels.
+    connect(analyzerManager, &AnalyzerManager::analyzerItemAliasChanged, mainView, &MainView::slotAnalyzerItemChanged);
+    connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
+    connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
+    connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
+    // The remote-control server (row 25) joins with the server.
+}
+
+void MainWindow::connectDevice()
+{
+    DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    // Unique: a device object is wired once however often it is rebuilt for.
+    const auto u = Qt::UniqueConnection;
+    connect(dev, &DevBase::sigSmpSta, this, &MainWindow::slotDevSmpStaShow, u);
+    connect(dev, &DevBase::sigSmpDataReady, this, &MainWindow::slotSmpDataReady, u);
+    connect(dev, &DevBase::sigSmpModeChanged, this, &MainWindow::slotSmpModeChanged, u);
+    connect(dev, &DevBase::sigChnEnaChanged, this, &MainWindow::slotPosiViewUpdate, u);
+    connect(dev, &DevBase::sigAChnEnaChanged, this, &MainWindow::slotPosiViewUpdate, u);
+    connect(dev, &DevBase::sigChnEnaChanged, mainView, &MainView::slotChnEnaChanged, u);
+    // The PWM switches of the tool bar join with the PWM panel.
+}
+
 QShortcut* MainWindow::addShortcut(const QKeySequence& keys)
 {
     QShortcut* s = new QShortcut(keys, this);
@@ -192,6 +322,388 @@ QShortcut* MainWindow::addShortcut(const QKeySequence& keys)
     shortcuts.append(s);
     return s;
 }
+
+QString MainWindow::errorCode(int sta, int err)
+{
+    return QString::number(qlonglong(sta) * 256 + err, 16);
+}
+
+void MainWindow::setDeviceTitle(bool connected)
+{
+    const QString name = devUsing ? devUsing->devName : QString();
+    setWindowTitle(name + " " + (connected ? Lang::tr("Connected") : Lang::tr("Disconnected")) + " - Corvena");
+}
+
+void MainWindow::setFileTitle()
+{
+    setWindowTitle(Config::dataFile + " - Corvena");
+}
+
+// ---------------------------------------------------------------------------
+// Device replacement and re-building
+
+void MainWindow::slotDevPreConnect(int model)
+{
+    if (devUsing && devUsing->devModel == model)
+        return;
+    // Nothing may read the old device's stores once it is gone.
+    if (devUsing)
+        devUsing->smpStopAndWait();
+    quiesceReaders();
+    delete devUsing;
+    devUsing = DevBase::createDevice(model);
+    devModelChanged();
+}
+
+void MainWindow::devModelChanged()
+{
+    DevBase* dev = devUsing;
+    const bool connected = dev && dev->connected;
+    if (!Config::dataFile.isEmpty()) {
+        setFileTitle();
+        statusBar->setDataReview(connected);
+    } else {
+        setDeviceTitle(false);
+        statusBar->setConnectSta(false);
+    }
+
+    waveDataGen->devModelChanged();
+
+    const bool logic = !dev || dev->workMode == WorkModeLA;
+    initTopBox(logic);
+    initRightBox(logic);
+
+    // The threshold panel rebuilds here once it exists.
+    timeView->init();
+    mainView->init();
+    protoResult->clearFindText();
+
+    if (dev)
+        dev->genDataForAnly(analyzerManager->getDataForAnly());
+    analyzerManager->restoreUsing();
+
+    slotPosiViewUpdate();
+    statusBar->setFixedWidth(Config::pixel(logic ? 194 : 271));
+    timeView->setVisible(logic);
+    showPanel(vthSetting, logic);
+
+    connectDevice();
+}
+
+void MainWindow::initTopBox(bool logic)
+{
+    // The device menu and the PWM panel initialise here once they exist.
+    smpSetting->init();
+    smpCtrl->init();
+    showPanel(devSetting, true);
+    showPanel(pwmSetting, true);
+    showPanel(smpSetting, logic);
+    showPanel(zoomCtrl, logic);
+}
+
+void MainWindow::initRightBox(bool logic)
+{
+    showPanel(oscMeasure, !logic);
+    showPanel(oscCursor, !logic);
+    showPanel(filler, !logic);
+    for (QWidget* w : {mouseMeasure, pulseMeasure, timingMarker, protoManager})
+        showPanel(w, logic);
+    showPanel(protoResult, logic);
+    showPanel(smpCtrl, logic);
+    showPanel(zoomCtrl, logic);
+    // A separator follows its item: hidden with it.
+    for (int i = 0; i < separators.size(); ++i) {
+        const bool on = i < 2 ? !logic : logic;
+        QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
+        separators[i]->setVisible(on && !(before && placeholders.contains(before)));
+    }
+    // The measurement, marker and analyzer panels (logic) and the
+    // oscilloscope panels initialise here once they exist.
+    rightBoxArea->verticalScrollBar()->setValue(0);
+}
+
+void MainWindow::slotReplaceConfig()
+{
+    DevBase* old = devUsing;
+    bool connected = old && old->connected;
+    const int fpgaVersion = old ? old->fpgaVersion : 1;
+    const int model = Config::getDevModel();
+    const bool sameModel = old && old->devModel == model;
+    if (!sameModel)
+        connected = false;
+
+    if (old)
+        old->smpStopAndWait();
+    quiesceReaders();
+    DevBase* dev = DevBase::createDevice(model);
+    if (sameModel) {
+        // The user's capture belongs to the window, not to the settings:
+        // the new object takes over the stores of the old one.
+        std::swap(dev->smpData[0], old->smpData[0]);
+        std::swap(dev->smpData[1], old->smpData[1]);
+        const int sel = old->smpDataSel;
+        old->smpDataSel = dev->smpDataSel.load();
+        dev->smpDataSel = sel;
+    }
+    delete old;
+    devUsing = dev;
+
+    if (connected) {
+        dev->fpgaVersion = fpgaVersion;
+        // The detector hands the models no further connection data.
+        connected = dev->devConnect(nullptr) == 0 && dev->connected;
+        if (connected) {
+            dev->restoreVthValue();
+            dev->restorePWMValue();
+        }
+    }
+    if (!connected)
+        smpCtrl->devConnectChanged(false);
+
+    devModelChanged();
+    // devModelChanged shows the device as disconnected; a reconnected one
+    // is connected again.
+    if (connected) {
+        if (Config::dataFile.isEmpty()) {
+            setDeviceTitle(true);
+            statusBar->setConnectSta(true);
+        } else {
+            statusBar->setDataReview(true);
+        }
+        smpCtrl->devConnectChanged(true);
+    }
+    // The mouse-measurement menu initialises here once the panel exists.
+
+    // The kept capture is shown and decoded with the merged analyzers.
+    if (dev->hasValidData()) {
+        slotSmpDataReady(0);
+        slotSmpDataReady(1);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Detection progress
+
+void MainWindow::slotDevInitStaShow(int sta, int err, int n)
+{
+    if (err != 0) {
+        progressDlg->button->show();
+        progressDlg->label->setText(Lang::tr("An error occurred") + ": " + "I-" + errorCode(sta, err));
+        return;
+    }
+    const QString connecting = Lang::tr("Device connecting, please wait") + "...";
+    switch (sta) {
+    case 0:
+        progressDlg->button->hide();
+        progressDlg->setValue(10);
+        progressDlg->label->setText(connecting);
+        progressDlg->show();
+        break;
+    case 1:
+        progressDlg->setValue(qMin(10 + n / 60, 70));
+        break;
+    case 2:
+        progressDlg->button->hide();
+        progressDlg->setValue(70);
+        progressDlg->label->setText(connecting);
+        if (progressDlg->isHidden())
+            progressDlg->show();
+        break;
+    case 4:
+        progressDlg->setValue(qMin(70 + n / 5, 90));
+        break;
+    case 5:
+        progressDlg->setValue(90);
+        break;
+    case 6:
+        if (devUsing) {
+            devUsing->restoreVthValue();
+            devUsing->restorePWMValue();
+        }
+        setDeviceTitle(true);
+        statusBar->setConnectSta(true);
+        smpCtrl->devConnectChanged(true);
+        // The PWM switches refresh here once the PWM panel exists.
+        progressDlg->close();
+        break;
+    case 7:
+        setDeviceTitle(false);
+        statusBar->setConnectSta(false);
+        smpCtrl->devConnectChanged(false);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Acquisition
+
+void MainWindow::slotDevSmpStaShow(int sta, int err, int n)
+{
+    DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    if (err == 0) {
+        if (sta == SmpStaStart) {
+            protoResult->clearFindText();
+            if (!Config::dataFile.isEmpty()) {
+                Config::dataFile.clear();
+                setDeviceTitle(dev->connected);
+            }
+            smpCtrl->devSmpStaChanged(dev->smpStartMode);
+        } else if (sta == SmpStaStopped) {
+            // A remote client is acknowledged here once the server exists.
+            smpCtrl->devSmpStaChanged(-1);
+        }
+        if (Config::smpProgPosition)
+            statusBar->setSmpProgress(DevSmpSta(sta), n);
+        else
+            mainView->updateDevSmpSta(DevSmpSta(sta), n);
+        return;
+    }
+    if (err == 32) {
+        // Zero-length run records are counted for service, not an abort.
+        Config::saveGlobalParam("zeroSmpCnt", QString::number(n) + "," + QString::number(dev->fpgaVersion) + ","
+                                                  + QString::fromLatin1(DevBase::devBatch.toHex()));
+        return;
+    }
+    if (dev->smpBySocket)
+        return;   // the remote client learns the outcome from its acknowledgement
+    QString text;
+    if (dev->smpMode == SmpModeStream && (err == 3 || err == 14))
+        text = Lang::tr("Cannot keep up with this sample rate.") + "\r\n" + Lang::tr("Please try to reduce the sample rate.");
+    else if (err == 4)
+        text = Lang::tr("Out of memory, Sample abort.");
+    else
+        text = Lang::tr("An error occurred") + ": S-" + errorCode(sta, err);
+    showCritical(Lang::tr("An error occurred"), text);
+}
+
+void MainWindow::slotSmpDataReady(int decode)
+{
+    if (closing)
+        return;
+    DevBase* dev = devUsing;
+    if (!dev || dev->workMode != WorkModeLA)
+        return;   // the oscilloscope hand-over joins with its display
+    if (decode != 0) {
+        dev->genDataForAnly(analyzerManager->getDataForAnly());
+        analyzerManager->startDecode();
+        return;
+    }
+    if (dev->hasValidData())
+        dev->shownData()->updateFilter();
+    mainView->setSmpDataReady();
+    waveDataGen->zoomFirst();
+}
+
+void MainWindow::slotSmpModeChanged()
+{
+    DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    // The device menu refreshes here once it exists.
+    smpSetting->devSmpModeChanged();
+    // The decoders read the stores and their results describe them: both
+    // go before the stores are cleared.
+    dev->smpStopAndWait();
+    quiesceReaders();
+    AnalyzerManager::clearAnalyzerResult();
+    dev->clearSmpData();
+    slotSmpDataReady(0);
+    slotSmpDataReady(1);
+    protoResult->updateDecodeProtocols(false);
+}
+
+// ---------------------------------------------------------------------------
+// Display
+
+void MainWindow::slotWaveViewRefresh(bool decRefresh, bool isZoom)
+{
+    DevBase* dev = devUsing;
+    if (dev && dev->workMode != WorkModeLA)
+        return;   // the oscilloscope refresh joins with its display
+    const SmpData* s = dev ? dev->shownData() : nullptr;
+    if (!s || s->smpFrequ == 0 || s->smpDepth == 0) {
+        timeView->setTimesValues(0, 0);
+    } else {
+        const double k = 1e12 / double(s->smpFrequ);   // picoseconds per sample
+        timeView->setTimesValues((waveDataGen->start - double(s->trgPosition)) * k, waveDataGen->scale * k);
+    }
+    if (decRefresh)
+        protoResult->updateDecodeProtocols(isZoom);
+    waveDataGen->frameConsumed = true;
+    mainView->updateViewDisplay();
+    slotPosiViewUpdate();
+}
+
+void MainWindow::slotPosiViewUpdate()
+{
+    DevBase* dev = devUsing;
+    const double span = waveDataGen->width * waveDataGen->scale;
+    if (!dev || dev->workMode != WorkModeLA) {
+        posiView->slotSetPosition(-1, 0, 0, waveDataGen->start, span);
+        return;
+    }
+    const SmpData* s = dev->shownData();
+    for (int i = 0; s && i < dev->chnEna.size() && i < s->chnNum; ++i) {
+        if (dev->chnEna[i] && s->chnData[i]) {
+            posiView->slotSetPosition(i, s->trgPosition, s->smpDepth, waveDataGen->start, span);
+            return;
+        }
+    }
+    posiView->slotSetPosition(-1, 0, 0, waveDataGen->start, span);
+}
+
+void MainWindow::slotZoomCtrlChanged(const QString& text)
+{
+    DevBase* dev = devUsing;
+    if (!dev || dev->workMode != WorkModeLA || !dev->shownData() || dev->shownData()->smpDepth < 1)
+        return;
+    if (text == "All") {
+        waveDataGen->zoomAll();
+    } else if (text == "Trg") {
+        waveDataGen->zoomTrg();
+    } else if (text == "Out") {
+        waveDataGen->zoomOutFine();
+    } else if (text == "In") {
+        waveDataGen->zoomInFine();
+    } else {
+        // Samples per pixel; anything that is not a finite positive number
+        // (a typo, "nan", "inf", a negative value) shows the whole capture.
+        bool ok = false;
+        const double v = text.toDouble(&ok);
+        if (ok && std::isfinite(v) && v > 0)
+            waveDataGen->zoomFixed(v);
+        else
+            waveDataGen->zoomAll();
+    }
+}
+
+void MainWindow::slotWaveDateMoved(int chn, double begSmp)
+{
+    Q_UNUSED(chn);   // the channel matters to the oscilloscope strip only
+    if (devUsing && devUsing->workMode == WorkModeLA)
+        waveDataGen->moveTo(begSmp);
+}
+
+void MainWindow::slotSmpProgPositionChanged()
+{
+    if (Config::smpProgPosition)
+        mainView->progressBar->hide();
+    else
+        statusBar->setConnectSta(devUsing && devUsing->connected);
+}
+
+void MainWindow::slotUpdateFromSocket(int ui)
+{
+    if (ui == 1)
+        mainView->updateTrgStatus();
+}
+
+// ---------------------------------------------------------------------------
+// Start, close and window events
 
 int MainWindow::libusbHotplugCallback()
 {

@@ -1,25 +1,41 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 // The program's single top-level window: builds and lays out every panel,
+// wires them to the display generator, the analyzer host and the current
+// device, turns device events into title, progress, status and error boxes,
 // runs the deferred start (command-line capture or first device search) and
 // writes the window geometry and the configuration when it closes.
 
 #include <QRect>
+#include <QSet>
 #include <QVector>
 #include <QWidget>
 
 #include <functional>
 
+class AnalyzerManager;
+class MainView;
+class MyProgressDlg;
+class PosiView;
+class ProtoResult;
 class QGridLayout;
+class QLabel;
 class QScrollArea;
 class QShortcut;
 class QVBoxLayout;
+class SmpCtrl;
+class SmpSetting;
+class StatusBar;
+class TimeView;
+class WaveDataGen;
+class ZoomCtrl;
 
 class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Registered with the USB layer: a device change starts a device search.
     static int libusbHotplugCallback();
@@ -39,28 +55,63 @@ public:
     bool shiftHeld() const { return shiftDown; }
     // True once the deferred start (200 ms after construction) has run.
     bool startDone() const { return started; }
+    // The acquisition error code as shown to the user: lowercase hexadecimal
+    // of state * 256 + error.
+    static QString errorCode(int sta, int err);
 
-    // Panels not built yet stand as named placeholders in their layout slots.
+    // Models.
+    AnalyzerManager* analyzerManager = nullptr;
+    WaveDataGen* waveDataGen = nullptr;
+
+    // Panels and views. Those of later steps stand as named, hidden
+    // placeholders in their layout slots.
     QWidget* topBoxArea = nullptr;
-    QWidget* rightBoxArea = nullptr;
+    QScrollArea* rightBoxArea = nullptr;
     QWidget* devSetting = nullptr;
-    QWidget* smpSetting = nullptr;
+    SmpSetting* smpSetting = nullptr;
     QWidget* pwmSetting = nullptr;
-    QWidget* smpCtrl = nullptr;
-    QWidget* zoomCtrl = nullptr;
+    SmpCtrl* smpCtrl = nullptr;
+    ZoomCtrl* zoomCtrl = nullptr;
     QWidget* oscMeasure = nullptr;
     QWidget* oscCursor = nullptr;
     QWidget* mouseMeasure = nullptr;
     QWidget* pulseMeasure = nullptr;
     QWidget* timingMarker = nullptr;
     QWidget* protoManager = nullptr;
-    QWidget* protoResult = nullptr;
+    ProtoResult* protoResult = nullptr;
+    QLabel* filler = nullptr;
+    MyProgressDlg* progressDlg = nullptr;
     QWidget* vthSetting = nullptr;
-    QWidget* timeView = nullptr;
-    QWidget* posiView = nullptr;
-    QWidget* statusBar = nullptr;
-    QWidget* mainView = nullptr;
+    TimeView* timeView = nullptr;
+    PosiView* posiView = nullptr;
+    StatusBar* statusBar = nullptr;
+    MainView* mainView = nullptr;
     QWidget* mainMenu = nullptr;
+
+    const QVector<QShortcut*>& shortcutList() const { return shortcuts; }
+    const QVector<QWidget*>& separatorList() const { return separators; }
+
+public slots:
+    // Device replacement and re-building.
+    void slotDevPreConnect(int model);
+    void devModelChanged();
+    void initTopBox(bool logic);
+    void initRightBox(bool logic);
+    void slotReplaceConfig();
+    // Detection progress.
+    void slotDevInitStaShow(int sta, int err, int n);
+    // Acquisition.
+    void slotDevSmpStaShow(int sta, int err, int n);
+    void slotSmpDataReady(int decode);
+    void slotSmpModeChanged();
+    // Display.
+    void slotWaveViewRefresh(bool decRefresh, bool isZoom);
+    void slotPosiViewUpdate();
+    void slotZoomCtrlChanged(const QString& text);
+    void slotWaveDateMoved(int chn, double begSmp);
+    void slotSmpProgPositionChanged();
+    // Remote control.
+    void slotUpdateFromSocket(int ui);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -75,11 +126,22 @@ protected:
 
 private:
     void setupWindow();
+    void buildModels();
     void buildTopBox();
     void buildRightBox();
     void buildGrid();
+    void connectPanels();
+    void connectDevice();
+    void installHooks();
     QShortcut* addShortcut(const QKeySequence& keys);
-    static QWidget* placeholder(const QString& name, QWidget* parent = nullptr);
+    QWidget* placeholder(const QString& name, QWidget* parent = nullptr);
+    // Shows w when on, but never a placeholder: it has nothing to show.
+    void showPanel(QWidget* w, bool on);
+    // Brings the display generator and every decode to rest so that the
+    // shown capture may be cleared, swapped or deleted.
+    void quiesceReaders();
+    void setDeviceTitle(bool connected);
+    void setFileTitle();
 
     bool closing = false;
     bool shiftDown = false;
@@ -88,6 +150,8 @@ private:
     int startTimerId = 0;
     QVector<QShortcut*> shortcuts;
     QVector<QWidget*> separators;
+    QVector<QWidget*> rightItems;   // the right box's items, separators left out
+    QSet<QWidget*> placeholders;
 };
 
 #endif

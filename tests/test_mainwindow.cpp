@@ -15,6 +15,10 @@
 #include "device/DevInit.h"
 #include "device/DevSupport.h"
 #include "support/TestEnv.h"
+#include "toolbar/StatusBar.h"
+#include "view/MainView.h"
+#include "view/PosiView.h"
+#include "view/TimeView.h"
 
 namespace {
 
