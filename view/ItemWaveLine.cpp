@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QLinearGradient>
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -134,23 +135,28 @@ void ItemWaveLine::paintView(QPainter* painter, const RowView& view)
     painter->setRenderHint(QPainter::Antialiasing, false);
 
     const RowPaint::LevelLines lv = RowPaint::levelLines(height);
-    if (view.lines) {
-        for (int i = 0; i < view.lineCount; ++i) {
-            const WaveLine& r = view.lines[i];
-            const int x = r.x * px + px / 2;
-            switch (r.level) {
-            case 1:
-                painter->drawLine(x, lv.high, x + r.width * px, lv.high);
-                break;
-            case 0:
-                painter->drawLine(x, lv.low, x + r.width * px, lv.low);
-                break;
-            case 2:
-                painter->drawLine(x, lv.high, x, lv.low);
-                break;
-            default:
-                break;
-            }
+    if (view.lines && view.lineCount > 0) {
+        // Rectangles cover exactly the pixels of the lines only when the
+        // raster engine paints them opaquely and on whole pixels; otherwise
+        // the lines themselves.
+        const QTransform& t = painter->deviceTransform();
+        const QPaintEngine* engine = painter->paintEngine();
+        const bool exact = engine && engine->type() == QPaintEngine::Raster
+            && pen.color().alpha() == 255 && painter->opacity() == 1.0
+            && painter->compositionMode() == QPainter::CompositionMode_SourceOver
+            && t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx())
+            && t.dy() == std::floor(t.dy());
+        if (exact) {
+            RowPaint::recordRects(view.lines, view.lineCount, px, lv, &rectBuf);
+            const QBrush brush = painter->brush();
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(pen.color());
+            painter->drawRects(rectBuf.data(), int(rectBuf.size()));
+            painter->setBrush(brush);
+            painter->setPen(pen);
+        } else {
+            RowPaint::recordLines(view.lines, view.lineCount, px, lv, &lineBuf);
+            painter->drawLines(lineBuf.data(), int(lineBuf.size()));
         }
     }
 
@@ -182,6 +188,9 @@ void ItemWaveLine::collectOverlay(const RowView& view, QVector<UIFrameTypes>* fr
     const double e = std::min(double(view.smpCount), s0 + double(width) * k / px);
     const Channel channel(0, U32(chn));
     const QFontMetrics fm(Config::fontNarrow);
+    // Shared by all rows: they show the same texts in the same font.
+    static RowPaint::TextWidths textWidths;
+    textWidths.useFont(Config::fontNarrow);
 
     for (Analyzer* a : analyzers) {
         AnalyzerResults* res = nullptr;
@@ -211,7 +220,7 @@ void ItemWaveLine::collectOverlay(const RowView& view, QVector<UIFrameTypes>* fr
                         texts.append(QString::fromUtf8(strings[i]));
                 if (texts.isEmpty())
                     continue;
-                const RowPaint::BubbleText t = RowPaint::fitBubbleText(texts, b.x2 - b.x1, fm);
+                const RowPaint::BubbleText t = RowPaint::fitBubbleText(texts, b.x2 - b.x1, fm, &textWidths);
                 b.text = t.text;
                 b.textWidth = t.width;
                 frames->append(b);

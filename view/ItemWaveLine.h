@@ -6,10 +6,13 @@
 
 #include <QColor>
 #include <QGraphicsItem>
+#include <QLine>
+#include <QRect>
 #include <QString>
 #include <QVector>
 
 #include <functional>
+#include <vector>
 
 #include "data/SmpTables.h"
 
@@ -81,6 +84,11 @@ public:
 private:
     void collectOverlay(const RowView& view, QVector<UIFrameTypes>* frames, QVector<UIMarkersTypes>* markers);
     void drawBubbles(QPainter* painter, const QVector<UIFrameTypes>& frames);
+
+    // Shapes of the records, kept between paints so a repaint allocates
+    // nothing once they have grown.
+    std::vector<QLine> lineBuf;
+    std::vector<QRect> rectBuf;
 };
 
 #endif

@@ -48,6 +48,65 @@ LevelLines levelLines(int height)
     return l;
 }
 
+void recordLines(const WaveLine* recs, int count, int px, const LevelLines& lv, std::vector<QLine>* lines)
+{
+    lines->clear();
+    for (int i = 0; i < count; ++i) {
+        const WaveLine& r = recs[i];
+        const int x = r.x * px + px / 2;
+        switch (r.level) {
+        case 1:
+            lines->emplace_back(x, lv.high, x + r.width * px, lv.high);
+            break;
+        case 0:
+            lines->emplace_back(x, lv.low, x + r.width * px, lv.low);
+            break;
+        case 2:
+            lines->emplace_back(x, lv.high, x, lv.low);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+QRect penRect(int x1, int y1, int x2, int y2, int px)
+{
+    const int h = px / 2;
+    return QRect(QPoint(std::min(x1, x2) - h, std::min(y1, y2) - h),
+                 QPoint(std::max(x1, x2) + px - h - 1, std::max(y1, y2) + px - h - 1));
+}
+
+void recordRects(const WaveLine* recs, int count, int px, const LevelLines& lv, std::vector<QRect>* rects)
+{
+    rects->clear();
+    for (int i = 0; i < count; ++i) {
+        const WaveLine& r = recs[i];
+        const int x = r.x * px + px / 2;
+        switch (r.level) {
+        case 1:
+            rects->push_back(penRect(x, lv.high, x + r.width * px, lv.high, px));
+            break;
+        case 0:
+            rects->push_back(penRect(x, lv.low, x + r.width * px, lv.low, px));
+            break;
+        case 2: {
+            // Edge columns on neighbouring pixels cover one rectangle.
+            int j = i;
+            while (j + 1 < count && recs[j + 1].level == 2 && int64_t(recs[j + 1].x) == int64_t(recs[j].x) + 1)
+                ++j;
+            const QRect first = penRect(x, lv.high, x, lv.low, px);
+            rects->push_back(j == i ? first : first.united(penRect(recs[j].x * px + px / 2, lv.high,
+                                                                   recs[j].x * px + px / 2, lv.low, px)));
+            i = j;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}
+
 int bubbleTextX(int64_t x1, int64_t x2, int tw, int itemWidth)
 {
     if (tw == 0)
@@ -61,12 +120,33 @@ int bubbleTextX(int64_t x1, int64_t x2, int tw, int itemWidth)
     return clampInt(tx);
 }
 
-BubbleText fitBubbleText(const QStringList& texts, int64_t room, const QFontMetrics& fm)
+void TextWidths::useFont(const QFont& f)
+{
+    if (!(f == font)) {
+        font = f;
+        widths.clear();
+    }
+}
+
+int TextWidths::width(const QString& text, const QFontMetrics& fm)
+{
+    auto it = widths.constFind(text);
+    if (it != widths.constEnd())
+        return *it;
+    // Bounded: a capture of all-different texts must not grow it forever.
+    if (widths.size() >= 16384)
+        widths.clear();
+    const int w = fm.horizontalAdvance(text);
+    widths.insert(text, w);
+    return w;
+}
+
+BubbleText fitBubbleText(const QStringList& texts, int64_t room, const QFontMetrics& fm, TextWidths* cache)
 {
     BubbleText best;
     int bestWidth = -1;
     for (const QString& t : texts) {
-        const int w = fm.horizontalAdvance(t);
+        const int w = cache ? cache->width(t, fm) : fm.horizontalAdvance(t);
         if (w <= room && w > bestWidth) {
             bestWidth = w;
             best.text = t;

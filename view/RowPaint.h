@@ -6,11 +6,18 @@
 // Config::pixel(1).
 
 #include <QColor>
+#include <QFont>
 #include <QFontMetrics>
+#include <QHash>
+#include <QLine>
+#include <QRect>
 #include <QStringList>
 #include <QVector>
 
 #include <cstdint>
+#include <vector>
+
+#include "data/SmpTables.h"
 
 class QPainter;
 
@@ -23,6 +30,25 @@ struct LevelLines {
 };
 LevelLines levelLines(int height);
 
+// The lines the row's pen draws for its records: level 1 along the high
+// line, level 0 along the low line, level 2 an edge column between them;
+// other levels nothing. The vector is cleared first and keeps its capacity,
+// so a repaint allocates nothing once it has grown.
+void recordLines(const WaveLine* recs, int count, int px, const LevelLines& lv, std::vector<QLine>* lines);
+
+// The pixels that a solid pen of width px with square caps covers on the
+// line (x1, y1)-(x2, y2), horizontal or vertical, without antialiasing:
+// from the lower end - px/2 to the upper end + px - px/2 - 1 both across
+// and along.
+QRect penRect(int x1, int y1, int x2, int y2, int px);
+
+// The same pixels as recordLines' lines, as rectangles to fill: painted
+// opaquely by a painter that moves by whole pixels only, they give the very
+// picture of the lines, at a fraction of the cost, as edge columns on
+// neighbouring logical pixels (nearly all of them at coarse zooms) merge
+// into one rectangle.
+void recordRects(const WaveLine* recs, int count, int px, const LevelLines& lv, std::vector<QRect>* rects);
+
 // Left edge of a bubble's text of width tw in an item itemWidth wide:
 // centred in the bubble, kept inside the item where the bubble allows.
 int bubbleTextX(int64_t x1, int64_t x2, int tw, int itemWidth);
@@ -34,7 +60,22 @@ struct BubbleText {
     QString text;
     int width = 0;
 };
-BubbleText fitBubbleText(const QStringList& texts, int64_t room, const QFontMetrics& fm);
+// Remembers the widths of texts in one font: bubble texts repeat a lot, and
+// measuring a text (shaping it) is most of what a bubble costs. GUI thread.
+class TextWidths
+{
+public:
+    // Forgets every width when the font is not the one they were taken in.
+    void useFont(const QFont& f);
+    int width(const QString& text, const QFontMetrics& fm);
+
+private:
+    QFont font;
+    QHash<QString, int> widths;
+};
+// As above, widths taken from the cache when given one.
+BubbleText fitBubbleText(const QStringList& texts, int64_t room, const QFontMetrics& fm,
+                         TextWidths* cache = nullptr);
 
 // Read side of one analyzer's frames, as the walk needs it.
 class FrameSource

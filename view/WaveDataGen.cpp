@@ -107,29 +107,47 @@ void WaveDataGen::generate(const SmpData* s, double sc, double st, int w,
     if (m == 0)
         return;
 
-    // The first channel tells what a channel costs at this view: deep zooms
-    // take microseconds and are not worth waking helpers for.
-    QElapsedTimer t;
-    t.start();
-    counts[0] = std::max(0, s->getWaveLineData(0, st, sc, w, arrays[0]));
-    if (t.nsecsElapsed() * (m - 1) < 200000) {
-        for (int i = 1; i < m; ++i)
-            counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
-        return;
+    // Deep zooms take microseconds per channel and are not worth waking
+    // helpers for. What a channel cost in the last frame predicts this
+    // one: a heavy view goes to the helpers at once instead of first
+    // spending a whole channel's time alone to find out (at a coarse zoom
+    // that serial channel was a third of the frame).
+    constexpr qint64 helpersWorthNs = 200000;
+    int first = 0;
+    if (chnCostNs * (m - 1) < helpersWorthNs) {
+        QElapsedTimer t;
+        t.start();
+        counts[0] = std::max(0, s->getWaveLineData(0, st, sc, w, arrays[0]));
+        chnCostNs = t.nsecsElapsed();
+        if (chnCostNs * (m - 1) < helpersWorthNs) {
+            for (int i = 1; i < m; ++i)
+                counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
+            return;
+        }
+        first = 1;
     }
-    std::atomic<int> next{1};
+    std::atomic<int> next{first};
     auto work = [&] {
         for (int i = next++; i < m; i = next++)
             counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
     };
-    const int extra = std::min(helpers.maxThreadCount(), m - 2);
+    const int extra = std::min(helpers.maxThreadCount(), m - first - 1);
     QSemaphore done;
     for (int k = 0; k < extra; ++k)
         helpers.start([&] {
             work();
             done.release();
         });
-    work();
+    // This thread's own channels tell the next frame what a channel costs.
+    QElapsedTimer t;
+    t.start();
+    int own = 0;
+    for (int i = next++; i < m; i = next++) {
+        counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
+        ++own;
+    }
+    if (own > 0)
+        chnCostNs = t.nsecsElapsed() / own;
     done.acquire(extra);   // every helper is off the arrays before we return
 }
 

@@ -131,6 +131,7 @@ private:
     Frame pending;
     QVector<WaveLine*> backLines;
     QVector<int> backCounts;
+    qint64 chnCostNs = 0;  // what one channel took in the latest frame
 
     QThreadPool helpers;
     QSemaphore stepSem{0};
