@@ -146,6 +146,7 @@ private slots:
     void readersSeeCommittedWhileAppending();
     void largeStoresKeepEveryResult();
     void markersBeyondThirtyTwoChannelsAreDropped();
+    void storageOfDeletedResultsIsReusedClean();
     void textsArePerThread();
     void exportProgressCancelAndFailure();
     void settingsInterfacesAndExportOptions();
@@ -387,6 +388,36 @@ void TestSdkResults::markersBeyondThirtyTwoChannelsAreDropped()
     QVERIFY(r.GetMarker(Channel(0, 0), 2, nullptr, &sample));
     QCOMPARE(sample, U64(500));
     QVERIFY(!r.DoMarkersAppearOnChannel(Channel(0, 35)));
+}
+
+void TestSdkResults::storageOfDeletedResultsIsReusedClean()
+{
+    // A re-run after deleting large results may get their storage back:
+    // the new results hold only what was added to them.
+    const U64 n = 400000;
+    Channel ch(0, 4);
+    for (U64 run = 0; run < 3; ++run) {
+        TextResults r;
+        const U64 count = n - run * 1000;
+        for (U64 i = 0; i < count; ++i) {
+            r.AddFrame(frame(S64(i * 3), S64(i * 3 + 1), i + run));
+            r.AddMarker(i * 3, AnalyzerResults::Dot, ch);
+        }
+        QCOMPARE(r.GetNumFrames(), U64(0));
+        QCOMPARE(r.GetNumMarkers(ch), U64(0));
+        r.CommitResults();
+        QCOMPARE(r.GetNumFrames(), count);
+        QCOMPARE(r.GetNumMarkers(ch), count);
+        bool ok = true;
+        for (U64 i = 0; i < count && ok; ++i) {
+            U64 sample = 0;
+            ok = r.GetFrame(i).mData1 == i + run && r.GetMarker(ch, i, nullptr, &sample) && sample == i * 3;
+        }
+        QVERIFY(ok);
+        QCOMPARE(r.GetFrame(count).mData1, U64(0)); // past the end: an all-zero frame
+        U64 sample = 0;
+        QVERIFY(!r.GetMarker(ch, count, nullptr, &sample));
+    }
 }
 
 void TestSdkResults::textsArePerThread()
