@@ -144,6 +144,9 @@ private slots:
     void packetsAreNeverEmpty();
     void markersInRange();
     void readersSeeCommittedWhileAppending();
+    void largeStoresKeepEveryResult();
+    void markersBeyondThirtyTwoChannelsAreDropped();
+    void storageOfDeletedResultsIsReusedClean();
     void textsArePerThread();
     void exportProgressCancelAndFailure();
     void settingsInterfacesAndExportOptions();
@@ -315,6 +318,106 @@ void TestSdkResults::readersSeeCommittedWhileAppending()
     reader.join();
     QCOMPARE(bad.load(), 0);
     QCOMPARE(r.GetNumFrames(), total);
+}
+
+void TestSdkResults::largeStoresKeepEveryResult()
+{
+    // Enough results to fill heap chunks and several large, window by
+    // window prefaulted ones; markers alternate in runs between two
+    // channels. Every result must read back as written.
+    TextResults r;
+    const U64 frames = 300000, markers = 1200000;
+    Channel a(0, 2), b(0, 9);
+    for (U64 i = 0; i < frames; ++i) {
+        // Every 1000th frame is long, so the running greatest end matters.
+        S64 end = i % 1000 == 0 ? S64(i * 10 + 25000) : S64(i * 10 + 9);
+        QCOMPARE(r.AddFrame(frame(S64(i * 10), end, i)), i);
+    }
+    U64 na = 0, nb = 0;
+    for (U64 i = 0; i < markers; ++i) {
+        bool onA = (i / 7) % 3 != 2; // runs of 7 markers, two runs on a, one on b
+        r.AddMarker(i * 4, onA ? AnalyzerResults::One : AnalyzerResults::Zero, onA ? a : b);
+        ++(onA ? na : nb);
+    }
+    r.CommitResults();
+    QCOMPARE(r.GetNumFrames(), frames);
+    QCOMPARE(r.GetNumMarkers(a), na);
+    QCOMPARE(r.GetNumMarkers(b), nb);
+    bool ok = true;
+    for (U64 i = 0; i < frames && ok; ++i) {
+        Frame f = r.GetFrame(i);
+        ok = f.mStartingSampleInclusive == S64(i * 10) && f.mData1 == i;
+    }
+    QVERIFY(ok);
+    U64 ia = 0, ib = 0;
+    for (U64 i = 0; i < markers && ok; ++i) {
+        bool onA = (i / 7) % 3 != 2;
+        AnalyzerResults::MarkerType type = AnalyzerResults::Dot;
+        U64 sample = 0;
+        ok = r.GetMarker(onA ? a : b, onA ? ia++ : ib++, &type, &sample) && sample == i * 4
+             && type == (onA ? AnalyzerResults::One : AnalyzerResults::Zero);
+    }
+    QVERIFY(ok);
+    // A long frame from far back (298000 ends at 3005000) overlaps a late range.
+    U64 first = 0, last = 0;
+    QVERIFY(r.GetFramesInRange(2999990, 2999995, &first, &last));
+    QCOMPARE(first, U64(298000));
+    QCOMPARE(last, U64(299999));
+    QVERIFY(r.GetFramesInRange(2995010, 2995010, &first, &last));
+    QCOMPARE(first, U64(298000));
+    QCOMPARE(last, U64(299501));
+    QVERIFY(r.GetMarkersInRange(b, 4 * 14, 4 * 20, &first, &last));
+    QCOMPARE(first, U64(0));
+    QCOMPARE(last, U64(6));
+    QVERIFY(r.GetMarkersInRange(a, S64(markers * 4 - 4 * 21), S64(markers * 4), &first, &last));
+    QCOMPARE(last, na - 1);
+}
+
+void TestSdkResults::markersBeyondThirtyTwoChannelsAreDropped()
+{
+    TextResults r;
+    for (U32 c = 0; c < 40; ++c) {
+        r.AddMarker(c, AnalyzerResults::Dot, Channel(0, c));
+        r.AddMarker(c + 100, AnalyzerResults::X, Channel(0, c));
+    }
+    r.AddMarker(500, AnalyzerResults::Stop, Channel(0, 0)); // back to the first channel
+    r.CommitResults();
+    for (U32 c = 0; c < 40; ++c)
+        QCOMPARE(r.GetNumMarkers(Channel(0, c)), U64(c == 0 ? 3 : c < 32 ? 2 : 0));
+    U64 sample = 0;
+    QVERIFY(r.GetMarker(Channel(0, 0), 2, nullptr, &sample));
+    QCOMPARE(sample, U64(500));
+    QVERIFY(!r.DoMarkersAppearOnChannel(Channel(0, 35)));
+}
+
+void TestSdkResults::storageOfDeletedResultsIsReusedClean()
+{
+    // A re-run after deleting large results may get their storage back:
+    // the new results hold only what was added to them.
+    const U64 n = 400000;
+    Channel ch(0, 4);
+    for (U64 run = 0; run < 3; ++run) {
+        TextResults r;
+        const U64 count = n - run * 1000;
+        for (U64 i = 0; i < count; ++i) {
+            r.AddFrame(frame(S64(i * 3), S64(i * 3 + 1), i + run));
+            r.AddMarker(i * 3, AnalyzerResults::Dot, ch);
+        }
+        QCOMPARE(r.GetNumFrames(), U64(0));
+        QCOMPARE(r.GetNumMarkers(ch), U64(0));
+        r.CommitResults();
+        QCOMPARE(r.GetNumFrames(), count);
+        QCOMPARE(r.GetNumMarkers(ch), count);
+        bool ok = true;
+        for (U64 i = 0; i < count && ok; ++i) {
+            U64 sample = 0;
+            ok = r.GetFrame(i).mData1 == i + run && r.GetMarker(ch, i, nullptr, &sample) && sample == i * 3;
+        }
+        QVERIFY(ok);
+        QCOMPARE(r.GetFrame(count).mData1, U64(0)); // past the end: an all-zero frame
+        U64 sample = 0;
+        QVERIFY(!r.GetMarker(ch, count, nullptr, &sample));
+    }
 }
 
 void TestSdkResults::textsArePerThread()

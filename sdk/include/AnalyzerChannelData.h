@@ -12,6 +12,8 @@
 // catch (...) without rethrowing. Outside a run such a call leaves the cursor
 // where it is (GetSampleOfNextEdge then gives the end of the data).
 
+#include <atomic>
+
 #include "AnalyzerTypes.h"
 
 struct DigitalChnData;
@@ -54,8 +56,10 @@ private:
     void loadBlock();
     void endOfData() const; // ends the run; returns only outside a run
     void checkStop() const;
+    void slowStep(); // AdvanceToNextEdge on a stop request or at the end of the edges
 
     Analyzer* mOwner;
+    const std::atomic<bool>* mStopFlag; // the owner's stop request, read on every step
     const DigitalChnData* mTable;
     const DigitalDataBlock* mBlock; // block holding the next entry
     S64 mSample;

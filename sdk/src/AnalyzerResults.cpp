@@ -1,6 +1,7 @@
 #include "AnalyzerResults.h"
 
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct MarkerList {
     std::atomic<U32> channel{0};
     ChunkedStore<U64> items;
 };
+static_assert(sizeof(U64) == 8, "markers are 8 bytes");
 
 // Texts are per calling thread, so that bubbles (GUI thread) and rows
 // (result-list thread) can be made at the same time.
@@ -51,14 +53,39 @@ struct AnalyzerResults::Data {
     ChunkedStore<StoredFrame> frames;
     ChunkedStore<Packet> packets;
     U64 packetStart = 0; // first frame of the open packet
+    S64 lastMaxEnd = std::numeric_limits<S64>::min(); // writer: maxEnd of the last frame
     MarkerList markers[kMaxChannels];
     std::atomic<int> markerChannels{0};
-    int lastMarkerList = -1;
+    // Writer: the list the last marker went to, and its channel, so that a
+    // run of markers on one channel (the usual case) finds it at once.
+    MarkerList* lastMarkerList = nullptr;
+    U32 lastMarkerChannel = 0;
     std::atomic<U32> bubbleChannels[kMaxChannels] = {};
     std::atomic<int> bubbleChannelCount{0};
     std::atomic<double> exportProgress{0.0};
     std::atomic<bool> exportCancel{false};
     std::atomic<bool> exportFailed{false};
+
+    // The writer's list for a channel, made on first use; null when every list
+    // is taken.
+    MarkerList* markerListFor(U32 channel)
+    {
+        const int n = markerChannels.load(std::memory_order_relaxed);
+        MarkerList* list = nullptr;
+        for (int i = 0; i < n && !list; ++i)
+            if (markers[i].channel.load(std::memory_order_relaxed) == channel)
+                list = &markers[i];
+        if (!list) {
+            if (n >= kMaxChannels)
+                return nullptr;
+            markers[n].channel.store(channel, std::memory_order_relaxed);
+            markerChannels.store(n + 1, std::memory_order_release);
+            list = &markers[n];
+        }
+        lastMarkerList = list;
+        lastMarkerChannel = channel;
+        return list;
+    }
 
     const MarkerList* findMarkers(const Channel& ch) const
     {
@@ -83,38 +110,34 @@ AnalyzerResults::~AnalyzerResults()
     delete d;
 }
 
-U64 AnalyzerResults::AddFrame(const Frame& frame)
+// Field by field, without vectorising: the caller has usually just written
+// the frame field by field, and a wide load across narrower stores waits
+// for them to retire.
+__attribute__((optimize("no-tree-slp-vectorize"))) U64 AnalyzerResults::AddFrame(const Frame& frame)
 {
-    U64 n = d->frames.size();
+    const U64 n = d->frames.size();
     S64 maxEnd = frame.mEndingSampleInclusive;
-    if (n > 0 && d->frames.at(n - 1).maxEnd > maxEnd)
-        maxEnd = d->frames.at(n - 1).maxEnd;
-    d->frames.push(StoredFrame{frame, maxEnd});
+    if (d->lastMaxEnd > maxEnd)
+        maxEnd = d->lastMaxEnd;
+    d->lastMaxEnd = maxEnd;
+    StoredFrame* s = d->frames.append();
+    s->frame.mStartingSampleInclusive = frame.mStartingSampleInclusive;
+    s->frame.mEndingSampleInclusive = frame.mEndingSampleInclusive;
+    s->frame.mData1 = frame.mData1;
+    s->frame.mData2 = frame.mData2;
+    s->frame.mType = frame.mType;
+    s->frame.mFlags = frame.mFlags;
+    s->maxEnd = maxEnd;
     return n;
 }
 
 void AnalyzerResults::AddMarker(U64 sample_number, MarkerType marker_type, const Channel& channel)
 {
-    MarkerList* list = nullptr;
-    int n = d->markerChannels.load(std::memory_order_relaxed);
-    if (d->lastMarkerList >= 0 && d->markers[d->lastMarkerList].channel.load(std::memory_order_relaxed) == channel.mChannelIndex) {
-        list = &d->markers[d->lastMarkerList];
-    } else {
-        for (int i = 0; i < n; ++i) {
-            if (d->markers[i].channel.load(std::memory_order_relaxed) == channel.mChannelIndex) {
-                list = &d->markers[i];
-                d->lastMarkerList = i;
-                break;
-            }
-        }
-        if (!list) {
-            if (n >= kMaxChannels)
-                return;
-            d->markers[n].channel.store(channel.mChannelIndex, std::memory_order_relaxed);
-            d->markerChannels.store(n + 1, std::memory_order_release);
-            list = &d->markers[n];
-            d->lastMarkerList = n;
-        }
+    MarkerList* list = d->lastMarkerList;
+    if (__builtin_expect(!list || d->lastMarkerChannel != channel.mChannelIndex, 0)) {
+        list = d->markerListFor(channel.mChannelIndex);
+        if (!list)
+            return;
     }
     list->items.push((sample_number << 8) | (U64(marker_type) & 0xFF));
 }

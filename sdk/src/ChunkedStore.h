@@ -4,22 +4,51 @@
 // Chunks double in size and never move, so an element, once written, stays
 // where it is; readers use only indices below the committed count, which the
 // writer publishes with release order after writing the elements.
+//
+// Appending is the decoder's hot path: chunks are raw storage (an element is
+// written once, when it is pushed, never default-constructed first), and the
+// writer appends through a cursor into the current chunk, so a push is a
+// compare, a copy and an increment. Large chunks are mapped and faulted in
+// ahead of the writer a window at a time (see ChunkedStore.cpp), so a big
+// decode does not stop for a page fault every 4 KiB, while a chunk commits
+// no more memory than the writer has reached.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <new>
+#include <type_traits>
+
+#define CHUNKMEM_HIDDEN __attribute__((visibility("hidden")))
+
+namespace chunkmem {
+// Chunks of at least this many bytes are mapped and prefaulted by windows
+// of this size; smaller ones come from the heap.
+constexpr size_t kLarge = size_t(1) << 21;
+// Raw storage of bytes; throws std::bad_alloc.
+CHUNKMEM_HIDDEN void* allocate(size_t bytes);
+CHUNKMEM_HIDDEN void release(void* p, size_t bytes);
+// Makes [p, p + bytes) of a mapped chunk resident before the writer gets
+// there (best effort: on failure the pages fault in one by one as usual).
+CHUNKMEM_HIDDEN void prefault(void* p, size_t bytes);
+} // namespace chunkmem
 
 template <typename T>
 class ChunkedStore {
+    static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value,
+                  "elements are copied into raw storage and never destroyed");
+
 public:
-    ChunkedStore() : mSize(0), mCommitted(0)
+    ChunkedStore()
+        : mWrite(nullptr), mWriteEnd(nullptr), mBegin(nullptr), mBase(0), mCurrent(-1), mCommitted(0)
     {
         for (auto& c : mChunks)
             c = nullptr;
     }
     ~ChunkedStore()
     {
-        for (auto& c : mChunks)
-            delete[] c;
+        for (int c = 0; c < kMaxChunks && mChunks[c]; ++c)
+            chunkmem::release(mChunks[c], chunkBytes(c));
     }
     ChunkedStore(const ChunkedStore&) = delete;
     ChunkedStore& operator=(const ChunkedStore&) = delete;
@@ -27,18 +56,25 @@ public:
     // Writer: appends a pending element (throws std::bad_alloc when out of memory).
     void push(const T& v)
     {
-        int c;
-        uint64_t off;
-        locate(mSize, &c, &off);
-        if (!mChunks[c])
-            mChunks[c] = new T[uint64_t(1) << (c + kFirstBits)];
-        mChunks[c][off] = v;
-        ++mSize;
+        if (__builtin_expect(mWrite == mWriteEnd, 0))
+            grow();
+        ::new (static_cast<void*>(mWrite)) T(v);
+        ++mWrite;
+    }
+    // Writer: a raw slot for the next element, which the caller fills at
+    // once (it becomes pending: counted by size(), not yet committed).
+    T* append()
+    {
+        if (__builtin_expect(mWrite == mWriteEnd, 0))
+            grow();
+        return mWrite++;
     }
     // Writer: element count including pending ones.
-    uint64_t size() const { return mSize; }
+    uint64_t size() const { return mBase + uint64_t(mWrite - mBegin); }
+    // Writer: the last pending element; only when size() > 0.
+    const T& back() const { return mWrite[-1]; }
     // Writer: publishes every pending element.
-    void commit() { mCommitted.store(mSize, std::memory_order_release); }
+    void commit() { mCommitted.store(size(), std::memory_order_release); }
     // Any thread: elements readers may use.
     uint64_t committed() const { return mCommitted.load(std::memory_order_acquire); }
     // Element i; readers only for i below committed(), the writer for any i below size().
@@ -60,9 +96,52 @@ private:
         *c = msb - kFirstBits;
         *off = j - (uint64_t(1) << msb);
     }
+    static uint64_t chunkElems(int c) { return uint64_t(1) << (c + kFirstBits); }
+    static size_t chunkBytes(int c) { return size_t(chunkElems(c)) * sizeof(T); }
 
+    // The writer reached mWriteEnd: open the next prefault window of the
+    // current chunk, or the next chunk.
+    __attribute__((noinline)) void grow()
+    {
+        if (mCurrent >= 0) {
+            T* end = mBegin + chunkElems(mCurrent);
+            if (mWriteEnd < end) { // only in a mapped chunk
+                mWriteEnd = window(mWriteEnd, end, true);
+                return;
+            }
+        }
+        const int c = mCurrent + 1;
+        T* p = static_cast<T*>(chunkmem::allocate(chunkBytes(c)));
+        // Readers reach the chunk only through indices committed later
+        // (release), so a plain store of the pointer suffices.
+        mChunks[c] = p;
+        mCurrent = c;
+        mBase = chunkElems(c) - chunkElems(0); // elements in the earlier chunks
+        mBegin = p;
+        mWrite = p;
+        mWriteEnd = window(p, p + chunkElems(c), isMapped(c));
+    }
+    // End of the part of the chunk the writer may fill from `from` on (at
+    // most end). A heap chunk is filled in one go; a mapped chunk window by
+    // window, each prefaulted as the writer reaches it.
+    static T* window(T* from, T* end, bool mapped)
+    {
+        if (!mapped)
+            return end;
+        const size_t left = size_t(end - from);
+        const size_t n = left < kWindowElems ? left : kWindowElems;
+        chunkmem::prefault(from, n * sizeof(T));
+        return from + n;
+    }
+    static constexpr size_t kWindowElems = chunkmem::kLarge / sizeof(T);
+    static bool isMapped(int c) { return chunkBytes(c) >= chunkmem::kLarge; }
+
+    T* mWrite;    // next free slot of the current chunk
+    T* mWriteEnd; // end of the writable (prefaulted) part of the current chunk
+    T* mBegin;    // current chunk
+    uint64_t mBase; // index of the current chunk's first element
+    int mCurrent; // current chunk number, -1 before the first push
     T* mChunks[kMaxChunks];
-    uint64_t mSize;
     std::atomic<uint64_t> mCommitted;
 };
 

@@ -1,0 +1,132 @@
+#include "ChunkedStore.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <mutex>
+
+namespace chunkmem {
+
+namespace {
+
+size_t roundUp(size_t n, size_t to)
+{
+    return (n + to - 1) / to * to;
+}
+
+size_t pageSize()
+{
+    static const size_t size = [] {
+        long s = sysconf(_SC_PAGESIZE);
+        return s > 0 ? size_t(s) : size_t(4096);
+    }();
+    return size;
+}
+
+// Large chunks of deleted results, kept for the next decode: a re-run (new
+// settings, same capture) needs the same chunk sizes again and then finds
+// their pages still resident instead of faulting in fresh zeroed memory,
+// which costs more than the decode loop itself. Spares are handed to the
+// kernel as lazily freeable (MADV_FREE), so under memory pressure it takes
+// the pages back; only chunks of at least kLarge bytes, which small
+// captures never make, are kept, and at most 1 GiB or 1/16 of the memory.
+constexpr int kMaxSpares = 64;
+struct Spare {
+    void* p;
+    size_t len;
+};
+std::mutex gSpareMutex;
+Spare gSpares[kMaxSpares];
+int gSpareCount = 0;
+size_t gSpareBytes = 0;
+
+size_t spareCap()
+{
+    static const size_t cap = [] {
+        long pages = sysconf(_SC_PHYS_PAGES);
+        size_t mem = pages > 0 ? size_t(pages) * pageSize() : 0;
+        return std::min(size_t(1) << 30, mem / 16);
+    }();
+    return cap;
+}
+
+void* takeSpare(size_t len)
+{
+    std::lock_guard<std::mutex> lock(gSpareMutex);
+    for (int i = gSpareCount - 1; i >= 0; --i) { // the newest first
+        if (gSpares[i].len != len)
+            continue;
+        void* p = gSpares[i].p;
+        for (int j = i + 1; j < gSpareCount; ++j)
+            gSpares[j - 1] = gSpares[j];
+        --gSpareCount;
+        gSpareBytes -= len;
+        return p;
+    }
+    return nullptr;
+}
+
+bool keepSpare(void* p, size_t len)
+{
+    std::lock_guard<std::mutex> lock(gSpareMutex);
+    if (gSpareCount >= kMaxSpares || gSpareBytes + len > spareCap())
+        return false;
+    gSpares[gSpareCount++] = Spare{p, len};
+    gSpareBytes += len;
+    return true;
+}
+
+} // namespace
+
+// Large chunks are mapped directly, so that they can be prefaulted and go
+// back to the system (or to the spares) when the results are deleted.
+// (Transparent huge pages were tried: under virtualisation each fresh 2 MiB
+// page costs the host more than the small-page faults it saves.)
+void* allocate(size_t bytes)
+{
+    if (bytes < kLarge)
+        return ::operator new(bytes);
+    const size_t len = roundUp(bytes, pageSize());
+    if (void* spare = takeSpare(len))
+        return spare;
+    void* p = mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        throw std::bad_alloc();
+    return p;
+}
+
+void release(void* p, size_t bytes)
+{
+    if (!p)
+        return;
+    if (bytes < kLarge) {
+        ::operator delete(p);
+        return;
+    }
+    const size_t len = roundUp(bytes, pageSize());
+#ifdef MADV_FREE
+    if (madvise(p, len, MADV_FREE) == 0 && keepSpare(p, len))
+        return;
+#endif
+    munmap(p, len);
+}
+
+void prefault(void* p, size_t bytes)
+{
+#ifdef MADV_POPULATE_WRITE
+    // One call makes the whole window resident: much cheaper than a trap
+    // per page (kernels before 5.14 refuse it; the pages then fault in on
+    // first write as usual).
+    const size_t page = pageSize();
+    const uintptr_t from = uintptr_t(p) / page * page;
+    const uintptr_t to = roundUp(uintptr_t(p) + bytes, page);
+    madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+    (void)p;
+    (void)bytes;
+#endif
+}
+
+} // namespace chunkmem
