@@ -76,6 +76,15 @@ public:
     SmpPointFrame getSmpPoint(int row) const;
     // Rows of the page last delivered.
     int pointCount() const { return guiPoints.size(); }
+    // Row of the selected frame on the page last delivered; -1 when nothing
+    // is selected or the frame is not on that page.
+    int selectedRowOnPage() const
+    {
+        if (!selected.load())
+            return -1;
+        const qint64 r = selectedFrame.load() - guiPageStart;
+        return r >= 0 && r < guiPoints.size() ? int(r) : -1;
+    }
 
 public slots:
     // Asks for the page that starts at absolute row first (0 .. total).

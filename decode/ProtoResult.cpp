@@ -236,6 +236,15 @@ void ProtoResult::clearFindText()
 void ProtoResult::slotResultListUpdate(bool isDone, QStringList rows, bool isSelected, int selIndex)
 {
     model->setStringList(rows);
+    // A page built before the latest click carries the selection as it was
+    // then; the generator's current selection decides.
+    if (!isSelected) {
+        const int sel = dataGen->selectedRowOnPage();
+        if (sel >= 0 && sel < rows.size()) {
+            isSelected = true;
+            selIndex = sel;
+        }
+    }
     selected = isSelected;
     selRow = isSelected ? selIndex : -1;
     if (!isSelected)
