@@ -175,15 +175,23 @@ private slots:
         w.waveDataGen->moveTo(0);
         QTRY_VERIFY(w.waveDataGen->isIdle());
         ResultList* list = w.protoResult->resultList();
-        const QRect r = list->visualRect(list->model()->index(row, 0));
-        QVERIFY(r.isValid());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
         auto inView = [&w](const Frame& f) {
             const double beg = w.waveDataGen->start;
             const double end = beg + w.waveDataGen->width * w.waveDataGen->scale;
             return double(f.mStartingSampleInclusive) >= beg && double(f.mEndingSampleInclusive) <= end;
         };
-        QTRY_VERIFY(w.waveDataGen->isIdle() && inView(res->GetFrame(U64(row))));
+        // The list follows the view on its own thread; a click that lands
+        // while it rebuilds its page is taken by the new page, so click
+        // again until the page has settled on the first message.
+        bool shown = false;
+        for (int attempt = 0; attempt < 10 && !shown; ++attempt) {
+            QTRY_COMPARE(rows(w).value(row), QString("CMD: 50"));
+            const QRect r = list->visualRect(list->model()->index(row, 0));
+            QVERIFY(r.isValid());
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+            shown = QTest::qWaitFor([&] { return w.waveDataGen->isIdle() && inView(res->GetFrame(U64(row))); }, 3000);
+        }
+        QVERIFY(shown);
         QTRY_COMPARE(list->currentIndex().row(), row);
 
         // Down steps to the next message's leader, and the view follows.
