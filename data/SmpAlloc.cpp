@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 #include <sys/mman.h>
 
@@ -32,6 +33,10 @@ static_assert(sizeof(DigitalDataGroup) <= SmpBlockPool::kSlotBytes, "a group tab
 static_assert(SmpBlockPool::kSlotBytes % 64 == 0, "slots are cache-line aligned");
 static_assert(SmpBlockPool::kSlotsPerRegion <= 65535, "slot numbers are 16-bit");
 
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+
 namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
 }
@@ -40,6 +45,8 @@ struct SmpBlockPool::Region {
     char* base = nullptr;
     uint32_t used = 0;                   // slots in use
     uint32_t fresh = 0;                  // slots [fresh, end) never handed out
+    size_t populated = 0;                // bytes [0, populated) handed out or given to the helpers
+    int prefaulting = 0;                 // helpers working on it: not to be unmapped
     std::chrono::steady_clock::time_point idleSince;   // when used last fell to 0
     std::vector<uint16_t> freeSlots;     // freed slots, last freed first (warm pages)
     uint64_t inUse[(kSlotsPerRegion + 63) / 64] = {};
@@ -59,8 +66,11 @@ SmpBlockPool::~SmpBlockPool()
         mStop = true;
     }
     mWake.notify_all();
+    mPrefaultWake.notify_all();
     if (mTrimmer.joinable())
         mTrimmer.join();
+    for (std::thread& t : mPrefaulters)
+        t.join();
     std::lock_guard<std::mutex> lock(mMutex);
     while (!mRegions.empty())
         unmapLocked(mRegions.size() - 1);
@@ -88,15 +98,85 @@ void SmpBlockPool::trimmerLoop()
     }
 }
 
+void SmpBlockPool::prefaultLoop()
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    while (!mStop) {
+        if (mPrefaultJobs.empty()) {
+            mPrefaultWake.wait(lock);
+            continue;
+        }
+        const PrefaultJob job = mPrefaultJobs.front();
+        mPrefaultJobs.erase(mPrefaultJobs.begin());
+        Region* r = job.region;
+        ++r->prefaulting;
+        lock.unlock();
+        // Only the kernel touches the pages: their contents stay as they are.
+        madvise(r->base + job.offset, kHugePage, MADV_POPULATE_WRITE);
+        lock.lock();
+        --r->prefaulting;
+        // A release or trim may be waiting for this region, or have skipped it.
+        if (mRetained > mRetainBytes && mGraceMs == 0)
+            shrinkLocked(mRetainBytes, false);
+        mWake.notify_all();
+    }
+}
+
+void SmpBlockPool::prefaultAfterLocked(Region* r)
+{
+    if (mPrefaultBytes == 0 || mStop)
+        return;
+    const size_t front = size_t(r->fresh) * kSlotBytes;
+    if (front + mPrefaultBytes / 2 <= r->populated)
+        return;   // far enough ahead: wake the helpers only now and then
+    size_t want = (front + mPrefaultBytes + kHugePage - 1) & ~(kHugePage - 1);
+    if (want > kRegionBytes)
+        want = kRegionBytes;
+    // Huge pages from the one after the front (that one the appender is
+    // already in) or from where the last request ended.
+    size_t from = (front + kHugePage - 1) & ~(kHugePage - 1);
+    if (from < r->populated)
+        from = r->populated;
+    if (from >= want)
+        return;
+    r->populated = want;
+    for (size_t off = from; off < want; off += kHugePage)
+        mPrefaultJobs.push_back(PrefaultJob{r, off});
+    try {
+        while (mPrefaulters.size() < kPrefaultThreads)
+            mPrefaulters.emplace_back(&SmpBlockPool::prefaultLoop, this);
+    } catch (const std::system_error&) {
+        // No thread: the appender faults the pages itself, as without pre-fault.
+        if (mPrefaulters.empty()) {
+            mPrefaultJobs.clear();
+            mPrefaultBytes = 0;
+            return;
+        }
+    }
+    mPrefaultWake.notify_all();
+}
+
+void SmpBlockPool::setPrefaultBytes(size_t bytes)
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    mPrefaultBytes = bytes < kRegionBytes ? bytes : kRegionBytes;
+}
+
 SmpBlockPool& SmpBlockPool::store()
 {
-    static SmpBlockPool* pool = new SmpBlockPool();
+    static SmpBlockPool* pool = [] {
+        auto* p = new SmpBlockPool();
+        // A few huge pages ahead of the appender.
+        p->setPrefaultBytes(size_t(8) << 20);
+        return p;
+    }();
     return *pool;
 }
 
 size_t SmpBlockPool::touchedBytes(const Region& r)
 {
-    return size_t(r.fresh) * kSlotBytes;
+    const size_t handed = size_t(r.fresh) * kSlotBytes;
+    return r.populated > handed ? r.populated : handed;
 }
 
 SmpBlockPool::Region* SmpBlockPool::mapRegion()
@@ -130,6 +210,9 @@ SmpBlockPool::Region* SmpBlockPool::mapRegion()
 void SmpBlockPool::unmapLocked(size_t i)
 {
     Region* r = mRegions[i].get();
+    mPrefaultJobs.erase(std::remove_if(mPrefaultJobs.begin(), mPrefaultJobs.end(),
+                                       [r](const PrefaultJob& j) { return j.region == r; }),
+                        mPrefaultJobs.end());
     if (r->used == 0)
         mRetained -= touchedBytes(*r);
     else
@@ -145,7 +228,8 @@ void SmpBlockPool::shrinkLocked(size_t limit, bool onlyExpired)
     // Highest addresses first: allocation prefers low regions, so the high
     // ones are the least likely to be wanted again soon.
     for (size_t i = mRegions.size(); i-- > 0 && mRetained > limit;)
-        if (mRegions[i]->used == 0 && (!onlyExpired || mRegions[i]->idleSince <= cut))
+        if (mRegions[i]->used == 0 && mRegions[i]->prefaulting == 0 &&
+            (!onlyExpired || mRegions[i]->idleSince <= cut))
             unmapLocked(i);
 }
 
@@ -190,6 +274,7 @@ void* SmpBlockPool::allocate(size_t bytes)
         pick->freeSlots.pop_back();
     } else {
         slot = pick->fresh++;
+        prefaultAfterLocked(pick);
     }
     pick->inUse[slot / 64] |= 1ULL << (slot % 64);
     ++pick->used;
@@ -228,7 +313,7 @@ void SmpBlockPool::release(void* p)
         mRetained += touchedBytes(*r);
         if (mRetained > mRetainBytes) {
             if (mGraceMs == 0) {
-                for (size_t i = 0; i < mRegions.size(); ++i)
+                for (size_t i = 0; i < mRegions.size() && r->prefaulting == 0; ++i)
                     if (mRegions[i].get() == r) {
                         unmapLocked(i);
                         break;
@@ -254,10 +339,21 @@ size_t SmpBlockPool::retainBytes() const
     return mRetainBytes;
 }
 
+void SmpBlockPool::waitIdlePrefaultLocked(std::unique_lock<std::mutex>& lock)
+{
+    mWake.wait(lock, [this] {
+        for (const auto& r : mRegions)
+            if (r->used == 0 && r->prefaulting > 0)
+                return false;
+        return true;
+    });
+}
+
 void SmpBlockPool::setRetainBytes(size_t bytes)
 {
-    std::lock_guard<std::mutex> lock(mMutex);
+    std::unique_lock<std::mutex> lock(mMutex);
     mRetainBytes = bytes;
+    waitIdlePrefaultLocked(lock);
     shrinkLocked(bytes, false);
 }
 
@@ -268,7 +364,8 @@ int SmpBlockPool::graceMs() const
 
 void SmpBlockPool::trim()
 {
-    std::lock_guard<std::mutex> lock(mMutex);
+    std::unique_lock<std::mutex> lock(mMutex);
+    waitIdlePrefaultLocked(lock);
     shrinkLocked(0, false);
 }
 

@@ -20,6 +20,12 @@
 // a capture is cleared the store keeps at most retainBytes(); trim()
 // returns even that.
 //
+// Pre-fault (opt-in, setPrefaultBytes; on for store()): helper threads
+// populate the pages up to that many bytes past the last slot handed out
+// of a region, so that the kernel's page zeroing runs beside the appender
+// instead of in it. The populated part counts as handed out for the memory
+// rule; a region is never unmapped while a helper works on it.
+//
 // Thread safety: every call may come from any thread (one short mutex).
 
 #include <chrono>
@@ -65,6 +71,9 @@ public:
     // Applies at once: retained regions beyond the new bound are unmapped.
     void setRetainBytes(size_t bytes);
     int graceMs() const;
+    // Bytes past the allocation front of a region kept populated by the
+    // helper thread; 0 (the default) turns it off.
+    void setPrefaultBytes(size_t bytes);
     // Unmaps every wholly free region.
     void trim();
 
@@ -82,6 +91,10 @@ private:
     void unmapLocked(size_t i);
     void shrinkLocked(size_t limit, bool onlyExpired);
     void trimmerLoop();
+    void prefaultLoop();
+    void prefaultAfterLocked(Region* r);
+    // Until no helper works on a wholly free region (it is then unmappable).
+    void waitIdlePrefaultLocked(std::unique_lock<std::mutex>& lock);
     static size_t touchedBytes(const Region& r);
 
     using Clock = std::chrono::steady_clock;
@@ -94,6 +107,17 @@ private:
     size_t mRetainBytes;
     size_t mRetained = 0;   // touchedBytes of the wholly free regions
     size_t mInUse = 0;
+    size_t mPrefaultBytes = 0;
+    // Two helpers: where the kernel first has to obtain the pages (a fresh
+    // virtual machine) one helper alone is slower than the appender.
+    static constexpr size_t kPrefaultThreads = 2;
+    std::vector<std::thread> mPrefaulters;   // started with the first request
+    std::condition_variable mPrefaultWake;
+    struct PrefaultJob {
+        Region* region;
+        size_t offset;   // of one huge page
+    };
+    std::vector<PrefaultJob> mPrefaultJobs;
 };
 
 #endif

@@ -125,6 +125,87 @@ inline uint32_t rd32(const unsigned char* p)
     return v;
 }
 
+// State of the record loop kept in registers across a run of records.
+struct RecordRun {
+    const unsigned char* p;   // frame
+    long long pos;
+    uint32_t prev;
+    int zeroRuns;
+    int r;                    // record in the frame where the fast loop stopped
+    bool stopped;             // it stopped at an edge of a channel in `slow`
+};
+
+// Records of whole frames [p, p + frames * F) in which the high byte of the
+// positions cannot change and the trigger record is not, and in which no
+// channel outside `slow` can fill its block: each edge is a store and a
+// pointer bump. Edges of the channels in `slow` (blocks nearly full) take a
+// checked branch; it stops before a record that would need a new block.
+// Kept out of line so that the rare paths of the caller do not spill its
+// loop variables.
+template <int W, int R, int F>
+__attribute__((noinline)) RecordRun fastRecords(RecordRun st, long long frames, uint32_t** cur,
+                                                uint32_t* const* end, uint64_t mask, uint64_t slow)
+{
+    const unsigned char* p = st.p;
+    const unsigned char* const pe = p + frames * F;
+    long long pos = st.pos;
+    uint32_t prev = st.prev;
+    unsigned zeroRuns = 0;
+    st.r = 0;
+    st.stopped = false;
+    for (; p != pe; p += F) {
+#pragma GCC unroll 8
+        for (int r = 0; r < R; ++r) {
+            const unsigned char* q = p + r * (W + 1);
+            const uint32_t level = W == 2 ? rd16(q) : rd32(q);
+            const unsigned run = q[W];
+            uint64_t changed = (prev ^ level) & mask;
+            if (__builtin_expect((changed & slow) != 0, 0)) {
+                for (uint64_t m = changed & slow; m; m &= m - 1) {
+                    const int c = __builtin_ctzll(m);
+                    if (cur[c] == end[c]) {
+                        st.r = r;
+                        st.stopped = true;
+                        goto out;
+                    }
+                }
+                for (; changed; changed &= changed - 1) {
+                    const int c = __builtin_ctzll(changed);
+                    *cur[c]++ = uint32_t(pos);
+                }
+            }
+            {
+                // The lowest changed channel (or the scratch sink at bit 63)
+                // takes the position; further channels of the same record
+                // are rare.
+                const int c = __builtin_ctzll(changed | (1ULL << 63));
+                uint32_t* w = cur[c];
+                *w = uint32_t(pos);
+                uintptr_t adv = changed != 0;
+                asm("" : "+r"(adv));   // keep it arithmetic: a branch here mispredicts
+                cur[c] = w + adv;
+            }
+            changed &= changed - 1;
+            if (__builtin_expect(changed != 0, 0)) {
+                do {
+                    const int c2 = __builtin_ctzll(changed);
+                    changed &= changed - 1;
+                    *cur[c2]++ = uint32_t(pos);
+                } while (changed);
+            }
+            pos += run;
+            zeroRuns += run == 0;
+            prev = level;
+        }
+    }
+out:
+    st.p = p;
+    st.pos = pos;
+    st.prev = prev;
+    st.zeroRuns += int(zeroRuns);
+    return st;
+}
+
 // Shared body of the two record formats: W bytes of level word, R records
 // per frame of F bytes.
 template <int W, int R, int F>
@@ -151,8 +232,7 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
     uint32_t scratch[1];
     sinks.cur[63] = scratch;
     sinks.end[63] = scratch + 1;
-    uint32_t prev = st->prevLevel;
-    long long pos = s->smpDepth;
+    RecordRun run{buf, s->smpDepth, st->prevLevel, 0, 0, false};
     const long long rec0 = st->recordCnt;
     // The trigger record (counted from 1) as the address of the record in
     // this buffer after which the position is the trigger position; null
@@ -162,64 +242,95 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
         const long long k = s->trgRecordIndex - rec0 - 1;
         trgAt = buf + (k / R) * F + (k % R) * (W + 1);
     }
-    int zeroRuns = 0;
+    const unsigned char* const bufEnd = buf + (long long)frames * F;
+    // A channel with fewer free entries than this is left to the checked
+    // path, so that a rarely changing channel near the end of its block
+    // does not hold the fast loop to short runs.
+    constexpr long long kSlowRoom = 1024;
     bool failed = false;
-    int f = 0;
     int r = 0;
-    for (; f < frames; ++f) {
-        const unsigned char* p = buf + (long long)f * F;
-        for (r = 0; r < R; ++r, p += W + 1) {
-            const uint32_t level = W == 2 ? rd16(p) : rd32(p);
-            const unsigned run = p[W];
-            uint64_t changed = (prev ^ level) & mask;
-            sinks.checkHigh(pos);
-            // The lowest changed channel (or the scratch sink) takes the
-            // position; further channels of the same record are rare.
-            const int c = __builtin_ctzll(changed | (1ULL << 63));
-            if (__builtin_expect(sinks.cur[c] == sinks.end[c], 0) && !sinks.refill(c)) {
-                // The capture ends where a channel could not go on.
-                failed = true;
-                goto done;
+    while (run.p != bufEnd) {
+        int r0 = 0;
+        {
+            // Frames that the fast loop may take: no other channel's block
+            // can fill (a record adds at most one entry per channel), the
+            // positions stay below the next change of bits 32-39 (and so
+            // below SMP_POS_MAX), and the trigger record is not among them.
+            long long n = (bufEnd - run.p) / F;
+            uint64_t slow = 0;
+            for (uint64_t m = mask; m; m &= m - 1) {
+                const int c = __builtin_ctzll(m);
+                const long long room = sinks.end[c] - sinks.cur[c];
+                if (room < kSlowRoom)
+                    slow |= 1ULL << c;
+                else if (room / R < n)
+                    n = room / R;
             }
-            *sinks.cur[c] = uint32_t(pos);
-            uintptr_t adv = changed != 0;
-            asm("" : "+r"(adv));   // keep it arithmetic: a branch here mispredicts
-            sinks.cur[c] += adv;
-            changed &= changed - 1;
-            if (__builtin_expect(changed != 0, 0)) {
+            const long long span = (((run.pos >> 32) + 1) << 32) - 1 - run.pos;
+            if (span / (255LL * R) < n)
+                n = span / (255LL * R);
+            if (trgAt && trgAt >= run.p && (trgAt - run.p) / F < n)
+                n = (trgAt - run.p) / F;
+            if (n > 0) {
+                sinks.checkHigh(run.pos);
+                run = fastRecords<W, R, F>(run, n, sinks.cur, sinks.end, mask, slow);
+                if (!run.stopped)
+                    continue;
+                r0 = run.r;
+            }
+        }
+        // The rest of a frame with every check: a block fills, the high byte
+        // changes, the trigger record, the end of the position range.
+        const unsigned char* p = run.p + r0 * (W + 1);
+        long long pos = run.pos;
+        uint32_t prev = run.prev;
+        for (r = r0; r < R; ++r, p += W + 1) {
+            const uint32_t level = W == 2 ? rd16(p) : rd32(p);
+            const unsigned runLen = p[W];
+            uint64_t changed = (prev ^ level) & mask;
+            if (changed) {
+                sinks.checkHigh(pos);
                 do {
-                    const int c2 = __builtin_ctzll(changed);
+                    const int c = __builtin_ctzll(changed);
                     changed &= changed - 1;
-                    if (!sinks.put(c2, uint32_t(pos))) {
+                    if (!sinks.put(c, uint32_t(pos))) {
+                        // The capture ends where a channel could not go on.
                         failed = true;
-                        goto done;
+                        break;
                     }
                 } while (changed);
+                if (failed)
+                    break;
             }
-            pos += run;
-            zeroRuns += run == 0;
-            if (__builtin_expect(p == trgAt, 0))
+            pos += runLen;
+            run.zeroRuns += runLen == 0;
+            if (p == trgAt)
                 s->trgPosition = pos;
             prev = level;
         }
+        run.pos = pos;
+        run.prev = prev;
+        if (failed)
+            break;
         if (pos > SMP_POS_MAX) {
             failed = true;
             break;
         }
+        run.p += F;
     }
-done:
-    st->prevLevel = prev;
+    const long long f = (run.p - buf) / F;
+    st->prevLevel = run.prev;
     // Records done: whole frames, and in a frame that failed those before.
-    st->recordCnt = rec0 + (long long)f * R + (f < frames ? r : 0);
-    s->smpDepth = pos > SMP_POS_MAX ? SMP_POS_MAX : pos;
-    if (zeroRuns) {
-        const long long z = (s->zeroRunCnt < 0 ? -1LL : (long long)s->zeroRunCnt) + zeroRuns;
+    st->recordCnt = rec0 + f * R + (f < frames ? r : 0);
+    s->smpDepth = run.pos > SMP_POS_MAX ? SMP_POS_MAX : run.pos;
+    if (run.zeroRuns) {
+        const long long z = (s->zeroRunCnt < 0 ? -1LL : (long long)s->zeroRunCnt) + run.zeroRuns;
         s->zeroRunCnt = int(z > 0x3FFFFFFF ? 0x3FFFFFFF : z);
     }
     if (failed) {
         // The frame in which it failed is not done.
         if (convertedBytes)
-            *convertedBytes += (long long)f * F;
+            *convertedBytes += f * F;
         return 0;
     }
     if (convertedBytes)

@@ -217,6 +217,94 @@ private slots:
         }
     }
 
+    // Enough edges to fill several blocks per channel, at unequal rates (one
+    // channel fills a block while others sit near the end of theirs), with
+    // positions crossing 2^32 (the high byte of the table changes) and the
+    // trigger in the middle; the reference works per record.
+    void recordsAcrossBlocks_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::newRow("16 channels") << 16;
+        QTest::newRow("32 channels") << 32;
+    }
+
+    void recordsAcrossBlocks()
+    {
+        QFETCH(int, channels);
+        std::mt19937 rng(uint32_t(20240 + channels));
+        const int perFrame = channels == 32 ? 6 : 5;
+        const int frame = channels == 32 ? 32 : 16;
+        const int lw = channels == 32 ? 4 : 2;
+        const int records = perFrame * 15000;
+        const long long start = (1LL << 32) - 3000000;
+        std::vector<uint32_t> lvl;
+        std::vector<int> run;
+        uint32_t cur = 0;
+        for (int r = 0; r < records; ++r) {
+            const uint32_t x = rng();
+            cur ^= 1u;                               // every record
+            if (x % 4 == 0)
+                cur ^= 2u;                           // every fourth
+            if (x % 1500 == 1)
+                cur ^= 4u;                           // rarely
+            if (x % 10 == 3)
+                cur ^= rng() & (channels == 32 ? 0xFFFFFFF0u : 0xFFF0u);   // a bus
+            lvl.push_back(cur);
+            run.push_back(std::uniform_int_distribution<int>(0, 255)(rng));
+        }
+        QByteArray mem;
+        for (int r = 0; r < records; r += perFrame) {
+            QByteArray f(frame, '\0');
+            for (int k = 0; k < perFrame; ++k) {
+                for (int j = 0; j < lw; ++j)
+                    f[k * (lw + 1) + j] = char(lvl[size_t(r + k)] >> (8 * j));
+                f[k * (lw + 1) + lw] = char(run[size_t(r + k)]);
+            }
+            mem += f;
+        }
+        const int trgRecord = records / 2 + 3;
+        std::vector<std::vector<long long>> ref(static_cast<size_t>(channels));
+        long long pos = start;
+        long long trgAt = -1;
+        int zeros = 0;
+        for (int r = 0; r < records; ++r) {
+            if (r > 0)
+                for (int c = 0; c < channels; ++c)
+                    if ((lvl[size_t(r)] ^ lvl[size_t(r - 1)]) >> c & 1)
+                        ref[size_t(c)].push_back(pos);
+            pos += run[size_t(r)];
+            zeros += run[size_t(r)] == 0;
+            if (r + 1 == trgRecord)
+                trgAt = pos;
+        }
+        const long long depth = pos;
+        QVERIFY(depth > (1LL << 32));
+
+        SmpData s(channels);
+        QVERIFY(s.dataConvertStart(trgRecord, 1000000, QVector<bool>(channels, true)));
+        s.smpDepth = start;
+        SmpConvertState st;
+        long long converted = 0;
+        for (int i = 0; i < mem.size();) {
+            const int n = qMin(frame * std::uniform_int_distribution<int>(1, 3000)(rng), mem.size() - i);
+            const auto* p = reinterpret_cast<const unsigned char*>(mem.constData() + i);
+            QVERIFY(channels == 32 ? smpDataConvertP6_32(&s, &st, p, n, &converted)
+                                   : smpDataConvertP5_16(&s, &st, p, n, &converted));
+            i += n;
+        }
+        QCOMPARE(converted, (long long)mem.size());
+        QCOMPARE(s.smpDepth, depth);
+        QCOMPARE(s.trgPosition, trgAt);
+        QCOMPARE(s.zeroRunCnt, zeros - 1);   // the counter starts at -1
+        QVERIFY(SmpData::entryCount(s.chnData[0]) > 3 * SMP_BLOCK_ENTRIES);
+        QVERIFY(s.dataConvertComplete(depth));
+        QVERIFY(s.checkData());
+        for (int c = 0; c < channels; ++c) {
+            ref[size_t(c)].push_back(depth);
+            QCOMPARE(entries(s.chnData[c]), ref[size_t(c)]);
+        }
+    }
+
     // Only whole frames count; the record counter places the trigger; runs
     // of 0 add no samples and are counted.
     void recordFrames()

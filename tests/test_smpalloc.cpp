@@ -191,6 +191,63 @@ private slots:
         QVERIFY(pool.stats().regions <= 1);
     }
 
+    void prefaultKeepsContentsAndReturnsRegions()
+    {
+        // The helper populates pages past the allocation front while slots
+        // are handed out and written; what was written stays, and with a
+        // zero bound every region still goes once all is freed.
+        SmpBlockPool pool(0, 0);
+        pool.setPrefaultBytes(size_t(4) << 20);
+        std::vector<DigitalDataBlock*> v;
+        for (size_t i = 0; i < SmpBlockPool::kSlotsPerRegion + 40; ++i) {
+            auto* blk = static_cast<DigitalDataBlock*>(pool.allocate(sizeof(DigitalDataBlock)));
+            QVERIFY(blk);
+            blk->posNum = int(i);
+            blk->posLow[0] = uint32_t(i) * 7u;
+            blk->posHigh[SMP_BLOCK_ENTRIES - 1] = uint8_t(i);
+            v.push_back(blk);
+        }
+        QCOMPARE(pool.stats().regions, size_t(2));
+        for (size_t i = 0; i < v.size(); ++i) {
+            QCOMPARE(v[i]->posNum, int(i));
+            QCOMPARE(v[i]->posLow[0], uint32_t(i) * 7u);
+            QCOMPARE(v[i]->posHigh[SMP_BLOCK_ENTRIES - 1], uint8_t(i));
+        }
+        for (DigitalDataBlock* b : v)
+            pool.release(b);
+        pool.trim();   // waits for the helper to leave the regions
+        QCOMPARE(pool.stats().regions, size_t(0));
+        QCOMPARE(pool.stats().retainedBytes, size_t(0));
+    }
+
+    void prefaultedBytesCountAsRetained()
+    {
+        SmpBlockPool pool(SmpBlockPool::kRegionBytes, 60000);
+        pool.setPrefaultBytes(size_t(4) << 20);
+        void* a = pool.allocate(sizeof(DigitalDataBlock));
+        QVERIFY(a);
+        pool.release(a);
+        const size_t kept = pool.stats().retainedBytes;
+        QVERIFY(kept >= SmpBlockPool::kSlotBytes);
+        QVERIFY(kept <= SmpBlockPool::kRegionBytes);
+        QCOMPARE(pool.allocate(sizeof(DigitalDataBlock)), a);   // the region is in use again
+        QCOMPARE(pool.stats().retainedBytes, size_t(0));
+        pool.release(a);
+        QCOMPARE(pool.stats().retainedBytes, kept);
+        pool.trim();
+        QCOMPARE(pool.stats().regions, size_t(0));
+    }
+
+    void poolWithPrefaultIsDestroyedSafely()
+    {
+        // Destroyed while its helper may still populate a region.
+        for (int i = 0; i < 20; ++i) {
+            SmpBlockPool pool;
+            pool.setPrefaultBytes(size_t(16) << 20);
+            QVERIFY(pool.allocate(sizeof(DigitalDataBlock)));
+        }
+    }
+
     void storeReturnsEveryBlock()
     {
         const size_t before = SmpBlockPool::store().stats().slotsInUse;
