@@ -94,7 +94,12 @@ void SmpBlockPool::trimmerLoop()
             mWake.wait_until(lock, due);
             continue;
         }
+        const size_t before = mRetained;
         shrinkLocked(mRetainBytes, true);
+        // Nothing expired could go: a helper still populates it. Its end
+        // wakes this loop; spinning here would hold the lock it needs.
+        if (mRetained == before)
+            mWake.wait(lock);
     }
 }
 

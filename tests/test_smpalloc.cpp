@@ -1,5 +1,7 @@
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -236,6 +238,36 @@ private slots:
         QCOMPARE(pool.stats().retainedBytes, kept);
         pool.trim();
         QCOMPARE(pool.stats().regions, size_t(0));
+    }
+
+    void trimmerWaitsForBusyPrefaultHelpers()
+    {
+        // A region freed while the helpers still populate it is past its
+        // (short) grace before they are done: the trimmer cannot unmap it
+        // yet and must wait for them, not spin holding the pool's lock.
+        for (int i = 0; i < 10; ++i) {
+            auto* pool = new SmpBlockPool(0, 1);
+            pool->setPrefaultBytes(SmpBlockPool::kRegionBytes);
+            void* a = pool->allocate(sizeof(DigitalDataBlock));
+            QVERIFY(a);
+            pool->release(a);
+            std::atomic<bool> done{false};
+            std::thread t([pool, &done] {
+                pool->trim();
+                done = true;
+            });
+            QElapsedTimer timer;
+            timer.start();
+            while (!done && timer.elapsed() < 10000)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (!done) {
+                t.detach();   // the pool is stuck: leave it, report
+                QFAIL("the pool stayed locked while a helper populated a freed region");
+            }
+            t.join();
+            QCOMPARE(pool->stats().regions, size_t(0));
+            delete pool;
+        }
     }
 
     void poolWithPrefaultIsDestroyedSafely()
