@@ -221,7 +221,8 @@ public:
     QVector<QVector<int>> aChnZeroTable;    // [chn][volt-div index]
     QVector<double> aChnOffsetK;            // [chn]
 
-    bool connected = false;
+    // Written by the detection thread while the GUI thread reads it.
+    std::atomic<bool> connected{false};
     double vthRef = 1.2;
     long long maxSmpFrequ = 0;
     long long baseClock = 0;
