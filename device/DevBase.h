@@ -195,6 +195,9 @@ public:
     std::atomic<int> smpSta{SmpStaStart};
     std::atomic<int> smpErr{0};
     std::atomic<bool> smpStopReq{false};
+    // Sleeps up to ms milliseconds in steps of at most step ms, returning
+    // early once a stop is requested (capture threads pace themselves).
+    void pauseUnlessStopped(int ms, int step) const;
     bool smpRestart = false;
     std::atomic<bool> smpRunning{false};
     bool smpBySocket = false;

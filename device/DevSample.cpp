@@ -225,14 +225,7 @@ SmpCtrlNormal::SmpCtrlNormal(DevBase* dev) : dev(dev) {}
 
 void SmpCtrlNormal::pause(int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!dev->smpStopReq) {
-        const qint64 left = ms - t.elapsed();
-        if (left <= 0)
-            break;
-        QThread::msleep(unsigned(qMin<qint64>(left, 5)));
-    }
+    dev->pauseUnlessStopped(ms, 5);
 }
 
 int SmpCtrlNormal::memWindow(long long records, long long endAddress, long long memSize, int chnNum,
@@ -869,5 +862,17 @@ void SmpCnvtStream::run()
             dev->dataConvertComplete(false);
         }
         ctl->semCnvtDone.release();
+    }
+}
+
+void DevBase::pauseUnlessStopped(int ms, int step) const
+{
+    QElapsedTimer t;
+    t.start();
+    while (!smpStopReq) {
+        const qint64 left = ms - t.elapsed();
+        if (left <= 0)
+            break;
+        QThread::msleep(unsigned(qMin<qint64>(left, step)));
     }
 }

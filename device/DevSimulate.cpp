@@ -91,14 +91,7 @@ int SmpSimulate::genSimuData(int** out, long long blockSmp, int period)
 
 void SmpSimulate::pause(int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!dev->smpStopReq) {
-        const qint64 left = ms - t.elapsed();
-        if (left <= 0)
-            break;
-        QThread::msleep(unsigned(qMin<qint64>(left, 10)));
-    }
+    dev->pauseUnlessStopped(ms, 10);
 }
 
 void SmpSimulate::run()
