@@ -67,7 +67,13 @@ void Config::initWindowConfig()
 {
     int pos[4] = {0, 0, 0, 0};
     StringToIntArray(readGlobalParam("windowPosition"), pos, 4);
-    const QRect saved(pos[0], pos[1], pos[2], pos[3]);
+    // The file may hold anything: a rectangle no desktop has would overflow
+    // QRect's corner arithmetic, so it counts as not saved.
+    const int kMaxCoord = 1 << 20;
+    bool plausible = true;
+    for (int v : pos)
+        plausible = plausible && v > -kMaxCoord && v < kMaxCoord;
+    const QRect saved = plausible ? QRect(pos[0], pos[1], pos[2], pos[3]) : QRect();
 
     const QList<QScreen*> screens = QGuiApplication::screens();
     QVector<QRect> areas;

@@ -643,6 +643,76 @@ private slots:
         QCOMPARE(Config::readGlobalParam("lastPath"), tmpPath("x"));
         Config::fileDialog = nullptr;
     }
+
+    // ---- robustness: malformed and random configuration files ----
+    // Whatever the file holds, loading it and reading every setting gives
+    // the defaults or sane values, never a crash or a hang.
+    void fuzzConfigFile_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        const QStringList absurd{"", "-1", "2147483647", "-2147483648", "99999999999999999999", "nan", "1e308",
+                                 "1,2", ",,,,", "2147483647,2147483647,2147483647,2147483647",
+                                 "-2147483648,-2147483648,-2147483648,-2147483648",
+                                 "0,0,2147483647,2147483647", "100,100,-2147483648,-2147483648"};
+        for (const char* key : {"windowPosition", "chnShowIndex", "chnShowMultip", "AChnTagPos", "devModel",
+                                "viewState", "analyzerAlias"})
+            for (int i = 0; i < absurd.size(); ++i)
+                QTest::addRow("%s %d", key, i) << QString(key) << absurd[i];
+    }
+    void fuzzConfigFile()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        const QString path = tmpPath("fuzz.config");
+        Config::setDefaultDocument();
+        Config::saveGlobalParam(key, value);
+        Config::saveDeviceParam("Rowan", "chnTrig", value);
+        Config::saveDeviceParam("Rowan", "chnEnable", value);
+        QVERIFY(Config::saveConfig(path));
+        const QByteArray good = readAll(path);
+
+        // The file as written, then damaged copies of it: cut, bytes flipped, random.
+        QList<QByteArray> inputs{good, good.left(good.size() / 2), QByteArray(), QByteArray(4096, '<')};
+        QRandomGenerator rng(uint(qHash(key + value)));
+        for (int k = 0; k < 6; ++k) {
+            QByteArray b = good;
+            for (int n = 0; n < 4; ++n)
+                b[int(rng.bounded(b.size()))] = char(rng.bounded(256));
+            inputs << b;
+            QByteArray r(int(rng.bounded(1, 512)), 0);
+            for (char& c : r)
+                c = char(rng.bounded(256));
+            inputs << r;
+        }
+        for (const QByteArray& in : inputs) {
+            QVERIFY(writeAll(path, in));
+            Config::loadConfig(path);
+            QCOMPARE(Config::cfgDoc.documentElement().tagName(), QString("settings"));
+            Config::initShadowConfig();
+            Config::initWindowConfig();
+            QVERIFY(Config::windowPosition[0] <= Config::windowPosition[2]);
+            QVERIFY(Config::windowPosition[1] <= Config::windowPosition[3]);
+            int idx[32], mul[32], tag[32];
+            Config::getChnShowIndex(32, idx);
+            Config::getChnShowMultip(32, mul);
+            Config::getChnTagPos(32, tag);
+            for (int i = 0; i < 32; ++i) {
+                QVERIFY(idx[i] >= 0 && idx[i] < 32);
+                QVERIFY(mul[i] == 1 || mul[i] == 2 || mul[i] == 4 || mul[i] == 8);
+            }
+            QVERIFY(Config::getDevModel() >= 0);
+            QVector<TrgType> trg(16, TrgNone);
+            Config::getChnTrgSettings("Rowan", trg);
+            QVector<bool> ena(16, false);
+            Config::getChnEnaSettings("Rowan", ena, false);
+            Config::readAnalyzerParam();
+            // The same bytes offered as a capture header.
+            QByteArray header;
+            if (Config::extractConfig(path, header))
+                Config::replaceConfig(header);
+        }
+    }
 };
 
 int main(int argc, char** argv)

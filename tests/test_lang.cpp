@@ -205,6 +205,44 @@ private slots:
             }
     }
 
+    // Malformed and random language files give English texts or the file's
+    // own, never a crash or a hang; the list of languages stays usable.
+    void fuzzLanguageFile_data()
+    {
+        QTest::addColumn<int>("seed");
+        for (int seed = 1; seed <= 8; ++seed)
+            QTest::addRow("seed %d", seed) << seed;
+    }
+    void fuzzLanguageFile()
+    {
+        QFETCH(int, seed);
+        QRandomGenerator rng(quint32(seed * 7919));
+        const QByteArray good = QByteArray(kDoc).replace("<code>xx</code>", "<code>fz</code>");
+        QList<QByteArray> inputs{good.left(int(rng.bounded(good.size()))), QByteArray(), QByteArray(8192, '<')};
+        for (int k = 0; k < 8; ++k) {
+            QByteArray b = good;
+            for (int n = 0; n < 3; ++n)
+                b[int(rng.bounded(b.size()))] = char(rng.bounded(256));
+            inputs << b;
+            QByteArray r(int(rng.bounded(1, 300)), 0);
+            for (char& c : r)
+                c = char(rng.bounded(256));
+            inputs << r;
+        }
+        for (const QByteArray& in : inputs) {
+            QTemporaryDir dir;
+            writeFile(dir.filePath("fz.xml"), in);
+            Lang::setLanguageDir(dir.path());
+            Config::saveGlobalParam("userLang", "fz");
+            Lang::init();
+            QVERIFY(!Lang::tr("Nothing here").isNull());
+            Lang::tr("1.5 Baud Rate", "UART");
+            const QList<LangFileHead> list = Lang::getLangFileList();
+            QVERIFY(!list.isEmpty());
+            QCOMPARE(list.first().code, QString("en-US"));
+        }
+    }
+
     void languageListOrder_data()
     {
         QTest::addColumn<QString>("read");

@@ -884,6 +884,8 @@ void TestRc6::vcdReading_data()
         << 1000 << 0 << "2" << 3;
     QTest::newRow("no value: low, one sample") << head << 1000000 << 0 << "" << 1;
     QTest::newRow("value before any time stamp") << head + "1!\n#3 0!\n" << 1000000 << 1 << "3" << 4;
+    QTest::newRow("first value later, low: no edge") << head + "#0\n#5 0!\n#8 1!\n" << 1000000 << 0 << "8" << 9;
+    QTest::newRow("first values later, net high") << head + "#0 x!\n#5 0! 1!\n#8\n" << 1000000 << 0 << "5" << 8;
 }
 
 void TestRc6::vcdReading()

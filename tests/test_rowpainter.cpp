@@ -326,6 +326,11 @@ void TestRowPainter::walkFrames_data()
     QTest::newRow("scale 0 does nothing") << FrameList{{10, 20}} << 0.0 << 1000.0 << 0.0 << QVector<quint64>{};
     QTest::newRow("view wholly before the data") << FrameList{{10, 20}} << -500.0 << -10.0 << 1.0
                                                  << QVector<quint64>{};
+    // A plug-in may leave a frame open to the end of time (or from its start).
+    QTest::newRow("frame ending at the largest sample")
+        << FrameList{{10, LLONG_MAX}} << 0.0 << 1000.0 << 1.0 << QVector<quint64>{0};
+    QTest::newRow("frame starting at the smallest sample")
+        << FrameList{{LLONG_MIN, 20}, {100, 200}} << 0.0 << 1000.0 << 1.0 << QVector<quint64>{0, 1};
 }
 
 void TestRowPainter::walkFrames()

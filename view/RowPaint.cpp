@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "config/Config.h"
 
@@ -178,11 +179,12 @@ QVector<uint64_t> walkFrames(const FrameSource& src, double s0, double e, double
         if (src.framesInRange(s, t, &f0, &f1)) {
             int64_t fs = 0, fe = 0;
             src.frame(f1, &fs, &fe);
-            if (double(fe - fs) / k >= px)
+            // In doubles: a plug-in's frame may span the whole 64-bit range.
+            if ((double(fe) - double(fs)) / k >= px)
                 out.append(f1);
             // Past the frame's end so it is never met again, and at least to
             // the chunk end so the walk always advances.
-            s = std::max(fe + 1, t);
+            s = fe == std::numeric_limits<int64_t>::max() ? fe : std::max(fe + 1, t);
         } else {
             s = t;
         }

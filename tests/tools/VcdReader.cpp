@@ -281,7 +281,8 @@ private:
             level = 1;
         else
             return; // x or z: the level stays
-        if (mHaveValue && level == mLevel)
+        // Before the first value the level is the start level (low).
+        if (level == (mHaveValue ? mLevel : mOut->initLevel))
             return;
         mHaveValue = true;
         mLevel = level;
