@@ -105,6 +105,10 @@ int Config::parseLoadFile(const QString& path)
     return -1;
 }
 
+namespace {
+const int kMaxHeaderBytes = 64 * 1024 * 1024;
+}
+
 bool Config::extractConfig(const QString& path, QByteArray& out)
 {
     out.clear();
@@ -119,6 +123,10 @@ bool Config::extractConfig(const QString& path, QByteArray& out)
     qint64 endTag = -1;
     int scanned = 0;   // bytes of buf already checked for binary bytes
     while (endTag < 0) {
+        // No settings document comes near this size: a text file without
+        // the end tag is not read to its end (positions stay well in int).
+        if (buf.size() >= kMaxHeaderBytes)
+            return false;
         const QByteArray more = f.read(chunk);
         if (more.isEmpty())
             break;

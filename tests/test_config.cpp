@@ -447,6 +447,23 @@ private slots:
         QCOMPARE(out.size(), bytes.size() - 10);
     }
 
+    void hugeTextWithoutEndTagIsNoHeader()
+    {
+        // Larger than any settings document; read no further than the bound.
+        const QString path = tmpPath("huge.cvset");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const QByteArray line(1024 * 1024, ' ');
+        f.write("<settings>");
+        for (int i = 0; i < 65; ++i)
+            QCOMPARE(f.write(line), qint64(line.size()));
+        f.write("</settings>\n");
+        f.close();
+        QByteArray out;
+        QVERIFY(!Config::extractConfig(path, out));
+        QVERIFY(out.isEmpty());
+    }
+
     void mergeRefused_data()
     {
         QTest::addColumn<QByteArray>("header");
