@@ -178,7 +178,7 @@ void AnalyzerDataGen::run()
     }
 }
 
-void AnalyzerDataGen::resetAll()
+void AnalyzerDataGen::clearSequence()
 {
     srcs.clear();
     back.clear();
@@ -190,6 +190,11 @@ void AnalyzerDataGen::resetAll()
     points.clear();
     pageStart = 0;
     total = 0;
+}
+
+void AnalyzerDataGen::resetAll()
+{
+    clearSequence();
     haveRange = false;
     {
         // Requests made before the handshake name results that may be gone.
@@ -208,16 +213,7 @@ void AnalyzerDataGen::resetAll()
 
 void AnalyzerDataGen::doRestart(const Request& r)
 {
-    srcs.clear();
-    back.clear();
-    fwd.clear();
-    cnt.clear();
-    cntValid = false;
-    cntMatches = 0;
-    rows.clear();
-    points.clear();
-    pageStart = 0;
-    total = 0;
+    clearSequence();
     search = r.text;
     haveRange = r.end != 0;
     if (!haveRange)

@@ -120,6 +120,8 @@ private:
 
     void request(const QString& text, double start, double end);
     bool stopNow() const; // quit or handshake pending
+    // Drops the merge cursors, the page and the search count.
+    void clearSequence();
     void resetAll(); // drops everything and acknowledges the handshake
     void doRestart(const Request& r);
     void doScroll(qint64 k);
