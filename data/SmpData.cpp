@@ -380,6 +380,21 @@ inline long long segFinish(const SegSearch& r, long long p)
     return r.hi - r.n + cnt;
 }
 
+// The inner entry of fine segment k expected nearest to position target
+// (interpolated), or -1 when the segment has no inner entry.
+inline long long fineProbe(const SmpChnIndex* ix, long long k, double target)
+{
+    const long long lo = k << FINE_SHIFT;
+    const long long last = ix->entries - 1;
+    const long long hi = lo + FINE_STEP < last ? lo + FINE_STEP : last;
+    if (hi - lo < 2)
+        return -1;
+    const double vlo = double(ix->fine[size_t(k)]), vhi = double(ix->fine[size_t(k) + 1]);
+    const double f = (target - vlo) / (vhi - vlo) * double(hi - lo);
+    const long long g = lo + (f < 1.0 ? 1 : f > double(hi - lo - 1) ? hi - lo - 1 : (long long)f);
+    return g;
+}
+
 // Flat index of the first entry above p (the last entry when none is), for
 // 0 <= p <= the end position.
 inline long long upperFlat(const DigitalChnData* d, const SmpChnIndex* ix, long long p)
@@ -1177,6 +1192,17 @@ int SmpData::waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, dou
                     k = fineOf(fPf, q);
                     if (k + 1 < lastFine && pixelOf(fine[k + 1]) < double(xPf + 1))
                         continue;   // will be a shortcut
+                    // Most likely decided by one probe: fetch just its lines.
+                    if (k + 1 < lastFine) {
+                        const long long g = fineProbe(ix, k, sq + scale / 2);
+                        if (g >= 0) {
+                            int li;
+                            const DigitalDataBlock* pb = blockOfFlat(d, g, &li);
+                            __builtin_prefetch(pb->posLow + li);
+                            __builtin_prefetch(pb->posHigh + li);
+                            continue;
+                        }
+                    }
                 }
                 // The fine segment narrows the guess to a line or two.
                 const SegSearch r = k >= 0 ? segSearchIn(d, ix, fine, FINE_SHIFT, k, q) : segSearch(d, ix, j, q);
@@ -1215,6 +1241,22 @@ int SmpData::waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, dou
                         proof = fine[k + 1];
                         ++x0;
                         continue;
+                    }
+                    // One entry read where the pixel's middle should fall
+                    // usually proves an entry inside the pixel as well.
+                    const long long g = k + 1 < lastFine ? fineProbe(ix, k, double(x0) * scale + start + scale / 2) : -1;
+                    if (g >= c) {
+                        const long long eg = entryOfFlat(d, g);
+                        if (eg > p && pixelOf(eg) < double(x0 + 1)) {
+                            out[count++] = {int(x0), 1, 2};
+                            const long long lb = (k << FINE_SHIFT) + 1;
+                            if (c < lb)
+                                c = lb;
+                            bounded = true;
+                            proof = eg;
+                            ++x0;
+                            continue;
+                        }
                     }
                 }
             }
