@@ -1139,9 +1139,10 @@ int SmpData::waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, dou
     long long fCur = -1, fPf = -1;
     auto fineOf = [&](long long& j, long long q) { return walk(fine, lastFine, j, q); };
     constexpr long long AHEAD = 16;   // pixels located ahead for prefetching
-    // Only worth it when consecutive pixels are lines apart; below that the
-    // hardware prefetcher follows the walk.
-    const bool prefetch = scale * double(total) >= 16.0 * double(endPos > 0 ? endPos : 1);
+    // Only worth it from some eight entries per pixel (measured: the probes
+    // then decide most pixels); below that the hardware prefetcher follows
+    // the plain walk.
+    const bool prefetch = scale * double(total) >= 8.0 * double(endPos > 0 ? endPos : 1);
     // Where pixels hold many index segments the coarse check always answers;
     // the fine samples would only add cold lines there. (Speed only: any
     // choice gives the same rows.)
