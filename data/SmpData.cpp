@@ -171,6 +171,9 @@ struct SmpChnIndex {
     long long entries = 0;                   // its entry count then
     long long endPos = -1;                   // its last entry then
     std::vector<int64_t> samp;               // samp[j] = entry j*IDX_STEP; back() = last entry
+    // fine[k] = entry k*FINE_STEP; back() = last entry. Read sequentially along
+    // a display row, it proves pixels to be edge columns without the blocks.
+    std::vector<int64_t> fine;
 };
 
 namespace {
@@ -178,6 +181,10 @@ namespace {
 constexpr int IDX_SHIFT = 12;
 constexpr int IDX_STEP = 1 << IDX_SHIFT;
 static_assert(SMP_BLOCK_ENTRIES % IDX_STEP == 0, "index segments must not cross blocks");
+// 8 bytes per 256 entries: 0.03 bytes per edge (0.6 % of the table).
+constexpr int FINE_SHIFT = 8;
+constexpr int FINE_STEP = 1 << FINE_SHIFT;
+static_assert(IDX_STEP % FINE_STEP == 0, "every index sample is a fine sample");
 
 inline const DigitalDataBlock* blockOfFlat(const DigitalChnData* d, long long flat, int* local)
 {
@@ -298,14 +305,16 @@ struct SegSearch {
 
 constexpr int WIN = 64;   // entries read around the guess (four or five lines)
 
-inline SegSearch segSearch(const DigitalChnData* d, const SmpChnIndex* ix, long long j, long long p)
+// Segment j of the samples a (one every 1 << shift entries).
+inline SegSearch segSearchIn(const DigitalChnData* d, const SmpChnIndex* ix, const int64_t* a, int shift,
+                             long long j, long long p)
 {
     SegSearch r;
-    const long long lo = j << IDX_SHIFT;
+    const long long lo = j << shift;
     const long long last = ix->entries - 1;
-    r.hi = lo + IDX_STEP < last ? lo + IDX_STEP : last;
-    r.vlo = ix->samp[size_t(j)];
-    r.vhi = ix->samp[size_t(j) + 1];
+    r.hi = lo + (1LL << shift) < last ? lo + (1LL << shift) : last;
+    r.vlo = a[j];
+    r.vhi = a[j + 1];
     r.n = int(r.hi - lo - 1);
     int li;
     r.b = blockOfFlat(d, lo, &li);
@@ -316,6 +325,11 @@ inline SegSearch segSearch(const DigitalChnData* d, const SmpChnIndex* ix, long 
     if (r.guess > r.n)
         r.guess = r.n;
     return r;
+}
+
+inline SegSearch segSearch(const DigitalChnData* d, const SmpChnIndex* ix, long long j, long long p)
+{
+    return segSearchIn(d, ix, ix->samp.data(), IDX_SHIFT, j, p);
 }
 
 inline int winStart(const SegSearch& r)
@@ -366,6 +380,21 @@ inline long long segFinish(const SegSearch& r, long long p)
     return r.hi - r.n + cnt;
 }
 
+// The inner entry of fine segment k expected nearest to position target
+// (interpolated), or -1 when the segment has no inner entry.
+inline long long fineProbe(const SmpChnIndex* ix, long long k, double target)
+{
+    const long long lo = k << FINE_SHIFT;
+    const long long last = ix->entries - 1;
+    const long long hi = lo + FINE_STEP < last ? lo + FINE_STEP : last;
+    if (hi - lo < 2)
+        return -1;
+    const double vlo = double(ix->fine[size_t(k)]), vhi = double(ix->fine[size_t(k) + 1]);
+    const double f = (target - vlo) / (vhi - vlo) * double(hi - lo);
+    const long long g = lo + (f < 1.0 ? 1 : f > double(hi - lo - 1) ? hi - lo - 1 : (long long)f);
+    return g;
+}
+
 // Flat index of the first entry above p (the last entry when none is), for
 // 0 <= p <= the end position.
 inline long long upperFlat(const DigitalChnData* d, const SmpChnIndex* ix, long long p)
@@ -394,6 +423,7 @@ void buildIndexOf(SmpChnIndex* ix, const DigitalChnData* d)
     ix->entries = 0;
     ix->endPos = -1;
     ix->samp.clear();
+    ix->fine.clear();
     const long long total = SmpData::entryCount(d);
     if (total <= 0)
         return;
@@ -410,26 +440,34 @@ void buildIndexOf(SmpChnIndex* ix, const DigitalChnData* d)
                 return;
         }
     }
-    const long long segs = (total - 1 + IDX_STEP - 1) >> IDX_SHIFT;
-    std::vector<int64_t> samp(size_t(segs) + 1);
+    const long long fineSegs = (total - 1 + FINE_STEP - 1) >> FINE_SHIFT;
+    std::vector<int64_t> fine(size_t(fineSegs) + 1);
     // One cold line per sample: keep several loads in flight.
     constexpr long long AHEAD = 16;
-    for (long long j = 0; j < segs; ++j) {
-        if (j + AHEAD < segs) {
+    for (long long k = 0; k < fineSegs; ++k) {
+        if (k + AHEAD < fineSegs) {
             int li;
-            const DigitalDataBlock* pb = blockOfFlat(d, (j + AHEAD) << IDX_SHIFT, &li);
+            const DigitalDataBlock* pb = blockOfFlat(d, (k + AHEAD) << FINE_SHIFT, &li);
             __builtin_prefetch(pb->posLow + li);
             __builtin_prefetch(pb->posHigh + li);
         }
-        samp[size_t(j)] = entryOfFlat(d, j << IDX_SHIFT);
+        fine[size_t(k)] = entryOfFlat(d, k << FINE_SHIFT);
     }
-    samp[size_t(segs)] = entryOfFlat(d, total - 1);
-    for (size_t j = 1; j < samp.size(); ++j)
-        if (samp[j] < samp[j - 1])
+    fine[size_t(fineSegs)] = entryOfFlat(d, total - 1);
+    for (size_t k = 1; k < fine.size(); ++k)
+        if (fine[k] < fine[k - 1])
             return;   // not ascending: searches must not trust it
-    if (samp.back() != d->groupLastPos[d->groupNum - 1])
+    if (fine.back() != d->groupLastPos[d->groupNum - 1])
         return;
+    // The coarse index is every IDX_STEP / FINE_STEP-th fine sample.
+    constexpr long long R = IDX_STEP / FINE_STEP;
+    const long long segs = (total - 1 + IDX_STEP - 1) >> IDX_SHIFT;
+    std::vector<int64_t> samp(size_t(segs) + 1);
+    for (long long j = 0; j < segs; ++j)
+        samp[size_t(j)] = fine[size_t(j * R)];
+    samp[size_t(segs)] = fine.back();
     ix->samp.swap(samp);
+    ix->fine.swap(fine);
     ix->entries = total;
     ix->endPos = ix->samp.back();
     ix->owner = d;
@@ -448,7 +486,30 @@ size_t SmpData::indexBytes(int chn) const
 {
     if (chn < 0 || chn >= chnNum || !chnIndex[chn].owner)
         return 0;
-    return chnIndex[chn].samp.capacity() * sizeof(int64_t);
+    return (chnIndex[chn].samp.capacity() + chnIndex[chn].fine.capacity()) * sizeof(int64_t);
+}
+
+bool SmpData::indexMatchesTable(int chn) const
+{
+    if (!hasValidData(chn))
+        return false;
+    const DigitalChnData* d = chnData[chn];
+    const SmpChnIndex* ix = validIndex(d, chn);
+    if (!ix || ix->fine.empty() || ix->samp.empty())
+        return false;
+    const long long total = ix->entries;
+    const long long fineSegs = (long long)ix->fine.size() - 1;
+    const long long segs = (long long)ix->samp.size() - 1;
+    if (fineSegs != (total - 1 + FINE_STEP - 1) >> FINE_SHIFT || segs != (total - 1 + IDX_STEP - 1) >> IDX_SHIFT)
+        return false;
+    for (long long k = 0; k < fineSegs; ++k)
+        if (ix->fine[size_t(k)] != entryOfFlat(d, k << FINE_SHIFT))
+            return false;
+    for (long long j = 0; j < segs; ++j)
+        if (ix->samp[size_t(j)] != entryOfFlat(d, j << IDX_SHIFT))
+            return false;
+    const long long endPos = entryOfFlat(d, total - 1);
+    return ix->fine.back() == endPos && ix->samp.back() == endPos;
 }
 
 // The index of channel chn when it still describes table d, else null. A
@@ -1031,7 +1092,7 @@ int SmpData::getWaveLineData(int chn, double start, double scale, int width, Wav
 // max(cursor, first entry above the pixel's sample) as in the plain version;
 // the pixels ahead are located roughly from the index and their lines
 // prefetched, so a row costs about one memory latency per few pixels. With
-// shortcuts, a pixel whose sample is followed by an indexed entry (not the
+// shortcuts, a pixel whose sample is followed by a fine-sampled entry (not the
 // closing one) inside the same pixel is an edge column without reading the
 // block; the exact located entry is then known only to lie at or before that
 // entry, which is exact enough as long as the next pixel's sample is not
@@ -1063,18 +1124,29 @@ int SmpData::waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, dou
     // Segment walk for the located pixels and, ahead of it, for the prefetches.
     long long jCur = -1, jPf = -1, xPf = 0;
     const uint32_t* lastLine = nullptr;
-    auto segOf = [&](long long& j, long long q) {
-        // s[j] <= q < s[j + 1]; q only grows along a row.
+    auto walk = [](const int64_t* a, long long lastA, long long& j, long long q) {
+        // a[j] <= q < a[j + 1]; q only grows along a row.
         if (j < 0)
-            j = findSegment(samp, lastSeg, q, interpolateSegment(samp, lastSeg, q));
-        else if (samp[j + 1] <= q)
-            j = findSegment(samp, lastSeg, q, j + 1);
+            j = findSegment(a, lastA, q, interpolateSegment(a, lastA, q));
+        else if (a[j + 1] <= q)
+            j = findSegment(a, lastA, q, j + 1);
         return j;
     };
+    auto segOf = [&](long long& j, long long q) { return walk(samp, lastSeg, j, q); };
+    // The same walks over the fine samples, for the edge-column shortcut.
+    const int64_t* fine = ix->fine.data();
+    const long long lastFine = (long long)ix->fine.size() - 1;
+    long long fCur = -1, fPf = -1;
+    auto fineOf = [&](long long& j, long long q) { return walk(fine, lastFine, j, q); };
     constexpr long long AHEAD = 16;   // pixels located ahead for prefetching
-    // Only worth it when consecutive pixels are lines apart; below that the
-    // hardware prefetcher follows the walk.
-    const bool prefetch = scale * double(total) >= 16.0 * double(endPos > 0 ? endPos : 1);
+    // Only worth it from some eight entries per pixel (measured: the probes
+    // then decide most pixels); below that the hardware prefetcher follows
+    // the plain walk.
+    const bool prefetch = scale * double(total) >= 8.0 * double(endPos > 0 ? endPos : 1);
+    // Where pixels hold many index segments the coarse check always answers;
+    // the fine samples would only add cold lines there. (Speed only: any
+    // choice gives the same rows.)
+    const bool useFine = shortcuts && scale * double(total) < 4.0 * IDX_STEP * double(endPos > 0 ? endPos : 1);
 
     for (;;) {
         const long long e = entryOfFlat(d, n);
@@ -1116,15 +1188,36 @@ int SmpData::waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, dou
                 const long long j = segOf(jPf, q);
                 if (shortcuts && j + 1 < lastSeg && pixelOf(samp[j + 1]) < double(xPf + 1))
                     continue;   // will be a shortcut
-                const SegSearch r = segSearch(d, ix, j, q);
+                long long k = -1;
+                if (useFine) {
+                    k = fineOf(fPf, q);
+                    if (k + 1 < lastFine && pixelOf(fine[k + 1]) < double(xPf + 1))
+                        continue;   // will be a shortcut
+                    // Most likely decided by one probe: fetch just its lines.
+                    if (k + 1 < lastFine) {
+                        const long long g = fineProbe(ix, k, sq + scale / 2);
+                        if (g >= 0) {
+                            int li;
+                            const DigitalDataBlock* pb = blockOfFlat(d, g, &li);
+                            __builtin_prefetch(pb->posLow + li);
+                            __builtin_prefetch(pb->posHigh + li);
+                            continue;
+                        }
+                    }
+                }
+                // The fine segment narrows the guess to a line or two.
+                const SegSearch r = k >= 0 ? segSearchIn(d, ix, fine, FINE_SHIFT, k, q) : segSearch(d, ix, j, q);
                 const uint32_t* line = r.b->posLow + r.a + winStart(r);
                 if (line != lastLine) {
                     segPrefetch(r);
                     lastLine = line;
                 }
             }
+            long long kExact = -1;
             // (At fine zoom an indexed entry rarely shares a pixel: skip the check.)
             if (shortcuts && prefetch && p >= samp[0] && p < endPos) {
+                // The coarse index first: at far zooms it always answers and
+                // stays in the cache; the fine samples decide the rest.
                 const long long j = segOf(jCur, p);
                 const long long hiFlat = (j + 1) << IDX_SHIFT;
                 if (j + 1 < lastSeg && c <= hiFlat && pixelOf(samp[j + 1]) < double(x0 + 1)) {
@@ -1137,10 +1230,43 @@ int SmpData::waveLineIndexed(const DigitalChnData* d, const SmpChnIndex* ix, dou
                     ++x0;
                     continue;
                 }
+                if (useFine) {
+                    const long long k = fineOf(fCur, p);
+                    kExact = k;
+                    if (k + 1 < lastFine && c <= ((k + 1) << FINE_SHIFT) && pixelOf(fine[k + 1]) < double(x0 + 1)) {
+                        out[count++] = {int(x0), 1, 2};
+                        const long long lb = (k << FINE_SHIFT) + 1;
+                        if (c < lb)
+                            c = lb;
+                        bounded = true;
+                        proof = fine[k + 1];
+                        ++x0;
+                        continue;
+                    }
+                    // One entry read where the pixel's middle should fall
+                    // usually proves an entry inside the pixel as well.
+                    const long long g = k + 1 < lastFine ? fineProbe(ix, k, double(x0) * scale + start + scale / 2) : -1;
+                    if (g >= c) {
+                        const long long eg = entryOfFlat(d, g);
+                        if (eg > p && pixelOf(eg) < double(x0 + 1)) {
+                            out[count++] = {int(x0), 1, 2};
+                            const long long lb = (k << FINE_SHIFT) + 1;
+                            if (c < lb)
+                                c = lb;
+                            bounded = true;
+                            proof = eg;
+                            ++x0;
+                            continue;
+                        }
+                    }
+                }
             }
             // Bounded: the entry at the cursor lies at or before the proof, so
             // at or before p; skip reading it (a cold line).
-            n = bounded ? upperFlat(d, ix, p) : indexedUpper(d, ix, c, p);
+            if (kExact >= 0)   // the fine segment holding the answer is known
+                n = segFinish(segSearchIn(d, ix, fine, FINE_SHIFT, kExact, p), p);
+            else
+                n = bounded ? upperFlat(d, ix, p) : indexedUpper(d, ix, c, p);
             if (n < c)
                 n = c;
             break;

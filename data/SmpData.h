@@ -58,6 +58,9 @@ public:
     void rebuildIndex(int chn) const;
     // Bytes held by the search index of channel chn (0 when it has none).
     size_t indexBytes(int chn) const;
+    // True when channel chn has a current search index and every sampled
+    // position in it equals the table entry it copies (a self-check for tests).
+    bool indexMatchesTable(int chn) const;
 
     // --- point queries (a completed capture; -1 = no data / invalid) ---
     int locateSmpPoint(int chn, long long p, DigitalDataSubs* subs) const;

@@ -682,6 +682,85 @@ private slots:
         compareAll("replaced and checked");
     }
 
+    // The fine samples behind the dense-zoom rows are copies of table
+    // positions: they must be rebuilt by completion, the filter and checkData.
+    void fineIndexFollowsTableChanges()
+    {
+        std::mt19937_64 rng(91);
+        long long depth;
+        const Entries edges = randomEdges(rng, 3 * SMP_BLOCK_ENTRIES + 777, 9, &depth);
+        SmpData s(2);
+        fillChannel(s, 0, edges, depth, 0);
+        QVERIFY(s.indexMatchesTable(0));
+        QVERIFY(!s.indexMatchesTable(1));   // no table
+        // Below 1 % of the table's 5 bytes per entry.
+        const long long entries = SmpData::entryCount(s.chnData[0]);
+        QVERIFY(s.indexBytes(0) * 100 < size_t(entries) * 5);
+        const unsigned on[2] = {3, 0}, off[2] = {0, 0};
+        QVERIFY(s.modifyFilter(on));
+        QVERIFY(entriesOf(s.chnData[0]) != entriesOf(s.chnDataRaw[0]));
+        QVERIFY(s.indexMatchesTable(0));
+        QVERIFY(s.modifyFilter(off));
+        QVERIFY(s.indexMatchesTable(0));
+        // A table put in place by other code: stale until checkData.
+        SmpData t(2);
+        fillChannel(t, 0, edges.mid(0, 2 * SMP_BLOCK_ENTRIES + 5), depth, 1);
+        std::swap(s.chnData[0], t.chnData[0]);
+        QVERIFY(!s.indexMatchesTable(0));
+        QVERIFY(s.checkData());
+        QVERIFY(s.indexMatchesTable(0));
+        // A one-entry channel (no edge) still gets a summary.
+        SmpData u(1);
+        fillChannel(u, 0, {}, 1000, 1);
+        QVERIFY(u.indexMatchesTable(0));
+    }
+
+    // Rows at zooms of some hundred to some ten thousand entries per pixel,
+    // where stretches of edge columns come from the fine samples and only
+    // the borders of constant runs read the blocks; long gaps inside the
+    // dense data start such runs.
+    void waveLineDenseZoomMatchesRasteriser()
+    {
+        std::mt19937_64 rng(2024);
+        Entries edges;
+        long long pos = 3;
+        for (int i = 0; i < 160000; ++i) {
+            edges.append(pos);
+            const int kind = int(rng() % 1000);
+            pos += kind < 990 ? 1 + (long long)(rng() % 19) : kind < 998 ? 2000 + (long long)(rng() % 60000)
+                                                                          : 1 + (long long)(rng() % 900);
+        }
+        const long long depth = pos + 7;
+        SmpData s(1);
+        fillChannel(s, 0, edges, depth, 1);
+        const Oracle o{edges + Entries{depth}, 1};
+        const int width = 1920;
+        QVector<WaveLine> out(width + 4);
+        int rows = 0;
+        for (double scale : {170.0, 333.3, 1000.0, 2560.0, 4999.5, 10000.0, 37000.0, 120000.0}) {
+            const double span = width * scale;
+            QVector<double> starts = {-span / 7, 0, 0.5, double(depth) - span / 3};
+            for (int i = 0; i < 6; ++i)
+                starts.append(double(rng() % (unsigned long long)depth) + double(rng() % 1000) / 1000.0);
+            for (double start : starts) {
+                bool fail;
+                const QVector<WaveLine> expect = rasterise(o, start, scale, width, &fail);
+                out.fill({-9, -9, -9});
+                const int n = s.getWaveLineData(0, start, scale, width, out.data());
+                const QString where = QString("scale %1 start %2").arg(scale).arg(start, 0, 'f', 3);
+                QVERIFY2(n == (fail ? -1 : expect.size()), qPrintable(where));
+                for (int i = 0; i < n; ++i)
+                    QVERIFY2(out[i].x == expect[i].x && out[i].width == expect[i].width
+                                 && out[i].level == expect[i].level,
+                             qPrintable(where + QString(" run %1").arg(i)));
+                if (n > 0)
+                    QCOMPARE(out[n].x, -9);
+                ++rows;
+            }
+        }
+        QVERIFY(rows > 0);
+    }
+
     void filterSettingsKeys_data()
     {
         QTest::addColumn<QString>("mode");
