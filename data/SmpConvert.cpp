@@ -8,6 +8,9 @@
 #include "data/SmpData.h"
 
 namespace {
+// Extra edges of a record written without a loop (a bus changing several
+// channels at once); more take a loop.
+constexpr int kMultiFixed = 5;
 
 // Write cursors of the channels that have a table: where the next low word
 // goes and where the block ends, kept flat so that an edge costs one store
@@ -138,14 +141,22 @@ struct RecordRun {
 // Records of whole frames [p, p + frames * F) in which the high byte of the
 // positions cannot change and the trigger record is not, and in which no
 // channel outside `slow` can fill its block: each edge is a store and a
-// pointer bump. Edges of the channels in `slow` (blocks nearly full) take a
-// checked branch; it stops before a record that would need a new block.
+// pointer bump. With Checked, edges of the channels in `slow` (blocks nearly
+// full) take a checked branch; it stops before a record that would need a
+// new block. Without, `slow` must be empty.
+// Records without a change write to a scratch sink instead of branching
+// (whether a record holds an edge is close to random, a branch on it
+// mispredicts): record r of a frame to the sink at bit 63 - r, extra edges k
+// of a record to the sink at bit 32 + k (bits never used by a channel of
+// these formats, all pointing into `scratch`).
 // Kept out of line so that the rare paths of the caller do not spill its
 // loop variables.
-template <int W, int R, int F>
+template <int W, int R, int F, bool Checked>
 __attribute__((noinline)) RecordRun fastRecords(RecordRun st, long long frames, uint32_t** cur,
-                                                uint32_t* const* end, uint64_t mask, uint64_t slow)
+                                                uint32_t* const* end, uint64_t mask, uint64_t slow,
+                                                uint32_t* scratch)
 {
+    static_assert(W * 8 <= 32 && 32 + kMultiFixed <= 64 - R, "scratch sinks overlap");
     const unsigned char* p = st.p;
     const unsigned char* const pe = p + frames * F;
     long long pos = st.pos;
@@ -154,13 +165,17 @@ __attribute__((noinline)) RecordRun fastRecords(RecordRun st, long long frames, 
     st.r = 0;
     st.stopped = false;
     for (; p != pe; p += F) {
+        // Each record's sink moves at most once per frame: reset them rather
+        // than make the bump conditional.
+        for (int r = 0; r < R; ++r)
+            cur[63 - r] = scratch;
 #pragma GCC unroll 8
         for (int r = 0; r < R; ++r) {
             const unsigned char* q = p + r * (W + 1);
             const uint32_t level = W == 2 ? rd16(q) : rd32(q);
             const unsigned run = q[W];
             uint64_t changed = (prev ^ level) & mask;
-            if (__builtin_expect((changed & slow) != 0, 0)) {
+            if (Checked && __builtin_expect((changed & slow) != 0, 0)) {
                 for (uint64_t m = changed & slow; m; m &= m - 1) {
                     const int c = __builtin_ctzll(m);
                     if (cur[c] == end[c]) {
@@ -175,23 +190,33 @@ __attribute__((noinline)) RecordRun fastRecords(RecordRun st, long long frames, 
                 }
             }
             {
-                // The lowest changed channel (or the scratch sink at bit 63)
-                // takes the position; further channels of the same record
-                // are rare.
-                const int c = __builtin_ctzll(changed | (1ULL << 63));
+                // The lowest changed channel (or the record's scratch sink)
+                // takes the position.
+                const size_t c = unsigned(__builtin_ctzll(changed | (1ULL << (63 - r))));
                 uint32_t* w = cur[c];
                 *w = uint32_t(pos);
-                uintptr_t adv = changed != 0;
-                asm("" : "+r"(adv));   // keep it arithmetic: a branch here mispredicts
-                cur[c] = w + adv;
+                cur[c] = w + 1;
             }
             changed &= changed - 1;
             if (__builtin_expect(changed != 0, 0)) {
-                do {
+                // Several channels at once (a bus): a fixed number of
+                // conditional bumps, as a loop over a varying number of bits
+                // mispredicts its end.
+#pragma GCC unroll 8
+                for (int k = 0; k < kMultiFixed; ++k) {
+                    const size_t c2 = unsigned(__builtin_ctzll(changed | (1ULL << (32 + k))));
+                    uint32_t* w2 = cur[c2];
+                    *w2 = uint32_t(pos);
+                    uintptr_t adv = changed != 0;
+                    asm("" : "+r"(adv));   // keep it arithmetic
+                    cur[c2] = w2 + adv;
+                    changed &= changed - 1;
+                }
+                while (__builtin_expect(changed != 0, 0)) {
                     const int c2 = __builtin_ctzll(changed);
                     changed &= changed - 1;
                     *cur[c2]++ = uint32_t(pos);
-                } while (changed);
+                }
             }
             pos += run;
             zeroRuns += run == 0;
@@ -226,12 +251,12 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
         s->initLevelMask = first;
     }
     const uint64_t mask = sinks.mask;
-    // Records without a change write to this scratch sink (bit 63, never a
-    // channel of these formats) instead of branching: whether a record holds
-    // an edge is close to random, a branch on it mispredicts.
-    uint32_t scratch[1];
-    sinks.cur[63] = scratch;
-    sinks.end[63] = scratch + 1;
+    // The scratch sinks of fastRecords (bits 32-63, never a channel here).
+    uint32_t scratch[2];
+    for (int k = 32; k < 64; ++k) {
+        sinks.cur[k] = scratch;
+        sinks.end[k] = scratch + 2;
+    }
     RecordRun run{buf, s->smpDepth, st->prevLevel, 0, 0, false};
     const long long rec0 = st->recordCnt;
     // The trigger record (counted from 1) as the address of the record in
@@ -246,7 +271,7 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
     // A channel with fewer free entries than this is left to the checked
     // path, so that a rarely changing channel near the end of its block
     // does not hold the fast loop to short runs.
-    constexpr long long kSlowRoom = 1024;
+    constexpr long long kSlowRoom = 256;
     bool failed = false;
     int r = 0;
     while (run.p != bufEnd) {
@@ -273,7 +298,8 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
                 n = (trgAt - run.p) / F;
             if (n > 0) {
                 sinks.checkHigh(run.pos);
-                run = fastRecords<W, R, F>(run, n, sinks.cur, sinks.end, mask, slow);
+                run = slow ? fastRecords<W, R, F, true>(run, n, sinks.cur, sinks.end, mask, slow, scratch)
+                           : fastRecords<W, R, F, false>(run, n, sinks.cur, sinks.end, mask, 0, scratch);
                 if (!run.stopped)
                     continue;
                 r0 = run.r;
