@@ -50,6 +50,23 @@ inline int countNotAbove(const T* a, int first, int last, V v)
     return int(base - (a + first)) + (*base <= v ? 1 : 0);
 }
 
+// Entries of b in [first, last) that are <= p, comparing full 40-bit
+// positions (the range may span a change of the high byte).
+inline int countFullNotAbove(const DigitalDataBlock* b, int first, int last, long long p)
+{
+    int lo = first, n = last - first;
+    while (n > 0) {
+        const int half = n >> 1;
+        if (smpEntryPos(b, lo + half) <= p) {
+            lo += half + 1;
+            n -= half + 1;
+        } else {
+            n = half;
+        }
+    }
+    return lo - first;
+}
+
 // Entries of b in [first, last) that are <= p.
 inline int countEntriesNotAbove(const DigitalDataBlock* b, int first, int last, long long p)
 {
@@ -67,17 +84,7 @@ inline int countEntriesNotAbove(const DigitalDataBlock* b, int first, int last, 
             return last - first;
         return countNotAbove(b->posLow, first, last, (uint32_t)p);
     }
-    int lo = first, n = last - first;
-    while (n > 0) {
-        const int half = n >> 1;
-        if (smpEntryPos(b, lo + half) <= p) {
-            lo += half + 1;
-            n -= half + 1;
-        } else {
-            n = half;
-        }
-    }
-    return lo - first;
+    return countFullNotAbove(b, first, last, p);
 }
 
 // With arr[lo] <= p: the first index in (lo, hi] whose value exceeds p, or hi.
@@ -278,17 +285,7 @@ inline int countRange(const DigitalDataBlock* b, int a, int n, long long p, bool
         return 0;
     if (sameHigh)
         return countNotAbove(b->posLow, a, a + n, (uint32_t)p);
-    int lo = a;
-    while (n > 0) {
-        const int half = n >> 1;
-        if (smpEntryPos(b, lo + half) <= p) {
-            lo += half + 1;
-            n -= half + 1;
-        } else {
-            n = half;
-        }
-    }
-    return lo - a;
+    return countFullNotAbove(b, a, a + n, p);
 }
 
 // One segment search: the answer lies in (lo, hi], where entry lo <= p <
