@@ -1,0 +1,243 @@
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTimerEvent>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <utility>
+
+#include "config/Config.h"
+#include "config/Lang.h"
+#include "data/SmpData.h"
+#include "decode/AnalyzerManager.h"
+#include "decode/ProtoResult.h"
+#include "decode/SimuAnalyzerSource.h"
+#include "device/DevBase.h"
+#include "device/DevGlobals.h"
+#include "device/DevInit.h"
+#include "device/DevSimulate.h"
+#include "device/DevSupport.h"
+#include "toolbar/SmpCtrl.h"
+#include "toolbar/SmpSetting.h"
+#include "toolbar/StatusBar.h"
+#include "toolbar/ZoomCtrl.h"
+#include "view/ItemWaveLine.h"
+#include "view/MainView.h"
+#include "view/MyMainView.h"
+#include "view/PosiView.h"
+#include "view/TimeView.h"
+#include "view/WaveDataGen.h"
+#include "widgets/ColorLump.h"
+#include "widgets/MyProgressDlg.h"
+
+// ---------------------------------------------------------------------------
+// Device replacement and re-building
+
+void MainWindow::slotDevPreConnect(int model)
+{
+    if (devUsing && devUsing->devModel == model)
+        return;
+    // Nothing may read the old device's stores once it is gone.
+    if (devUsing)
+        devUsing->smpStopAndWait();
+    quiesceReaders();
+    delete devUsing;
+    devUsing = DevBase::createDevice(model);
+    devModelChanged();
+}
+
+void MainWindow::devModelChanged()
+{
+    DevBase* dev = devUsing;
+    const bool connected = dev && dev->connected;
+    if (!Config::dataFile.isEmpty()) {
+        setFileTitle();
+        statusBar->setDataReview(connected);
+    } else {
+        setDeviceTitle(false);
+        statusBar->setConnectSta(false);
+    }
+
+    waveDataGen->devModelChanged();
+
+    const bool logic = !dev || dev->workMode == WorkModeLA;
+    initTopBox(logic);
+    initRightBox(logic);
+
+    // The threshold panel rebuilds here once it exists.
+    timeView->init();
+    mainView->init();
+    protoResult->clearFindText();
+
+    if (dev)
+        dev->genDataForAnly(analyzerManager->getDataForAnly());
+    analyzerManager->restoreUsing();
+
+    slotPosiViewUpdate();
+    statusBar->setFixedWidth(Config::pixel(logic ? 194 : 271));
+    timeView->setVisible(logic);
+    showPanel(vthSetting, logic);
+
+    connectDevice();
+}
+
+void MainWindow::initTopBox(bool logic)
+{
+    // The device menu and the PWM panel initialise here once they exist.
+    smpSetting->init();
+    smpCtrl->init();
+    showPanel(devSetting, true);
+    showPanel(pwmSetting, true);
+    showPanel(smpSetting, logic);
+    showPanel(zoomCtrl, logic);
+}
+
+void MainWindow::initRightBox(bool logic)
+{
+    showPanel(oscMeasure, !logic);
+    showPanel(oscCursor, !logic);
+    showPanel(filler, !logic);
+    for (QWidget* w : {mouseMeasure, pulseMeasure, timingMarker, protoManager})
+        showPanel(w, logic);
+    showPanel(protoResult, logic);
+    showPanel(smpCtrl, logic);
+    showPanel(zoomCtrl, logic);
+    // A separator follows its item: hidden with it.
+    for (int i = 0; i < separators.size(); ++i) {
+        const bool on = i < 2 ? !logic : logic;
+        QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
+        separators[i]->setVisible(on && !(before && placeholders.contains(before)));
+    }
+    // The measurement, marker and analyzer panels (logic) and the
+    // oscilloscope panels initialise here once they exist.
+    rightBoxArea->verticalScrollBar()->setValue(0);
+}
+
+void MainWindow::slotReplaceConfig()
+{
+    DevBase* old = devUsing;
+    bool connected = old && old->connected;
+    const int fpgaVersion = old ? old->fpgaVersion : 1;
+    const int model = Config::getDevModel();
+    const bool sameModel = old && old->devModel == model;
+    if (!sameModel)
+        connected = false;
+
+    if (old)
+        old->smpStopAndWait();
+    quiesceReaders();
+    DevBase* dev = DevBase::createDevice(model);
+    if (sameModel) {
+        // The user's capture belongs to the window, not to the settings:
+        // the new object takes over the stores of the old one.
+        std::swap(dev->smpData[0], old->smpData[0]);
+        std::swap(dev->smpData[1], old->smpData[1]);
+        const int sel = old->smpDataSel;
+        old->smpDataSel = dev->smpDataSel.load();
+        dev->smpDataSel = sel;
+    }
+    delete old;
+    devUsing = dev;
+
+    if (connected) {
+        dev->fpgaVersion = fpgaVersion;
+        // The detector hands the models no further connection data.
+        connected = dev->devConnect(nullptr) == 0 && dev->connected;
+        if (connected) {
+            dev->restoreVthValue();
+            dev->restorePWMValue();
+        }
+    }
+    if (!connected)
+        smpCtrl->devConnectChanged(false);
+
+    devModelChanged();
+    // devModelChanged shows the device as disconnected; a reconnected one
+    // is connected again.
+    if (connected) {
+        if (Config::dataFile.isEmpty()) {
+            setDeviceTitle(true);
+            statusBar->setConnectSta(true);
+        } else {
+            statusBar->setDataReview(true);
+        }
+        smpCtrl->devConnectChanged(true);
+    }
+    // The mouse-measurement menu initialises here once the panel exists.
+
+    // The kept capture is shown and decoded with the merged analyzers.
+    if (dev->hasValidData()) {
+        slotSmpDataReady(0);
+        slotSmpDataReady(1);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Detection progress
+
+void MainWindow::slotDevInitStaShow(int sta, int err, int n)
+{
+    if (err != 0) {
+        progressDlg->button->show();
+        progressDlg->label->setText(Lang::tr("An error occurred") + ": " + "I-" + errorCode(sta, err));
+        return;
+    }
+    const QString connecting = Lang::tr("Device connecting, please wait") + "...";
+    switch (sta) {
+    case 0:
+        progressDlg->button->hide();
+        progressDlg->setValue(10);
+        progressDlg->label->setText(connecting);
+        progressDlg->show();
+        break;
+    case 1:
+        progressDlg->setValue(qMin(10 + n / 60, 70));
+        break;
+    case 2:
+        progressDlg->button->hide();
+        progressDlg->setValue(70);
+        progressDlg->label->setText(connecting);
+        if (progressDlg->isHidden())
+            progressDlg->show();
+        break;
+    case 4:
+        progressDlg->setValue(qMin(70 + n / 5, 90));
+        break;
+    case 5:
+        progressDlg->setValue(90);
+        break;
+    case 6:
+        if (devUsing) {
+            devUsing->restoreVthValue();
+            devUsing->restorePWMValue();
+        }
+        setDeviceTitle(true);
+        statusBar->setConnectSta(true);
+        smpCtrl->devConnectChanged(true);
+        // The PWM switches refresh here once the PWM panel exists.
+        progressDlg->close();
+        break;
+    case 7:
+        setDeviceTitle(false);
+        statusBar->setConnectSta(false);
+        smpCtrl->devConnectChanged(false);
+        break;
+    default:
+        break;
+    }
+}
