@@ -52,6 +52,13 @@ QByteArray langFile(const QString& code, const QString& provider = QString())
     return s.toUtf8();
 }
 
+// A language file whose program texts hold 30,000 nested elements.
+QByteArray deepLangFile(const QString& code)
+{
+    return QByteArray(langFile(code)).replace("<zel>", "<zel>" + QByteArray("<t>").repeated(30000)
+                                                           + QByteArray("</t>").repeated(30000));
+}
+
 // A C++ string literal's body as the program sees it.
 QString unescape(QString s)
 {
@@ -155,6 +162,11 @@ private slots:
         QTest::newRow("missing file") << "fr" << QByteArray() << "Close";
         QTest::newRow("malformed file") << "it" << QByteArray("<language><head>") << "Close";
         QTest::newRow("English needs no file") << "en-US" << langFile("en-US") << "Close";
+        // Damaged files are refused before the XML library recurses into them.
+        QTest::newRow("nesting 30000 deep") << "dp" << deepLangFile("dp") << "Close";
+        QTest::newRow("over the size bound")
+            << "big" << QByteArray(langFile("big")).replace("<analyzers/>", "<analyzers>" + QByteArray(5 << 20, ' ') + "</analyzers>")
+            << "Close";
     }
     void initLoadsFile()
     {
@@ -187,6 +199,7 @@ private slots:
         writeFile(langDir.filePath("fr.xml"), langFile("pt"));             // name does not match code
         writeFile(langDir.filePath("bad.xml"), "<language><head><code>bad");  // does not parse
         writeFile(langDir.filePath("es.txt"), langFile("es"));             // not *.xml
+        writeFile(langDir.filePath("dp.xml"), deepLangFile("dp"));         // refused: too deep
         Lang::setLanguageDir(langDir.path());
         const QList<LangFileHead> list = Lang::getLangFileList();
         QCOMPARE(list.size(), 4);
