@@ -2,10 +2,13 @@
 #include <QtTest>
 
 #include <QDirIterator>
+#include <QFontMetrics>
+#include <QLabel>
 
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "config/Version.h"
+#include "config/XmlInput.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -352,6 +355,45 @@ private slots:
 
         // The build places the file beside the program.
         QVERIFY(QFile::exists(qEnvironmentVariable("CORVENA_BIN") + "/Language/zh-CN.xml"));
+    }
+
+    // The Chinese interface draws its texts, not missing-glyph boxes: the
+    // compiled-in faces hold no CJK glyphs, so Qt has to fall back to a CJK
+    // font of the system (installed with the program's dependencies).
+    void chineseTextsHaveGlyphs()
+    {
+        const QString src = QFileInfo(TestEnv::dataPath("..")).absoluteFilePath() + "/..";
+        QDomDocument d;
+        QVERIFY(XmlInput::parseFile(src + "/Language/zh-CN.xml", d));
+        Config::createFont();
+        QSet<uint> chars;
+        for (QDomElement e = d.documentElement().firstChildElement("zel").firstChildElement(); !e.isNull();
+             e = e.nextSiblingElement())
+            for (uint c : e.text().toUcs4())
+                chars.insert(c);
+        QVERIFY(chars.size() > 100);
+        for (const QFont& font : {Config::fontNormal, Config::fontNarrow, Config::fontLarge}) {
+            const QFontMetrics fm(font);
+            for (uint c : chars)
+                QVERIFY2(QChar::isSpace(c) || fm.inFontUcs4(c),
+                         qPrintable(QString("no glyph for U+%1 in %2").arg(c, 4, 16, QChar('0')).arg(font.family())));
+        }
+
+        // Drawn: two different characters give two different pictures, and
+        // neither is the box drawn for a character that no font holds.
+        auto render = [](const QString& text) {
+            QLabel label(text);
+            label.setFont(Config::fontNormal);
+            label.resize(label.sizeHint());
+            return label.grab().toImage();
+        };
+        const QImage tong = render(QString::fromUtf8("\xe9\x80\x9a"));   // 通
+        const QImage dao = render(QString::fromUtf8("\xe9\x81\x93"));    // 道
+        const QImage box = render(QString(QChar(0xE000)));               // private use: no glyph
+        QCOMPARE(tong.size(), dao.size());
+        QVERIFY(tong != dao);
+        QVERIFY(tong != box);
+        QVERIFY(dao != box);
     }
 
     void version_data()
