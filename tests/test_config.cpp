@@ -269,6 +269,11 @@ private slots:
         const QByteArray many = "<r>" + QByteArray("<a/>").repeated(XmlInput::MaxElements - 1) + "</r>";
         QTest::newRow("at the element bound") << many << true;
         QTest::newRow("one element more") << QByteArray(many).insert(3, "<a/>") << false;
+        QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY l0 \"ha\">";
+        for (int i = 1; i < 10; ++i)
+            laughs += "<!ENTITY l" + QByteArray::number(i) + " \""
+                      + QByteArray("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
+        QTest::newRow("entity expansion bomb") << laughs + "]><r>&l9;</r>" << false;
         QTest::newRow("malformed") << QByteArray("<r><a></r>") << false;
         QTest::newRow("two roots") << QByteArray("<r/><r/>") << false;
         QTest::newRow("empty") << QByteArray() << false;
