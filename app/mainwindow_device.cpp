@@ -194,7 +194,15 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
 {
     if (err != 0) {
         progressDlg->button->show();
-        progressDlg->label->setText(Lang::tr("An error occurred") + ": " + "I-" + errorCode(sta, err));
+        QString text = Lang::tr("An error occurred") + ": " + "I-" + errorCode(sta, err);
+        if (err == DevSupport::ErrNoAccess) {
+            // Found before any other step: the dialog is not up yet.
+            text += "\n" + Lang::tr("No permission to open the analyzer. Install the udev rule "
+                                     "60-corvena.rules in /etc/udev/rules.d and plug the analyzer in again.");
+            progressDlg->setValue(0);
+            progressDlg->show();
+        }
+        progressDlg->label->setText(text);
         return;
     }
     const QString connecting = Lang::tr("Device connecting, please wait") + "...";

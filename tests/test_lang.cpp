@@ -2,10 +2,13 @@
 #include <QtTest>
 
 #include <QDirIterator>
+#include <QFontMetrics>
+#include <QLabel>
 
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "config/Version.h"
+#include "config/XmlInput.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -50,6 +53,13 @@ QByteArray langFile(const QString& code, const QString& provider = QString())
         s += "<provider>" + provider + "</provider>";
     s += "</head><zel><t src=\"Close\">C-" + code + "</t></zel><analyzers/></language>";
     return s.toUtf8();
+}
+
+// A language file whose program texts hold 30,000 nested elements.
+QByteArray deepLangFile(const QString& code)
+{
+    return QByteArray(langFile(code)).replace("<zel>", "<zel>" + QByteArray("<t>").repeated(30000)
+                                                           + QByteArray("</t>").repeated(30000));
 }
 
 // A C++ string literal's body as the program sees it.
@@ -155,6 +165,11 @@ private slots:
         QTest::newRow("missing file") << "fr" << QByteArray() << "Close";
         QTest::newRow("malformed file") << "it" << QByteArray("<language><head>") << "Close";
         QTest::newRow("English needs no file") << "en-US" << langFile("en-US") << "Close";
+        // Damaged files are refused before the XML library recurses into them.
+        QTest::newRow("nesting 30000 deep") << "dp" << deepLangFile("dp") << "Close";
+        QTest::newRow("over the size bound")
+            << "big" << QByteArray(langFile("big")).replace("<analyzers/>", "<analyzers>" + QByteArray(5 << 20, ' ') + "</analyzers>")
+            << "Close";
     }
     void initLoadsFile()
     {
@@ -187,6 +202,7 @@ private slots:
         writeFile(langDir.filePath("fr.xml"), langFile("pt"));             // name does not match code
         writeFile(langDir.filePath("bad.xml"), "<language><head><code>bad");  // does not parse
         writeFile(langDir.filePath("es.txt"), langFile("es"));             // not *.xml
+        writeFile(langDir.filePath("dp.xml"), deepLangFile("dp"));         // refused: too deep
         Lang::setLanguageDir(langDir.path());
         const QList<LangFileHead> list = Lang::getLangFileList();
         QCOMPARE(list.size(), 4);
@@ -339,6 +355,45 @@ private slots:
 
         // The build places the file beside the program.
         QVERIFY(QFile::exists(qEnvironmentVariable("CORVENA_BIN") + "/Language/zh-CN.xml"));
+    }
+
+    // The Chinese interface draws its texts, not missing-glyph boxes: the
+    // compiled-in faces hold no CJK glyphs, so Qt has to fall back to a CJK
+    // font of the system (installed with the program's dependencies).
+    void chineseTextsHaveGlyphs()
+    {
+        const QString src = QFileInfo(TestEnv::dataPath("..")).absoluteFilePath() + "/..";
+        QDomDocument d;
+        QVERIFY(XmlInput::parseFile(src + "/Language/zh-CN.xml", d));
+        Config::createFont();
+        QSet<uint> chars;
+        for (QDomElement e = d.documentElement().firstChildElement("zel").firstChildElement(); !e.isNull();
+             e = e.nextSiblingElement())
+            for (uint c : e.text().toUcs4())
+                chars.insert(c);
+        QVERIFY(chars.size() > 100);
+        for (const QFont& font : {Config::fontNormal, Config::fontNarrow, Config::fontLarge}) {
+            const QFontMetrics fm(font);
+            for (uint c : chars)
+                QVERIFY2(QChar::isSpace(c) || fm.inFontUcs4(c),
+                         qPrintable(QString("no glyph for U+%1 in %2").arg(c, 4, 16, QChar('0')).arg(font.family())));
+        }
+
+        // Drawn: two different characters give two different pictures, and
+        // neither is the box drawn for a character that no font holds.
+        auto render = [](const QString& text) {
+            QLabel label(text);
+            label.setFont(Config::fontNormal);
+            label.resize(label.sizeHint());
+            return label.grab().toImage();
+        };
+        const QImage tong = render(QString::fromUtf8("\xe9\x80\x9a"));   // 通
+        const QImage dao = render(QString::fromUtf8("\xe9\x81\x93"));    // 道
+        const QImage box = render(QString(QChar(0xE000)));               // private use: no glyph
+        QCOMPARE(tong.size(), dao.size());
+        QVERIFY(tong != dao);
+        QVERIFY(tong != box);
+        QVERIFY(dao != box);
     }
 
     void version_data()

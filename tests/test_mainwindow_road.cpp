@@ -302,6 +302,11 @@ private slots:
         QTest::newRow("connecting") << 5 << 0 << 0 << 90 << wait << false << true;
         QTest::newRow("FPGA error") << 4 << 7 << 0 << 10 << "An error occurred: I-407" << true << true;
         QTest::newRow("no return") << 1 << 5 << 0 << 10 << "An error occurred: I-105" << true << true;
+        QTest::newRow("no permission")
+            << 0 << 6 << 0 << 0
+            << "An error occurred: I-6\nNo permission to open the analyzer. Install the udev rule 60-corvena.rules "
+               "in /etc/udev/rules.d and plug the analyzer in again."
+            << true << true;
         QTest::newRow("connected") << 6 << 0 << 0 << 10 << wait << false << false;
         QTest::newRow("unknown state") << 9 << 0 << 0 << 10 << wait << false << true;
     }
