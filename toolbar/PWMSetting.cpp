@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
@@ -177,19 +178,18 @@ PWMSetting::PWMSetting(QWidget* parent) : QWidget(parent)
 {
     setObjectName("PWMSetting");
     setAttribute(Qt::WA_StyledBackground);
+    // One row: the top box leaves its groups pixel(24) of height, too
+    // little for a switch above the other.
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     const int p1 = Config::pixel(1);
-    const int h = Config::pixel(40);
-    setFixedHeight(h);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
-    auto makeSwitch = [&](int top, int bottom) {
+    auto makeSwitch = [&] {
         MySwitch* s = new MySwitch(this);
-        s->setFixedSize(Config::pixel(27), (h - 6 * p1) / 2);
-        s->setContentsMargins(3 * p1, top, 0, bottom);
+        s->setFixedSize(Config::pixel(27), Config::pixel(14));
         return s;
     };
-    switch1 = makeSwitch(Config::pixel(2), 0);
-    switch2 = makeSwitch(0, Config::pixel(2));
+    switch1 = makeSwitch();
+    switch2 = makeSwitch();
     lblPWM1 = new QLabel("PWM1", this);
     lblPWM1->setObjectName("PWM1");
     lblPWM2 = new QLabel("PWM2", this);
@@ -201,15 +201,15 @@ PWMSetting::PWMSetting(QWidget* parent) : QWidget(parent)
     btnSetting->setIcon(QIcon(":/res/btnSetting"));
     btnSetting->setAttribute(Qt::WA_LayoutUsesWidgetRect);
 
-    layout = new QGridLayout(this);
-    layout->setContentsMargins(2 * p1, 2 * p1, 2 * p1, 2 * p1);
-    layout->setHorizontalSpacing(0);
-    layout->setVerticalSpacing(2 * p1);
-    layout->addWidget(switch1, 0, 0);
-    layout->addWidget(switch2, 1, 0);
-    layout->addWidget(lblPWM1, 0, 1);
-    layout->addWidget(lblPWM2, 1, 1);
-    layout->addWidget(btnSetting, 0, 2, 2, 1);
+    layout = new QHBoxLayout(this);
+    layout->setContentsMargins(3 * p1, p1, 2 * p1, p1);
+    layout->setSpacing(Config::pixel(4));
+    layout->addWidget(switch1);
+    layout->addWidget(lblPWM1);
+    layout->addSpacing(Config::pixel(4));
+    layout->addWidget(switch2);
+    layout->addWidget(lblPWM2);
+    layout->addWidget(btnSetting);
 
     connect(switch1, &MySwitch::clicked, this, &PWMSetting::slotBtnPWM1Clicked);
     connect(switch2, &MySwitch::clicked, this, &PWMSetting::slotBtnPWM2Clicked);

@@ -11,7 +11,7 @@ class DevBase;
 class MySwitch;
 class QCheckBox;
 class QComboBox;
-class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -96,7 +96,7 @@ private:
 
     QLabel* lblPWM1;
     QLabel* lblPWM2;
-    QGridLayout* layout;
+    QHBoxLayout* layout;
 };
 
 #endif
