@@ -318,13 +318,6 @@ void DevMoreSetting::slotTrgValueChanged(int value)
         lblTrg->setText(QString::number(value) + "%");
 }
 
-void DevMoreSetting::slotPwmEnaChecked()
-{
-    for (PWMOutputBlock* b : pwm)
-        if (b)
-            b->followCheck();
-}
-
 void DevMoreSetting::slotBtnSaveClicked()
 {
     DevBase* d = dev;

@@ -95,7 +95,6 @@ public:
 
 public slots:
     void slotTrgValueChanged(int value);
-    void slotPwmEnaChecked();
     void slotBtnSaveClicked();
 
 private:

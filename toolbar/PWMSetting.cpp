@@ -12,8 +12,6 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "device/DevBase.h"
@@ -86,9 +84,7 @@ void PWMOutputBlock::fill(const DevBase* dev)
 void PWMOutputBlock::followCheck()
 {
     const bool on = check->isChecked();
-    for (QWidget* w : {static_cast<QWidget*>(lblFrequ), static_cast<QWidget*>(frequ),
-                       static_cast<QWidget*>(unit), static_cast<QWidget*>(lblDuty),
-                       static_cast<QWidget*>(duty), static_cast<QWidget*>(lblPercent)})
+    for (QWidget* w : std::initializer_list<QWidget*>{lblFrequ, frequ, unit, lblDuty, duty, lblPercent})
         w->setEnabled(on);
 }
 
@@ -150,12 +146,6 @@ PWMSettingDialog::PWMSettingDialog(QWidget* parent) : QDialog(parent), dev(devUs
     box->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &PWMSettingDialog::slotBtnSaveClicked);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-}
-
-void PWMSettingDialog::slotEnaChecked()
-{
-    for (PWMOutputBlock* b : blocks)
-        b->followCheck();
 }
 
 void PWMSettingDialog::slotBtnSaveClicked()

@@ -63,7 +63,6 @@ signals:
     void sigPWMSetSaved();
 
 public slots:
-    void slotEnaChecked();
     void slotBtnSaveClicked();
 
 private:

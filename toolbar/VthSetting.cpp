@@ -150,9 +150,7 @@ void VthSetting::devModelChanged()
     vthMenu->close();
 
     const bool adjustable = dev && dev->queryDevFunction(DevFuncVth);
-    for (QWidget* w : {static_cast<QWidget*>(btnVth), static_cast<QWidget*>(lblArrow),
-                       static_cast<QWidget*>(lblVth), static_cast<QWidget*>(edit),
-                       static_cast<QWidget*>(lblUnit)})
+    for (QWidget* w : std::initializer_list<QWidget*>{btnVth, lblArrow, lblVth, edit, lblUnit})
         w->setVisible(adjustable);
     lblNotice->setVisible(!adjustable);
 
