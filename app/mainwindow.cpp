@@ -32,9 +32,12 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "toolbar/DevSetting.h"
+#include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/SmpSetting.h"
 #include "toolbar/StatusBar.h"
+#include "toolbar/VthSetting.h"
 #include "toolbar/ZoomCtrl.h"
 #include "view/ItemWaveLine.h"
 #include "view/MainView.h"
@@ -158,9 +161,9 @@ void MainWindow::showPanel(QWidget* w, bool on)
 
 void MainWindow::buildTopBox()
 {
-    devSetting = placeholder("DevSetting");
+    devSetting = new DevSetting;
     smpSetting = new SmpSetting;
-    pwmSetting = placeholder("PWMSetting");
+    pwmSetting = new PWMSetting;
     smpCtrl = new SmpCtrl(nullptr);   // no oscilloscope generator in this build
     zoomCtrl = new ZoomCtrl(waveDataGen);
 
@@ -250,7 +253,7 @@ void MainWindow::buildRightBox()
 
 void MainWindow::buildGrid()
 {
-    vthSetting = placeholder("VthSetting");
+    vthSetting = new VthSetting;
     timeView = new TimeView;
     posiView = new PosiView(this);
     statusBar = new StatusBar;
@@ -281,7 +284,8 @@ void MainWindow::buildGrid()
 void MainWindow::connectPanels()
 {
     // Settings-file merge and progress placement (rows 1, 2) join with the
-    // main menu; the device menu's model change (row 5) with the device menu.
+    // main menu. (Row 5, a model chosen in a simulated-model menu, has no
+    // such menu to come from.)
     connect(timeView, &TimeView::timeMarkerChanged, mainView, &MainView::slotCursorBodyChanged);
     connect(mainView, &MainView::timeMarkBodyChanged, timeView, &TimeView::slotCursorHandleChanged);
     connect(zoomCtrl, &ZoomCtrl::zoomChanged, this, &MainWindow::slotZoomCtrlChanged);
@@ -311,7 +315,7 @@ void MainWindow::connectDevice()
     connect(dev, &DevBase::sigChnEnaChanged, this, &MainWindow::slotPosiViewUpdate, u);
     connect(dev, &DevBase::sigAChnEnaChanged, this, &MainWindow::slotPosiViewUpdate, u);
     connect(dev, &DevBase::sigChnEnaChanged, mainView, &MainView::slotChnEnaChanged, u);
-    // The PWM switches of the tool bar join with the PWM panel.
+    connect(dev, &DevBase::sigToolbarPWMEna, pwmSetting, &PWMSetting::slotEnaChanged, u);
 }
 
 QShortcut* MainWindow::addShortcut(const QKeySequence& keys)

@@ -14,8 +14,10 @@
 #include <functional>
 
 class AnalyzerManager;
+class DevSetting;
 class MainView;
 class MyProgressDlg;
+class PWMSetting;
 class PosiView;
 class ProtoResult;
 class QGridLayout;
@@ -27,6 +29,7 @@ class SmpCtrl;
 class SmpSetting;
 class StatusBar;
 class TimeView;
+class VthSetting;
 class WaveDataGen;
 class ZoomCtrl;
 
@@ -67,9 +70,9 @@ public:
     // placeholders in their layout slots.
     QWidget* topBoxArea = nullptr;
     QScrollArea* rightBoxArea = nullptr;
-    QWidget* devSetting = nullptr;
+    DevSetting* devSetting = nullptr;
     SmpSetting* smpSetting = nullptr;
-    QWidget* pwmSetting = nullptr;
+    PWMSetting* pwmSetting = nullptr;
     SmpCtrl* smpCtrl = nullptr;
     ZoomCtrl* zoomCtrl = nullptr;
     QWidget* oscMeasure = nullptr;
@@ -81,7 +84,7 @@ public:
     ProtoResult* protoResult = nullptr;
     QLabel* filler = nullptr;
     MyProgressDlg* progressDlg = nullptr;
-    QWidget* vthSetting = nullptr;
+    VthSetting* vthSetting = nullptr;
     TimeView* timeView = nullptr;
     PosiView* posiView = nullptr;
     StatusBar* statusBar = nullptr;

@@ -32,6 +32,7 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "toolbar/DevSetting.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/SmpSetting.h"
 #include "toolbar/StatusBar.h"
@@ -112,7 +113,7 @@ void MainWindow::slotSmpModeChanged()
     DevBase* dev = devUsing;
     if (!dev)
         return;
-    // The device menu refreshes here once it exists.
+    devSetting->devSmpModeChanged();
     smpSetting->devSmpModeChanged();
     // The decoders read the stores and their results describe them: both
     // go before the stores are cleared.

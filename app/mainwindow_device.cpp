@@ -32,9 +32,12 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "toolbar/DevSetting.h"
+#include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/SmpSetting.h"
 #include "toolbar/StatusBar.h"
+#include "toolbar/VthSetting.h"
 #include "toolbar/ZoomCtrl.h"
 #include "view/ItemWaveLine.h"
 #include "view/MainView.h"
@@ -79,7 +82,7 @@ void MainWindow::devModelChanged()
     initTopBox(logic);
     initRightBox(logic);
 
-    // The threshold panel rebuilds here once it exists.
+    vthSetting->devModelChanged();
     timeView->init();
     mainView->init();
     protoResult->clearFindText();
@@ -98,11 +101,11 @@ void MainWindow::devModelChanged()
 
 void MainWindow::initTopBox(bool logic)
 {
-    // The device menu and the PWM panel initialise here once they exist.
+    devSetting->init();
     smpSetting->init();
     smpCtrl->init();
+    pwmSetting->slotEnaChanged();   // shows the group as "toolbarPWM" says
     showPanel(devSetting, true);
-    showPanel(pwmSetting, true);
     showPanel(smpSetting, logic);
     showPanel(zoomCtrl, logic);
 }
@@ -237,13 +240,15 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
         setDeviceTitle(true);
         statusBar->setConnectSta(true);
         smpCtrl->devConnectChanged(true);
-        // The PWM switches refresh here once the PWM panel exists.
+        pwmSetting->devConnectChanged(true);
         progressDlg->close();
         break;
     case 7:
         setDeviceTitle(false);
         statusBar->setConnectSta(false);
         smpCtrl->devConnectChanged(false);
+        // The outputs keep their stored state: the switches show it.
+        pwmSetting->devConnectChanged(true);
         break;
     default:
         break;
