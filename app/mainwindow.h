@@ -31,6 +31,7 @@ class StatusBar;
 class TimeView;
 class VthSetting;
 class WaveDataGen;
+class WaveDataGenOsc;
 class ZoomCtrl;
 
 class MainWindow : public QWidget
@@ -65,6 +66,7 @@ public:
     // Models.
     AnalyzerManager* analyzerManager = nullptr;
     WaveDataGen* waveDataGen = nullptr;
+    WaveDataGenOsc* waveDataGenOsc = nullptr;
 
     // Panels and views. Those of later steps stand as named, hidden
     // placeholders in their layout slots.
@@ -128,6 +130,8 @@ protected:
     bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
 
 private:
+    void smpDataReadyOsc(int decode);
+    void posiViewUpdateOsc();
     void setupWindow();
     void buildModels();
     void buildTopBox();

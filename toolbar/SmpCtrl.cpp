@@ -10,6 +10,7 @@
 #include "config/Types.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "osc/WaveDataGenOsc.h"
 
 std::function<void()> SmpCtrl::stopAllAnalyzer;
 std::function<void()> SmpCtrl::clearAnalyzerResult;
@@ -107,6 +108,10 @@ void SmpCtrl::startCapture(int mode)
         stopAllAnalyzer();
     if (clearAnalyzerResult)
         clearAnalyzerResult();
+    // A capture in another mode ends an automatic scaling: its refreshes
+    // must not restart auto-scale captures.
+    if (waveDataGenOsc && mode != SmpStartAuto)
+        waveDataGenOsc->cancelAutoScale();
     dev->smpStart(mode, false);
 }
 
@@ -125,13 +130,44 @@ void SmpCtrl::slotBtnRepeatClicked()
 void SmpCtrl::slotBtnStopClicked()
 {
     btnStop->setChecked(true);
+    if (waveDataGenOsc)
+        waveDataGenOsc->cancelAutoScale();
     if (devUsing)
         devUsing->smpStop();
 }
 
 void SmpCtrl::slotBtnAutoScaleClicked()
 {
-    // The oscilloscope auto scale has no device to run on here: undo the
-    // click's toggle so the bar keeps showing the real capture state.
-    devSmpStaChanged(lastMode);
+    DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    if (!dev->connected) {
+        slotBtnRepeatClicked();
+        return;
+    }
+    dev->smpStopAndWait();
+    if (stopAllAnalyzer)
+        stopAllAnalyzer();
+    if (clearAnalyzerResult)
+        clearAnalyzerResult();
+    // What the scaling changes, so that giving up can restore it.
+    dev->saveSmpCtrlSet();
+    bool any = false;
+    for (int c = 0; c < dev->aChnNum(); ++c) {
+        if (!dev->aChnEna[c])
+            continue;
+        // The second-largest scale: a first look at any signal.
+        const int n = dev->getVoltDivStringList(c).size();
+        if (n >= 2)
+            dev->setAVoltDivIndex(c, n - 2);
+        dev->setAChnOffset(c, 0);
+        any = true;
+    }
+    if (any) {
+        dev->setATimeDivIndex(9);
+        dev->setATrgPercent(500);
+    }
+    if (waveDataGenOsc)
+        waveDataGenOsc->setAutoScaleStart();
+    dev->smpStart(SmpStartAuto, false);
 }

@@ -21,6 +21,7 @@ class ItemChnSidebar;
 class ItemWaveBackground;
 class ItemWaveLine;
 class NextEdge;
+class OscView;
 class QDialog;
 class QFrame;
 class QGraphicsItem;
@@ -108,6 +109,8 @@ public:
     AnalyzerManager* analyzerManager;
     WaveDataGen* waveDataGen;
     WaveDataGenOsc* waveDataGenOsc;
+    // The oscilloscope screen while the device works in mode 1, else null.
+    OscView* oscView = nullptr;
 
 signals:
     void zoomChangedByMouse(int flag, int location);
@@ -169,6 +172,7 @@ private:
     int chnCount() const;
     void createChnSidebar(int chn, const QString& name, int showIndex, int multip);
     void createWaveItems(int chn);
+    void initOsc();
     void placeProgressRing();
     void updateWaveLines();
 };
