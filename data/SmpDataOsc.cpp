@@ -337,14 +337,14 @@ int SmpDataOsc::getAMathWaveLineData(int op, const int* pair, double start, doub
 QVector<long long> SmpDataOsc::getPeriodSubA(const short* s, long long n, int high, int low)
 {
     QVector<long long> c;
-    // With both levels equal a code on them would be every crossing at once
-    // and the walk would not move.
     if (!s || n <= 0 || high <= low)
         return c;
+    // A level is crossed upwards by the first code at or above it and
+    // downwards by the first code below it: a code that sits on a level
+    // is crossed once, not once each way.
     long long p = 0;
-    if (s[0] > low)
-        while (p < n && s[p] > low)
-            ++p;
+    while (p < n && s[p] >= low)
+        ++p;
     // Only positions found are appended: the end of the window is no crossing.
     while (p < n) {
         while (p < n && s[p] < low)
@@ -357,12 +357,12 @@ QVector<long long> SmpDataOsc::getPeriodSubA(const short* s, long long n, int hi
         if (p >= n)
             break;
         c.append(p);
-        while (p < n && s[p] > high)
+        while (p < n && s[p] >= high)
             ++p;
         if (p >= n)
             break;
         c.append(p);
-        while (p < n && s[p] > low)
+        while (p < n && s[p] >= low)
             ++p;
         if (p >= n)
             break;
@@ -492,7 +492,10 @@ void SmpDataOsc::getAParameterValues(int chn, double start, double length, doubl
     const double ps = 1e12 / rate;
     const double t1 = double(c[m + 1] - c[m]) * ps;
     const double t2 = double(c[m + 3] - c[m + 2]) * ps;
-    const bool rising = w[c[m]] < w[c[m + 1]];
+    // The walk's order tells the edge: entries 4j and 4j + 1 cross rising.
+    // (Comparing the codes at the two crossings cannot: a step that passes
+    // both levels in one sample crosses them at the same code.)
+    const bool rising = m % 4 == 0;
     values[MeasRiseTime] = rising ? t1 : t2;
     values[MeasFallTime] = rising ? t2 : t1;
     valid[MeasRiseTime] = valid[MeasFallTime] = true;
@@ -502,7 +505,7 @@ void SmpDataOsc::getAParameterValues(int chn, double start, double length, doubl
     long long q[3];
     for (int j = 0; j < 3; ++j) {
         const long long from = c[m + 2 * j];
-        const bool up = w[from] < w[c[m + 2 * j + 1]];
+        const bool up = rising == (j % 2 == 0);
         long long p = from;
         while (p < n && (up ? w[p] < mid : w[p] > mid))
             ++p;

@@ -92,7 +92,8 @@ public:
     // where a value could not be measured. Sets the channel's max/min level.
     void getAParameterValues(int chn, double start, double length, double* values, bool* valid);
     // Level crossings: per period rising through low, rising through high,
-    // falling through high, falling through low (indices into s).
+    // falling through high, falling through low (indices into s); none
+    // unless high > low.
     static QVector<long long> getPeriodSubA(const short* s, long long n, int high, int low);
 
     // The capture-file part ("bzdms"): false when the device cannot take it
