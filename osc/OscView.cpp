@@ -96,7 +96,10 @@ void OscView::refresh()
     switch (state) {
     case WaveDataGenOsc::AutoVoltDiv:
     case WaveDataGenOsc::AutoTimeDiv:
-        // The next capture for the next step.
+        // The next capture for the next step; a notice without a capture
+        // (a restart's own) leaves the running capture alone.
+        if (!gen->autoScaleStepped())
+            break;
         dev->smpStopAndWait();
         AnalyzerManager::stopAllAnalyzer();
         AnalyzerManager::clearAnalyzerResult();

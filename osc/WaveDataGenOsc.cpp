@@ -79,9 +79,8 @@ void WaveDataGenOsc::genData()
     const DevBase* dev = devUsing;
     const bool step = stepping && dev && dev->workMode == WorkModeOsc && dev->smpStartMode == SmpStartAuto
                       && autoState >= AutoStarted && autoState <= AutoTimeDiv;
-    if (step)
-        autoScaleStep();
-    else
+    stepped = step && autoScaleStep();
+    if (!step)
         makeDisplayData();
     emit sigViewRefreshOsc(true, true);
 }
@@ -257,19 +256,20 @@ void WaveDataGenOsc::measure(int c)
         s->getAParameterValues(c, start[c], width * scale[c], h.values, h.valid);
 }
 
-void WaveDataGenOsc::autoScaleStep()
+bool WaveDataGenOsc::autoScaleStep()
 {
     DevBase* dev = devUsing;
     const SmpDataOsc* s = shownStore();
     if (!dev || !s)
-        return;
+        return false;
     const int n = int(chn.size());
     if (autoState == AutoStarted || autoState == AutoVoltDiv) {
         autoState = AutoVoltDiv;
         stepTimeDiv = dev->aTimeDivIndex;
+        // A notice without a capture (a start empties the stores) is no step.
         for (int c = 0; c < n; ++c)
             if (chn[size_t(c)].autoResult >= 0 && !s->hasValidDataA(c))
-                return;   // wait for a capture of every enabled channel
+                return false;
         for (int c = 0; c < n; ++c) {
             if (chn[size_t(c)].autoResult == 0 && s->hasValidDataA(c)) {
                 measure(c);
@@ -278,7 +278,7 @@ void WaveDataGenOsc::autoScaleStep()
         }
         for (const Chn& h : chn)
             if (h.autoResult == 0)
-                return;
+                return true;
         chosen = -1;
         for (int c = 0; c < n && chosen < 0; ++c)
             if (chn[size_t(c)].autoResult == 1)
@@ -290,11 +290,15 @@ void WaveDataGenOsc::autoScaleStep()
             autoState = AutoGivenUp;
             dev->resetAutoScaleSet();
         }
-    } else if (autoState == AutoTimeDiv && chosen >= 0 && chosen < n && s->hasValidDataA(chosen)) {
+        return true;
+    }
+    if (autoState == AutoTimeDiv && chosen >= 0 && chosen < n && s->hasValidDataA(chosen)) {
         stepTimeDiv = dev->aTimeDivIndex;
         measure(chosen);
         autoState = setAutoScaleTimeDiv(chosen);
+        return true;
     }
+    return false;
 }
 
 int WaveDataGenOsc::setAutoScaleVoltDiv(int c)

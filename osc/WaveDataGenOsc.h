@@ -45,6 +45,9 @@ public:
     // Ends a running auto scale (the user started another mode or stopped).
     void cancelAutoScale();
     int autoScaleState() const { return autoState; }
+    // True when the latest genData measured a capture for the automatic
+    // scaling (the next capture may start); false when it waited for one.
+    bool autoScaleStepped() const { return stepped; }
     int setAutoScaleVoltDiv(int chn);
     int setAutoScaleTimeDiv(int chn);
 
@@ -73,7 +76,8 @@ private:
         int target = 0;      // auto-scale offset of the trace, thousandths
     };
     void makeDisplayData();
-    void autoScaleStep();
+    // One step on the shown capture; false when it holds nothing to measure.
+    bool autoScaleStep();
     void measure(int chn);
     // Samples per pixel at the device's time base for a rate r.
     double pixelScale(double rate) const;
@@ -87,6 +91,7 @@ private:
     int chosen = -1;
     int stepTimeDiv = 0;     // time base of the capture an auto-scale step measures
     bool stepping = false;   // genData is running for a new capture
+    bool stepped = false;
 };
 
 #endif
