@@ -544,7 +544,7 @@ private slots:
             chs << c;
         }
         trg[trgChn] = TrgRising;
-        d->chnEna = ena;
+        d->smpChnEna = ena;   // as smpStart hands them to the capture
         d->chnTrg = trg;
         d->curDepth = expect;
         QVERIFY(s->setupTrigger(trg, ena, false));
@@ -653,7 +653,7 @@ private slots:
         {
             auto d = make(DevModelWillow);
             d->connected = true;
-            d->chnEna.fill(false);
+            QVERIFY(d->setDChnEna(QVector<bool>(d->chnNum(), false)));
             QSignalSpy sta(d.get(), &DevBase::sigSmpSta);
             QSignalSpy ready(d.get(), &DevBase::sigSmpDataReady);
             d->smpStart(SmpStartSingle, false);

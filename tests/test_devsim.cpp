@@ -69,6 +69,7 @@ private:
 class DevNoMemory : public DevNone
 {
 public:
+    ~DevNoMemory() override { smpStopAndWait(); }
     bool dataConvertSimu(int, const int*, int, long long*, bool) override { return false; }
 };
 
