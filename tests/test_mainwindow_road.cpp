@@ -22,6 +22,7 @@
 #include "decode/ProtoResult.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "support/CaptureSignals.h"
 #include "support/TestEnv.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/StatusBar.h"
@@ -558,16 +559,16 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         devUsing->setSmpFrequ(devUsing->smpFrequList.indexOf(50000));
         devUsing->setSmpDepth(0);
-        QSignalSpy sta(devUsing, &DevBase::sigSmpSta);
+        CaptureSignals sig(devUsing);
         Config::saveGlobalParam("autoWaitTrig", "0");
         QTest::keyClick(&w, Qt::Key_F6);
-        QTRY_VERIFY(sta.count() > 0);
+        QTRY_VERIFY(sig.sta.count() > 0);
         QCOMPARE(devUsing->smpStartMode.load(), int(SmpStartRepeat));
         QTRY_VERIFY(devUsing->smpRunning);
         QTest::keyClick(&w, Qt::Key_F7);
         QTRY_VERIFY(!devUsing->smpRunning);
         devUsing->smpStopAndWait();
-        QTRY_COMPARE(sta.last().at(0).toInt(), int(SmpStaStopped));
+        QTRY_COMPARE(sig.sta.last().at(0).toInt(), int(SmpStaStopped));
     }
 
     // A decoder that keeps asking for channel 31 of a Rowan capture while
