@@ -544,7 +544,7 @@ void TestAnalyzerHost::recordChangesAfterRuns()
         AnalyzerManager m;
         addAnalyzer(m, "Host Test", 7, 3);
         addAnalyzer(m, "Host Test", 7, 3);
-        for (int round = 0; round < 100; ++round) {
+        for (int round = 0; round < 300; ++round) {
             m.startDecode(wideRec);
             QVERIFY(m.anlyThreadIsRuning(0) && m.anlyThreadIsRuning(1));
             m.startDecode(narrowRec);
