@@ -98,8 +98,9 @@ void MainWindow::slotSmpDataReady(int decode)
     if (!dev || dev->workMode != WorkModeLA)
         return;   // the oscilloscope hand-over joins with its display
     if (decode != 0) {
-        dev->genDataForAnly(analyzerManager->getDataForAnly());
-        analyzerManager->startDecode();
+        DataForAnly data{};
+        dev->genDataForAnly(&data);
+        analyzerManager->startDecode(data);
         return;
     }
     if (dev->hasValidData())

@@ -87,8 +87,10 @@ void MainWindow::devModelChanged()
     mainView->init();
     protoResult->clearFindText();
 
+    DataForAnly data{};
     if (dev)
-        dev->genDataForAnly(analyzerManager->getDataForAnly());
+        dev->genDataForAnly(&data);
+    analyzerManager->setDataForAnly(data);
     analyzerManager->restoreUsing();
 
     slotPosiViewUpdate();

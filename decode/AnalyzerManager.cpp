@@ -539,6 +539,19 @@ void AnalyzerManager::startDecode()
         decodeOne(i);
 }
 
+void AnalyzerManager::startDecode(const DataForAnly& data)
+{
+    ChangeScope scope(this);   // startDecode() nests in it: one handshake
+    setDataForAnly(data);
+    startDecode();
+}
+
+void AnalyzerManager::setDataForAnly(const DataForAnly& data)
+{
+    stopAllRuns();
+    mDataForAnly = data;
+}
+
 void AnalyzerManager::startDecode(int index)
 {
     if (index < 0 || index >= mUsing.size())
@@ -611,11 +624,15 @@ void AnalyzerManager::stopAnlyThread(int index)
 
 void AnalyzerManager::stopAllAnalyzer()
 {
-    if (!me)
-        return;
-    for (int i = 0; i < me->mUsing.size(); ++i)
-        if (me->anlyThreadIsRuning(i))
-            me->stopAnlyThread(i);
+    if (me)
+        me->stopAllRuns();
+}
+
+void AnalyzerManager::stopAllRuns()
+{
+    for (int i = 0; i < mUsing.size(); ++i)
+        if (anlyThreadIsRuning(i))
+            stopAnlyThread(i);
 }
 
 bool AnalyzerManager::isInterruptAnly()

@@ -82,9 +82,11 @@ public:
     static std::function<int()> deviceModel;
     static std::function<QVector<bool>()> deviceChnEnables;
 
-    // The record the analyzers read the shown capture through; the device
-    // fills it before startDecode().
-    DataForAnly* getDataForAnly() { return &mDataForAnly; }
+    // The record the analyzers read the shown capture through (the device
+    // fills one with genDataForAnly). Decode runs read it while they last:
+    // setDataForAnly stops every run before it replaces it.
+    const DataForAnly& dataForAnly() const { return mDataForAnly; }
+    void setDataForAnly(const DataForAnly& data);
 
     // ---- catalogue ----
     int getPluginCount() const { return mPlugins.size(); }
@@ -117,6 +119,9 @@ public:
 
     // ---- decoding ----
     void startDecode();
+    // A new capture: setDataForAnly and startDecode, in the one change scope
+    // of the results that will describe it.
+    void startDecode(const DataForAnly& data);
     void startDecode(int index);
     // Stops one analyzer's decode and returns once its thread has ended.
     void stopAnlyThread(int index);
@@ -174,6 +179,7 @@ private:
                                 const QString& format);
     void destroyEntry(AnalyzerInterface& e);
     void decodeOne(int index);
+    void stopAllRuns();
     void modifyHandshake();
     void finishExport(bool waitFirst);
     // Results of analyzers in use are about to change, or analyzers to go:

@@ -1,6 +1,7 @@
 // A small analyzer plug-in for the host tests. Its "Mode" setting picks the
 // decode: 0 one frame per level run of the input until the data ends,
-// 1 report progress until stopped, 2 three frames without reading the input.
+// 1 report progress until stopped, 2 three frames without reading the input,
+// 3 ask for the input channel again and again until stopped.
 // "Rerun" asks for exactly one re-run. Export option 0 writes one line per
 // frame; option 1 stays at 50 % until cancelled.
 // Built in variants: HOST_TEST_B (another name, supports models 101 and 102
@@ -43,7 +44,7 @@ public:
         mode = new AnalyzerSettingInterfaceInteger();
         mode->SetTitleAndTooltip("Mode", "Decode mode");
         mode->SetMin(0);
-        mode->SetMax(2);
+        mode->SetMax(3);
         rerun = new AnalyzerSettingInterfaceBool();
         rerun->SetTitleAndTooltip("Rerun", "");
         AddInterface(input);
@@ -189,6 +190,13 @@ public:
             for (;;) {
                 ReportProgress(0);
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
+        if (mSettings.mMode == 3) {
+            // Every call reads the host's capture record afresh.
+            for (;;) {
+                AnalyzerChannelData* c = GetAnalyzerChannelData(mSettings.mInput);
+                ReportProgress(U64(c->GetBitState()));
             }
         }
         if (mSettings.mMode == 2) {

@@ -23,3 +23,7 @@ file(WRITE ${HOST_PLUGIN_DIR}/libNotALibrary.so "this is not a shared library\n"
 file(WRITE ${HOST_PLUGIN_DIR}/readme.txt "not a plug-in\n")
 
 target_compile_definitions(test_analyzerhost PRIVATE HOST_PLUGIN_DIR="${HOST_PLUGIN_DIR}")
+
+# The main window's decode tests run the test plug-in as well.
+add_dependencies(test_mainwindow_road HostTest)
+target_compile_definitions(test_mainwindow_road PRIVATE HOST_PLUGIN_DIR="${HOST_PLUGIN_DIR}")
