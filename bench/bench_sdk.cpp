@@ -4,8 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <random>
 #include <vector>
 
