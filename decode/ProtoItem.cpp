@@ -51,6 +51,25 @@ AnalyzerResults* resultsOf(Analyzer* a)
     return a && a->GetAnalyzerResults(&r) ? r : nullptr;
 }
 
+// The file types of one export option as the user picks them: "label
+// (*.extension)", translated in the analyzer's context, and what each
+// stands for.
+QVector<QPair<QString, ProtoItem::User>> fileTypes(AnalyzerSettings* s, U32 option, const QString& anlyName)
+{
+    QVector<QPair<QString, ProtoItem::User>> types;
+    const U32 n = s->GetFileExtensionCount(option);
+    for (U32 j = 0; j < n; ++j) {
+        const char* label = nullptr;
+        const char* ext = nullptr;
+        if (!s->GetFileExtension(option, j, &label, &ext))
+            continue;
+        const QString extension = QString::fromUtf8(ext);
+        types.append({Lang::tr(QString::fromUtf8(label), anlyName) + " (*." + extension + ")",
+                      ProtoItem::User{option, extension}});
+    }
+    return types;
+}
+
 } // namespace
 
 ProtoItem::Busy::Busy(ProtoItem* r) : row(r)
@@ -136,6 +155,12 @@ QString ProtoItem::anlyName() const
     return a ? QString::fromUtf8(a->GetAnalyzerName()) : QString();
 }
 
+AnalyzerSettings* ProtoItem::settings() const
+{
+    Analyzer* a = mManager ? mManager->getUsingAnalyzer(mIndex) : nullptr;
+    return a ? a->GetAnalyzerSettings() : nullptr;
+}
+
 // ---------------------------------------------------------------------------
 // Name field: the alias
 
@@ -197,24 +222,14 @@ void ProtoItem::createMenuSet()
     }
     connect(formats, &QMenu::triggered, this, &ProtoItem::slotMenuDisplyClicked);
 
-    Analyzer* anly = mManager->getUsingAnalyzer(mIndex);
-    AnalyzerSettings* s = anly ? anly->GetAnalyzerSettings() : nullptr;
-    const QString name = anlyName();
+    AnalyzerSettings* s = settings();
     const U32 options = s ? s->GetExportOptionsCount() : 0;
     U32 id = 0;
     const char* text = nullptr;
     if (options == 1 && s->GetExportOption(0, &id, &text)) {
         QMenu* sub = mMenu->addMenu(Lang::tr("Export Data"));
-        const U32 types = s->GetFileExtensionCount(id);
-        for (U32 j = 0; j < types; ++j) {
-            const char* label = nullptr;
-            const char* ext = nullptr;
-            if (!s->GetFileExtension(id, j, &label, &ext))
-                continue;
-            const QString extension = QString::fromUtf8(ext);
-            QAction* a = sub->addAction(Lang::tr(QString::fromUtf8(label), name) + " (*." + extension + ")");
-            a->setData(QVariant::fromValue(User{id, extension}));
-        }
+        for (const auto& type : fileTypes(s, id, anlyName()))
+            sub->addAction(type.first)->setData(QVariant::fromValue(type.second));
         connect(sub, &QMenu::triggered, this, &ProtoItem::slotMenuExport1Clicked);
     } else if (options >= 2) {
         mMenu->addAction(Lang::tr("Export Data") + "...", this, &ProtoItem::slotMenuExport2Clicked);
@@ -281,8 +296,7 @@ void ProtoItem::creatExportDialog()
     group->setExclusive(true);
     mRadios.clear();
 
-    Analyzer* anly = mManager->getUsingAnalyzer(mIndex);
-    AnalyzerSettings* s = anly ? anly->GetAnalyzerSettings() : nullptr;
+    AnalyzerSettings* s = settings();
     const QString name = anlyName();
     const U32 options = s ? s->GetExportOptionsCount() : 0;
     for (U32 i = 0; i < options; ++i) {
@@ -294,16 +308,10 @@ void ProtoItem::creatExportDialog()
         lay->addWidget(box);
         auto* boxLay = new QVBoxLayout(box);
         boxLay->setContentsMargins(Config::pixel(6), Config::pixel(18), Config::pixel(6), Config::pixel(10));
-        const U32 types = s->GetFileExtensionCount(id);
-        for (U32 j = 0; j < types; ++j) {
-            const char* label = nullptr;
-            const char* ext = nullptr;
-            if (!s->GetFileExtension(id, j, &label, &ext))
-                continue;
-            const QString extension = QString::fromUtf8(ext);
-            auto* radio = new QRadioButton(Lang::tr(QString::fromUtf8(label), name) + " (*." + extension + ")", box);
+        for (const auto& type : fileTypes(s, id, name)) {
+            auto* radio = new QRadioButton(type.first, box);
             radio->setCheckable(true);
-            radio->setProperty(UserProperty, QVariant::fromValue(User{id, extension}));
+            radio->setProperty(UserProperty, QVariant::fromValue(type.second));
             boxLay->addWidget(radio);
             group->addButton(radio);
             mRadios.append(radio);

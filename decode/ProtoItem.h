@@ -17,6 +17,7 @@
 #include <QWidget>
 
 class AnalyzerManager;
+class AnalyzerSettings;
 class MyLineEdit;
 class MyProgressDlg;
 class ProtoExport;
@@ -97,6 +98,7 @@ private:
     enum ExportEnd { EndNone, EndWritten, EndStopped, EndFailed, EndNoData };
 
     QString anlyName() const;
+    AnalyzerSettings* settings() const;
     bool hasFrames() const;
     void noDataBox();
     // Starts the export once the analyzer's decode and any earlier export

@@ -27,18 +27,9 @@
 
 namespace {
 
-const QString kDir = QStringLiteral(PANEL_PLUGIN_DIR);
-
-QString pluginDir(const QString& which)
-{
-    if (which == "bin")
-        return QString::fromLocal8Bit(qgetenv("CORVENA_BIN")) + "/Analyzer/";
-    return kDir + "/" + which;
-}
-
 int hostTestDestroyed()
 {
-    QLibrary lib(kDir + "/main/libHostTest.so");
+    QLibrary lib(ProtoKit::pluginDir("main") + "/libHostTest.so");
     auto f = reinterpret_cast<int (*)()>(lib.resolve("HostTestDestroyed"));
     return f ? f() : -1;
 }
@@ -95,31 +86,13 @@ class TestProtoEdit : public QObject
     void make(const QString& which)
     {
         mgr.reset();
-        AnalyzerManager::setAnalyzerDir(pluginDir(which));
+        AnalyzerManager::setAnalyzerDir(ProtoKit::pluginDir(which));
         mgr.reset(new AnalyzerManager);
     }
     int plugin(const QString& name) const { return mgr->getAllAnalyzerName().indexOf(name); }
-    // Four channels of data for the decodes.
-    void fillCapture()
-    {
-        capture.reset(new CaptureTables(4, 1000000));
-        for (int c = 0; c < 4; ++c)
-            QVERIFY(capture->setChannel(c, 0, {100, 200, 300}, 1000));
-        *mgr->getDataForAnly() = *capture->data();
-    }
 
 private slots:
-    void initTestCase()
-    {
-        TestEnv::isolateUserData();
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        for (int k = 0; k < 4; ++k)
-            Config::saveGlobalParam("chnShowName" + QString::number(k), "");
-        Lang::init();
-        AnalyzerManager::deviceChnEnables = [this] { return enables; };
-        AnalyzerManager::deviceModel = [] { return int(DevModelDemo); };
-    }
+    void initTestCase() { ProtoKit::initConfig(&enables); }
     void cleanupTestCase()
     {
         mgr.reset();
@@ -294,7 +267,7 @@ private slots:
     void editWhileDecoding()
     {
         make("main");
-        fillCapture();
+        capture = ProtoKit::fillCapture(*mgr);
         Analyzer* a = ProtoKit::add(*mgr, "Host Test", {{"Input", 0}, {"Mode", 3}});
         QVERIFY(a);
         mgr->startDecode();
@@ -346,7 +319,7 @@ private slots:
         std::unique_ptr<DevBase> dev(DevBase::createDevice(DevModelDemo));
         devUsing = dev.get();
         make("main");
-        fillCapture();
+        capture = ProtoKit::fillCapture(*mgr);
         Analyzer* a = ProtoKit::add(*mgr, "Host Test", {{"Input", 0}, {"Mode", 3}});
         mgr->startDecode();
         dev->smpRunning = true;

@@ -32,15 +32,6 @@
 
 namespace {
 
-const QString kDir = QStringLiteral(PANEL_PLUGIN_DIR);
-
-QString pluginDir(const QString& which)
-{
-    if (which == "bin")
-        return QString::fromLocal8Bit(qgetenv("CORVENA_BIN")) + "/Analyzer/";
-    return kDir + "/" + which;
-}
-
 QStringList texts(const QList<QAction*>& actions)
 {
     QStringList t;
@@ -74,23 +65,16 @@ class TestProtoExport : public QObject
     {
         panel.reset();
         mgr.reset();
-        AnalyzerManager::setAnalyzerDir(pluginDir(which));
+        AnalyzerManager::setAnalyzerDir(ProtoKit::pluginDir(which));
         mgr.reset(new AnalyzerManager);
         panel.reset(new ProtoManager(mgr.get()));
     }
     ProtoItem* row(int i) const { return panel->items().value(i); }
-    void fillCapture()
-    {
-        capture.reset(new CaptureTables(4, 1000000));
-        for (int c = 0; c < 4; ++c)
-            QVERIFY(capture->setChannel(c, 0, {100, 200, 300}, 1000));
-        *mgr->getDataForAnly() = *capture->data();
-    }
     // A Host Test analyzer whose decode has made its three frames.
     void decodedHostTest(int mode = 2)
     {
         make("main");
-        fillCapture();
+        capture = ProtoKit::fillCapture(*mgr);
         QVERIFY(ProtoKit::add(*mgr, "Host Test", {{"Input", 0}, {"Mode", mode}}, true));
         if (mode == 2)
             QTRY_VERIFY(!mgr->anlyThreadIsRuning(0));
@@ -123,12 +107,7 @@ class TestProtoExport : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        Lang::init();
-        AnalyzerManager::deviceChnEnables = [this] { return enables; };
-        AnalyzerManager::deviceModel = [] { return int(DevModelDemo); };
+        ProtoKit::initConfig(&enables);
         Config::fileDialog = [this](const Config::FileDialogRequest& r) {
             asked.append(r);
             return chosen;

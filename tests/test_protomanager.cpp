@@ -31,8 +31,6 @@
 
 namespace {
 
-const QString kDir = QStringLiteral(PANEL_PLUGIN_DIR);
-
 // The recent entries of the protocol menu (what stands before its separator).
 QStringList recentEntries(QMenu* menu)
 {
@@ -75,7 +73,7 @@ class TestProtoManager : public QObject
     void make(const QString& dir)
     {
         drop();
-        AnalyzerManager::setAnalyzerDir(kDir + "/" + dir);
+        AnalyzerManager::setAnalyzerDir(ProtoKit::pluginDir(dir));
         mgr.reset(new AnalyzerManager);
         window.reset(new QWidget);
         auto* lay = new QVBoxLayout(window.get());
@@ -101,15 +99,7 @@ class TestProtoManager : public QObject
     ProtoItem* row(int i) const { return panel->items().value(i); }
 
 private slots:
-    void initTestCase()
-    {
-        TestEnv::isolateUserData();
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        Lang::init();
-        AnalyzerManager::deviceChnEnables = [this] { return enables; };
-        AnalyzerManager::deviceModel = [] { return int(DevModelDemo); };
-    }
+    void initTestCase() { ProtoKit::initConfig(&enables); }
     void cleanupTestCase()
     {
         drop();

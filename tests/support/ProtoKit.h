@@ -1,8 +1,9 @@
 #ifndef PROTOKIT_H
 #define PROTOKIT_H
 // For the analyzers panel tests: answers the panel's modal dialogs and
-// boxes (ProtoModal) instead of blocking, and adds analyzers the way the
-// settings dialog does.
+// boxes (ProtoModal) instead of blocking, sets up the configuration and the
+// host's view of the device, and adds analyzers the way the settings dialog
+// does.
 
 #include <QDialog>
 #include <QList>
@@ -11,12 +12,17 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 #include "Analyzer.h"
 #include "AnalyzerSettingInterface.h"
 #include "AnalyzerSettings.h"
+#include "CaptureTables.h"
+#include "config/Config.h"
+#include "config/Lang.h"
 #include "decode/AnalyzerManager.h"
 #include "decode/ProtoModal.h"
+#include "support/TestEnv.h"
 
 class ProtoKit
 {
@@ -48,6 +54,40 @@ public:
     }
     ProtoKit(const ProtoKit&) = delete;
     ProtoKit& operator=(const ProtoKit&) = delete;
+
+    // A fresh configuration in English with the channels' own names; the
+    // host sees the demonstration device with the given channel enables.
+    static void initConfig(const QVector<bool>* enables)
+    {
+        TestEnv::isolateUserData();
+        Config::init();
+        Config::saveGlobalParam("userLang", "en-US");
+        for (int k = 0; k < 16; ++k)
+            Config::saveGlobalParam("chnShowName" + QString::number(k), "");
+        Lang::init();
+        AnalyzerManager::deviceChnEnables = [enables] { return *enables; };
+        AnalyzerManager::deviceModel = [] { return int(DevModelDemo); };
+    }
+
+    // "bin": the program's own plug-ins; else a set of the panel test
+    // plug-ins ("main", "recent").
+    static QString pluginDir(const QString& which)
+    {
+        if (which == "bin")
+            return QString::fromLocal8Bit(qgetenv("CORVENA_BIN")) + "/Analyzer/";
+        return QStringLiteral(PANEL_PLUGIN_DIR) + "/" + which;
+    }
+
+    // Four channels, each with edges at 100, 200, 300 of 1000 samples, as
+    // the host's capture.
+    static std::unique_ptr<CaptureTables> fillCapture(AnalyzerManager& m)
+    {
+        std::unique_ptr<CaptureTables> c(new CaptureTables(4, 1000000));
+        for (int k = 0; k < 4; ++k)
+            c->setChannel(k, 0, {100, 200, 300}, 1000);
+        *m.getDataForAnly() = *c->data();
+        return c;
+    }
 
     void reset()
     {
