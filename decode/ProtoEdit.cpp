@@ -82,7 +82,7 @@ ProtoEdit::ProtoEdit(bool editing, AnalyzerManager* manager, int index, QWidget*
         if (ena[k])
             mChannelChoices << QString::number(k) << " - '" + Config::getChnName(k) + "'";
 
-    int channels = 0, others = 0, lists = 0, ints = 0, texts = 0, bools = 0;
+    int channels = 0, others = 0;
     for (int i = 0; i < n; ++i) {
         AnalyzerSettingInterface* itf = mSettings->GetSettingsInterface(U32(i));
         if (!itf)
@@ -92,7 +92,7 @@ ProtoEdit::ProtoEdit(bool editing, AnalyzerManager* manager, int index, QWidget*
         const AnalyzerInterfaceTypeId type = itf->GetType();
         if (type == INTERFACE_CHANNEL) {
             auto* ci = static_cast<AnalyzerSettingInterfaceChannel*>(itf);
-            addChannelNameLabel(mLabels.size(), channels, title);
+            addChannelNameLabel(channels, title);
             addComponentChannel(channels, channels, int(ci->GetChannel().mChannelIndex), ci->GetSelectionOfNoneIsAllowed(),
                                 tip);
             ++channels;
@@ -111,25 +111,24 @@ ProtoEdit::ProtoEdit(bool editing, AnalyzerManager* manager, int index, QWidget*
                 if (li->GetListboxNumber(k) == li->GetNumber())
                     current = int(k);
             }
-            addComponentLabel(mLabels.size(), row, title);
-            addComponentNumList(lists++, row, entries, tips, current, tip);
+            addComponentLabel(row, title);
+            addComponentNumList(row, entries, tips, current, tip);
             break;
         }
         case INTERFACE_INTEGER: {
             auto* ii = static_cast<AnalyzerSettingInterfaceInteger*>(itf);
-            addComponentLabel(mLabels.size(), row, title);
-            addComponentInteger(ints++, row, ii->GetInteger(), ii->GetMin(), ii->GetMax(), tip);
+            addComponentLabel(row, title);
+            addComponentInteger(row, ii->GetInteger(), ii->GetMin(), ii->GetMax(), tip);
             break;
         }
         case INTERFACE_TEXT:
-            addComponentLabel(mLabels.size(), row, title);
-            addComponentText(texts++, row, QString::fromUtf8(static_cast<AnalyzerSettingInterfaceText*>(itf)->GetText()),
-                             tip);
+            addComponentLabel(row, title);
+            addComponentText(row, QString::fromUtf8(static_cast<AnalyzerSettingInterfaceText*>(itf)->GetText()), tip);
             break;
         case INTERFACE_BOOL: {
             auto* bi = static_cast<AnalyzerSettingInterfaceBool*>(itf);
-            addComponentLabel(mLabels.size(), row, title);
-            addComponentBool(bools++, row, bi->GetValue(), QString::fromUtf8(bi->GetCheckBoxText()), tip);
+            addComponentLabel(row, title);
+            addComponentBool(row, bi->GetValue(), QString::fromUtf8(bi->GetCheckBoxText()), tip);
             break;
         }
         default:
@@ -151,29 +150,20 @@ QString ProtoEdit::trAnly(const char* text) const
     return Lang::tr(QString::fromUtf8(text ? text : ""), mName);
 }
 
-QLabel* ProtoEdit::addLabel(int row, const QString& text)
+void ProtoEdit::addChannelNameLabel(int row, const QString& title)
 {
-    auto* label = new QLabel(this);
+    // Channel titles stand untranslated; an empty title gets no label.
+    auto* label = new QLabel(title, this);
     mLabels.append(label);
-    if (text.isEmpty()) {
+    if (title.isEmpty())
         label->hide();
-        return label;
-    }
-    label->setText(text);
-    mGrid->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
+    else
+        mGrid->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-void ProtoEdit::addChannelNameLabel(int pos, int row, const QString& title)
+void ProtoEdit::addComponentLabel(int row, const QString& title)
 {
-    Q_UNUSED(pos);
-    addLabel(row, title);
-}
-
-void ProtoEdit::addComponentLabel(int pos, int row, const QString& title)
-{
-    Q_UNUSED(pos);
-    addLabel(row, title.isEmpty() ? QString() : Lang::tr(title, mName));
+    addChannelNameLabel(row, title.isEmpty() ? QString() : Lang::tr(title, mName));
 }
 
 void ProtoEdit::placeEditor(QWidget* editor, int row, const QString& tooltip)
@@ -217,10 +207,9 @@ void ProtoEdit::addComponentChannel(int count, int row, int channel, bool noneAl
     placeEditor(box, row, tooltip);
 }
 
-void ProtoEdit::addComponentNumList(int count, int row, const QStringList& texts, const QStringList& tooltips,
-                                    int current, const QString& tooltip)
+void ProtoEdit::addComponentNumList(int row, const QStringList& texts, const QStringList& tooltips, int current,
+                                    const QString& tooltip)
 {
-    Q_UNUSED(count);
     auto* box = new QComboBox(this);
     box->setMaxVisibleItems(20);
     mNumberEditors.append(box);
@@ -232,9 +221,8 @@ void ProtoEdit::addComponentNumList(int count, int row, const QStringList& texts
     placeEditor(box, row, tooltip);
 }
 
-void ProtoEdit::addComponentInteger(int count, int row, int value, int min, int max, const QString& tooltip)
+void ProtoEdit::addComponentInteger(int row, int value, int min, int max, const QString& tooltip)
 {
-    Q_UNUSED(count);
     auto* edit = new QLineEdit(QString::number(value), this);
     mIntegerEditors.append(edit);
     mIntMax.append(max);
@@ -242,18 +230,16 @@ void ProtoEdit::addComponentInteger(int count, int row, int value, int min, int 
     placeEditor(edit, row, tooltip);
 }
 
-void ProtoEdit::addComponentText(int count, int row, const QString& text, const QString& tooltip)
+void ProtoEdit::addComponentText(int row, const QString& text, const QString& tooltip)
 {
-    Q_UNUSED(count);
     // The value itself, untranslated: it is written back as it stands.
     auto* edit = new QLineEdit(text, this);
     mTextEditors.append(edit);
     placeEditor(edit, row, tooltip);
 }
 
-void ProtoEdit::addComponentBool(int count, int row, bool value, const QString& checkText, const QString& tooltip)
+void ProtoEdit::addComponentBool(int row, bool value, const QString& checkText, const QString& tooltip)
 {
-    Q_UNUSED(count);
     auto* box = new QCheckBox(Lang::tr(checkText, mName), this);
     box->setCheckable(true);
     box->setChecked(value);

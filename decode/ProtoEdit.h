@@ -34,7 +34,8 @@ public:
     ProtoEdit(bool editing, AnalyzerManager* manager, int index, QWidget* parent = nullptr);
     ~ProtoEdit() override;
 
-    // The analyzer being set up; null once the dialog has let it go.
+    // The analyzer being set up; null once the analyzers in use changed
+    // under an edit.
     Analyzer* analyzer() const { return mAnalyzer; }
     // True once "OK" has handed a new analyzer to the host.
     bool added() const { return mAdded; }
@@ -54,16 +55,16 @@ private slots:
     void slotAnalyzersChanged();
 
 private:
-    void addChannelNameLabel(int pos, int row, const QString& title);
-    void addComponentLabel(int pos, int row, const QString& title);
+    // Row builders; count is the setting's number among the channel settings.
+    void addChannelNameLabel(int row, const QString& title);
+    void addComponentLabel(int row, const QString& title);
     void addComponentChannel(int count, int row, int channel, bool noneAllowed, const QString& tooltip);
-    void addComponentNumList(int count, int row, const QStringList& texts, const QStringList& tooltips, int current,
+    void addComponentNumList(int row, const QStringList& texts, const QStringList& tooltips, int current,
                              const QString& tooltip);
-    void addComponentInteger(int count, int row, int value, int min, int max, const QString& tooltip);
-    void addComponentText(int count, int row, const QString& text, const QString& tooltip);
-    void addComponentBool(int count, int row, bool value, const QString& checkText, const QString& tooltip);
+    void addComponentInteger(int row, int value, int min, int max, const QString& tooltip);
+    void addComponentText(int row, const QString& text, const QString& tooltip);
+    void addComponentBool(int row, bool value, const QString& checkText, const QString& tooltip);
     void placeEditor(QWidget* editor, int row, const QString& tooltip);
-    QLabel* addLabel(int row, const QString& text);
     QString trAnly(const char* text) const;
     // Every integer editor within its range; one box per bad value.
     bool integersValid();

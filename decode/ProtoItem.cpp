@@ -115,13 +115,6 @@ ProtoItem::ProtoItem(AnalyzerManager* manager, int index, QWidget* parent)
     connect(mBtnRemove, &QPushButton::clicked, this, &ProtoItem::slotBtnRemoveClicked);
 }
 
-ProtoItem::~ProtoItem()
-{
-    // An export this row stopped winds up on its own.
-    if (mJob)
-        disconnect(mJob, nullptr, this, nullptr);
-}
-
 void ProtoItem::retire()
 {
     if (mRetired)

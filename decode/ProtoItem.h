@@ -40,7 +40,6 @@ public:
     };
 
     ProtoItem(AnalyzerManager* manager, int index, QWidget* parent = nullptr);
-    ~ProtoItem() override;
 
     int index() const { return mIndex; }
     bool isRetired() const { return mRetired; }
