@@ -25,6 +25,7 @@
 #include "config/Lang.h"
 #include "data/SmpData.h"
 #include "decode/AnalyzerManager.h"
+#include "decode/ProtoManager.h"
 #include "decode/ProtoResult.h"
 #include "decode/SimuAnalyzerSource.h"
 #include "device/DevBase.h"
@@ -200,7 +201,7 @@ void MainWindow::buildRightBox()
     mouseMeasure = placeholder("MouseMeasure");
     pulseMeasure = placeholder("PulseMeasure");
     timingMarker = placeholder("TimingMarker");
-    protoManager = placeholder("ProtoManager");
+    protoManager = new ProtoManager(analyzerManager);
     protoResult = new ProtoResult(analyzerManager, waveDataGen);
     filler = new QLabel;
 

@@ -95,6 +95,9 @@ public:
     // A new instance of plug-in `plugin` (null for an unknown index); the
     // plug-in is remembered for the following addUsing.
     Analyzer* getNewAnalyzer(int plugin);
+    // Hands back an instance of getNewAnalyzer that was never added, through
+    // its own plug-in's DestroyAnalyzer (null or an unknown plug-in: nothing).
+    void destroyNewAnalyzer(int plugin, Analyzer* anly);
 
     // ---- analyzers in use ----
     int getUsingCount() const { return mUsing.size(); }
@@ -158,6 +161,9 @@ public:
     // Outcome of the last export that ended: true when its file could not
     // be written.
     static bool lastExportFailed();
+    // Whether the last export that ended was cancelled before it completed
+    // (by cancelExport or by a change of its results).
+    static bool lastExportCancelled();
 
 signals:
     void analyzerItemAliasChanged();
@@ -201,6 +207,7 @@ private:
     QVector<QLibrary*> mLibraries;
     ExportDataProMng* mExport;
     bool mLastExportFailed;
+    bool mLastExportCancelled;
     int mChangeDepth;
 
     static std::atomic<bool> sInterrupt;
