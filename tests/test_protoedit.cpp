@@ -217,7 +217,7 @@ private slots:
         if (!valid) {
             QCOMPARE(kit.boxes[0].icon, QMessageBox::Warning);
             QCOMPARE(kit.boxes[0].title, QString("A Setting is Invalid"));
-            QCOMPARE(kit.boxes[0].text, QString("Please enter an integer in the range [0, 3]"));
+            QCOMPARE(kit.boxes[0].text, QString("Please enter an integer in the range [0, 4]"));
             // Nothing was written while a value was refused.
             QCOMPARE(d.channelEditors()[0]->currentIndex(), 0);
         }

@@ -243,7 +243,7 @@ private slots:
         enables = {true};
         capture.reset(new CaptureTables(1, 1000000));
         QVERIFY(capture->setChannel(0, sig.initLevel, sig.edges, sig.depth));
-        *mgr->getDataForAnly() = *capture->data();
+        mgr->setDataForAnly(*capture->data());
 
         {
             ProtoEdit add(false, mgr.get(), mgr->getAllAnalyzerName().indexOf("IR-RC6"), panel.get());
@@ -364,7 +364,7 @@ private slots:
     // ended; Stop ends the wait silently.
     void waits()
     {
-        decodedHostTest(3);
+        decodedHostTest(4);
         QVERIFY(mgr->anlyThreadIsRuning(0));
         bool startedEarly = true;
         answer(0, [this, &startedEarly](MyProgressDlg*) {

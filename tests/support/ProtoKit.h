@@ -85,7 +85,7 @@ public:
         std::unique_ptr<CaptureTables> c(new CaptureTables(4, 1000000));
         for (int k = 0; k < 4; ++k)
             c->setChannel(k, 0, {100, 200, 300}, 1000);
-        *m.getDataForAnly() = *c->data();
+        m.setDataForAnly(*c->data());
         return c;
     }
 
