@@ -1,0 +1,189 @@
+#include "LedAnalyzer.h"
+
+#include "PluginTime.h"
+
+using namespace plugin_time;
+
+namespace {
+
+const U64 kNoFall = ~U64(0);
+
+} // namespace
+
+LedAnalyzer::LedAnalyzer(const LedMember& member)
+    : Analyzer(), mMember(member), mSettings(new LedAnalyzerSettings(member)), mSimulationDataGenerator(member),
+      mSimulationInitilized(false), mSampleRateHz(0), mInput(nullptr), mReset(0), mMinPulse(0), mMinBitPeriod(0),
+      mOneThreshold(0), mSwapTopBytes(false), mLastFall(kNoFall)
+{
+    SetAnalyzerSettings(mSettings.get());
+}
+
+LedAnalyzer::~LedAnalyzer()
+{
+    KillThread();
+}
+
+void LedAnalyzer::SetupResults()
+{
+    std::unique_ptr<LedAnalyzerResults> results(new LedAnalyzerResults(this, mSettings.get(), mMember));
+    // Publish the new results before the old ones go.
+    SetAnalyzerResults(results.get());
+    mResults.swap(results);
+    mResults->AddChannelBubblesWillAppearOn(mSettings->mInputChannel);
+}
+
+void LedAnalyzer::AddLedFrame(U64 start, U64 end, U8 type, U8 flags, U64 data1, U64 data2)
+{
+    Frame frame;
+    frame.mStartingSampleInclusive = S64(start);
+    frame.mEndingSampleInclusive = S64(end);
+    frame.mType = type;
+    frame.mFlags = flags;
+    frame.mData1 = data1;
+    frame.mData2 = data2;
+    mResults->AddFrame(frame);
+}
+
+void LedAnalyzer::WorkerThread()
+{
+    if (!mResults)
+        return;
+    mSampleRateHz = GetSampleRate();
+    mInput = GetAnalyzerChannelData(mSettings->mInputChannel);
+    if (!mInput)
+        return;
+    mWalk.start(mInput, GetCaptureSampleCount());
+
+    mReset = samplesOf(mSampleRateHz, 50000);
+    mMinPulse = samplesOf(mSampleRateHz, 100);
+    mMinBitPeriod = samplesOf(mSampleRateHz, 650);
+    mOneThreshold = samplesOf(mSampleRateHz, 550);
+    mSwapTopBytes = mSettings->orderInFrame() == mSettings->orderInDisplay();
+    mLastFall = kNoFall;
+
+    if (mSampleRateHz < GetMinimumSampleRateHz()) {
+        // Pulses of 100 ns cannot be told apart: say so over the whole
+        // capture, and end the run.
+        const U64 last = mWalk.end() > 1 ? mWalk.end() - 1 : 1;
+        AddLedFrame(1, last, 0, LedAnalyzerResults::kRateTooLow, 0, 0);
+        mResults->CommitResults();
+        ReportProgress(mWalk.end());
+        return;
+    }
+
+    for (;;) {
+        // Reset: a low of at least 50 us. After a chain's last bit it is
+        // measured from that bit's falling edge.
+        if (mWalk.level() == BIT_HIGH)
+            mWalk.step();
+        U64 s = mWalk.pos();
+        U64 lowStart = mLastFall != kNoFall ? mLastFall : s;
+        mLastFall = kNoFall;
+        for (;;) {
+            mWalk.step();
+            if (mWalk.pos() - lowStart >= mReset)
+                break;
+            mWalk.step();
+            s = lowStart = mWalk.pos();
+        }
+        AddLedFrame(s, mWalk.pos(), LedAnalyzerResults::Reset, 0, 0, 0);
+        mResults->CommitResults();
+        ReportProgress(mWalk.pos());
+        ReadChain();
+    }
+}
+
+void LedAnalyzer::ReadChain()
+{
+    const Channel& channel = mSettings->mInputChannel;
+    const U32 bits = mMember.wordBits;
+    for (;;) {
+        // The cursor is on the word's first rising edge.
+        const U64 w = mWalk.pos();
+        U64 p = w;
+        U64 value = 0;
+        bool broken = true;
+        bool chainEnd = false;
+        for (U32 i = 0; i < bits; ++i) {
+            const U64 a = mWalk.pos();
+            mWalk.step();
+            const U64 b = mWalk.pos();
+            const U64 high = b - a;
+            if (high < mMinPulse || high > mReset)
+                break;
+            const U64 bit = high >= mOneThreshold ? 1 : 0;
+            const bool last = i + 1 == bits;
+            // A capture that ends after a word's last bit ends the chain
+            // like a reset.
+            const U64 n = last ? mWalk.nextOrEnd() : mWalk.next();
+            const bool captureEnd = n == mWalk.end();
+            const U64 low = n - b;
+            if (!captureEnd && low < mMinPulse)
+                break;
+            if (!captureEnd && n - a < mMinBitPeriod) {
+                p = b;
+                break;
+            }
+            if (!captureEnd && low >= mReset && !last) {
+                p = b;
+                break;
+            }
+            mResults->AddMarker(b, bit ? AnalyzerResults::One : AnalyzerResults::Zero, channel);
+            value = value << 1 | bit;
+            if (captureEnd || low >= mReset) {
+                // The chain ends with this word, one minimum pulse after its
+                // last falling edge (within the capture); the reset that
+                // follows is measured from that edge.
+                p = b + mMinPulse < mWalk.end() ? b + mMinPulse : mWalk.end() - 1;
+                mWalk.moveTo(p);
+                mLastFall = b;
+                chainEnd = true;
+                broken = false;
+                break;
+            }
+            mWalk.step();
+            p = n;
+            if (last)
+                broken = false;
+        }
+
+        if (p > w + 1) {
+            if (mSwapTopBytes) {
+                const U32 hi = bits - 8;
+                const U64 top = (value >> hi) & 0xFF;
+                const U64 second = (value >> (hi - 8)) & 0xFF;
+                value = (value & ~((U64(0xFFFF)) << (hi - 8))) | second << hi | top << (hi - 8);
+            }
+            AddLedFrame(w + 1, p, LedAnalyzerResults::Word, 0, value, broken ? ~U64(0) : 0);
+        }
+        mResults->CommitResults();
+        ReportProgress(p);
+        if (broken || chainEnd)
+            return;
+    }
+}
+
+U32 LedAnalyzer::GenerateSimulationData(U64 newest_sample_requested, U32 sample_rate,
+                                        SimulationChannelDescriptor** simulation_channels)
+{
+    if (!mSimulationInitilized) {
+        mSimulationDataGenerator.Initialize(GetSimulationSampleRate(), mSettings.get());
+        mSimulationInitilized = true;
+    }
+    return mSimulationDataGenerator.GenerateSimulationData(newest_sample_requested, sample_rate, simulation_channels);
+}
+
+U32 LedAnalyzer::GetMinimumSampleRateHz()
+{
+    return 10000000;
+}
+
+const char* LedAnalyzer::GetAnalyzerName() const
+{
+    return mMember.analyzerName;
+}
+
+bool LedAnalyzer::NeedsRerun()
+{
+    return false;
+}
