@@ -169,7 +169,10 @@ inline std::vector<std::vector<unsigned long long>> toolFrames(const QString& ou
 // field "<error>" and the message when the reader failed.
 inline QList<QStringList> csvRows(const QString& path)
 {
-    const ToolRun run = runProcess("python3", {"-c",
+    // The system's interpreter when there is one: version-manager shims
+    // start it far more slowly.
+    const QString python = QFile::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+    const ToolRun run = runProcess(python, {"-c",
                                                "import csv, json, sys\n"
                                                "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
                                                "    print(json.dumps(list(csv.reader(f, strict=True))))\n",
