@@ -11,11 +11,10 @@ const U8 kLastField = 2; // address, then command
 } // namespace
 
 IR_JVC_Analyzer::IR_JVC_Analyzer()
-    : Analyzer(), mSettings(new IR_JVC_AnalyzerSettings()), mSimulationInitilized(false), mSampleRateHz(0),
+    : PatternAnalyzer(new IR_JVC_AnalyzerSettings()), mSampleRateHz(0),
       mIR(nullptr), mStartMark{0, 0}, mStartSpaceMin(0), mBitMark{0, 0}, mOneSpace{0, 0}, mZeroSpace{0, 0},
       mUnit(0), mLongStart(0)
 {
-    SetAnalyzerSettings(mSettings.get());
 }
 
 IR_JVC_Analyzer::~IR_JVC_Analyzer()
@@ -23,13 +22,9 @@ IR_JVC_Analyzer::~IR_JVC_Analyzer()
     KillThread();
 }
 
-void IR_JVC_Analyzer::SetupResults()
+IR_JVC_AnalyzerResults* IR_JVC_Analyzer::makeResults()
 {
-    std::unique_ptr<IR_JVC_AnalyzerResults> results(new IR_JVC_AnalyzerResults(this, mSettings.get()));
-    // Publish the new results before the old ones go.
-    SetAnalyzerResults(results.get());
-    mResults.swap(results);
-    mResults->AddChannelBubblesWillAppearOn(mSettings->mInputChannel);
+    return new IR_JVC_AnalyzerResults(this);
 }
 
 bool IR_JVC_Analyzer::isStartBit(U64 mark, U64 space) const
@@ -158,16 +153,6 @@ void IR_JVC_Analyzer::WorkerThread()
     }
 }
 
-U32 IR_JVC_Analyzer::GenerateSimulationData(U64 newest_sample_requested, U32 sample_rate,
-                                            SimulationChannelDescriptor** simulation_channels)
-{
-    if (!mSimulationInitilized) {
-        mSimulationDataGenerator.Initialize(GetSimulationSampleRate(), mSettings.get());
-        mSimulationInitilized = true;
-    }
-    return mSimulationDataGenerator.GenerateSimulationData(newest_sample_requested, sample_rate, simulation_channels);
-}
-
 U32 IR_JVC_Analyzer::GetMinimumSampleRateHz()
 {
     return 20000;
@@ -176,11 +161,6 @@ U32 IR_JVC_Analyzer::GetMinimumSampleRateHz()
 const char* IR_JVC_Analyzer::GetAnalyzerName() const
 {
     return kAnalyzerName;
-}
-
-bool IR_JVC_Analyzer::NeedsRerun()
-{
-    return false;
 }
 
 const char* GetAnalyzerName()

@@ -1,17 +1,15 @@
 #ifndef IR_JVC_ANALYZER_H
 #define IR_JVC_ANALYZER_H
 
-#include <memory>
-
-#include <Analyzer.h>
-
 #include "EdgeWalker.h"
 #include "IR_JVC_AnalyzerResults.h"
 #include "IR_JVC_AnalyzerSettings.h"
 #include "IR_JVC_SimulationDataGenerator.h"
+#include "PatternAnalyzer.h"
 #include "PluginTime.h"
 
-class IR_JVC_Analyzer : public Analyzer {
+class IR_JVC_Analyzer
+    : public PatternAnalyzer<IR_JVC_AnalyzerSettings, IR_JVC_AnalyzerResults, IR_JVC_SimulationDataGenerator> {
 public:
     enum Symbol { Invalid, Start, One, Zero };
 
@@ -19,12 +17,8 @@ public:
     ~IR_JVC_Analyzer() override;
 
     void WorkerThread() override;
-    U32 GenerateSimulationData(U64 newest_sample_requested, U32 sample_rate,
-                               SimulationChannelDescriptor** simulation_channels) override;
     U32 GetMinimumSampleRateHz() override;
     const char* GetAnalyzerName() const override;
-    bool NeedsRerun() override;
-    void SetupResults() override;
 
     // Class of one mark and the space after it, lengths in samples of the
     // running decode; a start is tested first.
@@ -32,12 +26,8 @@ public:
     bool isStartBit(U64 mark, U64 space) const;
 
 protected:
+    IR_JVC_AnalyzerResults* makeResults() override;
     void AddField(U64 start, U64 end, U8 flags, U64 data1);
-
-    std::unique_ptr<IR_JVC_AnalyzerSettings> mSettings;
-    std::unique_ptr<IR_JVC_AnalyzerResults> mResults;
-    IR_JVC_SimulationDataGenerator mSimulationDataGenerator;
-    bool mSimulationInitilized;
 
     // Set at the start of every decode run.
     U64 mSampleRateHz;

@@ -9,7 +9,6 @@ const IrFieldTable kFields = {kFieldNames, 3, 8};
 
 } // namespace
 
-IR_JVC_AnalyzerResults::IR_JVC_AnalyzerResults(IR_JVC_Analyzer* analyzer, IR_JVC_AnalyzerSettings* settings)
-    : IrFieldResults(analyzer, kFields), mSettings(settings)
+IR_JVC_AnalyzerResults::IR_JVC_AnalyzerResults(IR_JVC_Analyzer* analyzer) : IrFieldResults(analyzer, kFields)
 {
 }

@@ -4,15 +4,11 @@
 #include "IrFieldResults.h"
 
 class IR_JVC_Analyzer;
-class IR_JVC_AnalyzerSettings;
 
 // Fields: 0 start, 1 address, 2 command, values 8 bits wide.
 class IR_JVC_AnalyzerResults : public IrFieldResults {
 public:
-    IR_JVC_AnalyzerResults(IR_JVC_Analyzer* analyzer, IR_JVC_AnalyzerSettings* settings);
-
-protected:
-    IR_JVC_AnalyzerSettings* mSettings;
+    explicit IR_JVC_AnalyzerResults(IR_JVC_Analyzer* analyzer);
 };
 
 #endif

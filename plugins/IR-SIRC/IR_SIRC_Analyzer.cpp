@@ -9,10 +9,9 @@ const char* const kAnalyzerName = "IR-SIRC";
 } // namespace
 
 IR_SIRC_Analyzer::IR_SIRC_Analyzer()
-    : Analyzer(), mSettings(new IR_SIRC_AnalyzerSettings()), mSimulationInitilized(false), mSampleRateHz(0),
+    : PatternAnalyzer(new IR_SIRC_AnalyzerSettings()), mSampleRateHz(0),
       mIR(nullptr), mStartMark{0, 0}, mOneMark{0, 0}, mZeroMark{0, 0}, mSpaceMin(0), mStep(0), mLongSpace(0)
 {
-    SetAnalyzerSettings(mSettings.get());
 }
 
 IR_SIRC_Analyzer::~IR_SIRC_Analyzer()
@@ -20,13 +19,9 @@ IR_SIRC_Analyzer::~IR_SIRC_Analyzer()
     KillThread();
 }
 
-void IR_SIRC_Analyzer::SetupResults()
+IR_SIRC_AnalyzerResults* IR_SIRC_Analyzer::makeResults()
 {
-    std::unique_ptr<IR_SIRC_AnalyzerResults> results(new IR_SIRC_AnalyzerResults(this, mSettings.get()));
-    // Publish the new results before the old ones go.
-    SetAnalyzerResults(results.get());
-    mResults.swap(results);
-    mResults->AddChannelBubblesWillAppearOn(mSettings->mInputChannel);
+    return new IR_SIRC_AnalyzerResults(this);
 }
 
 IR_SIRC_Analyzer::Symbol IR_SIRC_Analyzer::getLogicBit(U64 mark, U64 space) const
@@ -156,16 +151,6 @@ void IR_SIRC_Analyzer::WorkerThread()
     }
 }
 
-U32 IR_SIRC_Analyzer::GenerateSimulationData(U64 newest_sample_requested, U32 sample_rate,
-                                             SimulationChannelDescriptor** simulation_channels)
-{
-    if (!mSimulationInitilized) {
-        mSimulationDataGenerator.Initialize(GetSimulationSampleRate(), mSettings.get());
-        mSimulationInitilized = true;
-    }
-    return mSimulationDataGenerator.GenerateSimulationData(newest_sample_requested, sample_rate, simulation_channels);
-}
-
 U32 IR_SIRC_Analyzer::GetMinimumSampleRateHz()
 {
     return 20000;
@@ -174,11 +159,6 @@ U32 IR_SIRC_Analyzer::GetMinimumSampleRateHz()
 const char* IR_SIRC_Analyzer::GetAnalyzerName() const
 {
     return kAnalyzerName;
-}
-
-bool IR_SIRC_Analyzer::NeedsRerun()
-{
-    return false;
 }
 
 const char* GetAnalyzerName()

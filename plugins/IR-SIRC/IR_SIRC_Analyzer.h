@@ -1,17 +1,15 @@
 #ifndef IR_SIRC_ANALYZER_H
 #define IR_SIRC_ANALYZER_H
 
-#include <memory>
-
-#include <Analyzer.h>
-
 #include "EdgeWalker.h"
 #include "IR_SIRC_AnalyzerResults.h"
 #include "IR_SIRC_AnalyzerSettings.h"
 #include "IR_SIRC_SimulationDataGenerator.h"
+#include "PatternAnalyzer.h"
 #include "PluginTime.h"
 
-class IR_SIRC_Analyzer : public Analyzer {
+class IR_SIRC_Analyzer
+    : public PatternAnalyzer<IR_SIRC_AnalyzerSettings, IR_SIRC_AnalyzerResults, IR_SIRC_SimulationDataGenerator> {
 public:
     enum Symbol { Invalid, Start, One, Zero };
 
@@ -19,28 +17,20 @@ public:
     ~IR_SIRC_Analyzer() override;
 
     void WorkerThread() override;
-    U32 GenerateSimulationData(U64 newest_sample_requested, U32 sample_rate,
-                               SimulationChannelDescriptor** simulation_channels) override;
     U32 GetMinimumSampleRateHz() override;
     const char* GetAnalyzerName() const override;
-    bool NeedsRerun() override;
-    void SetupResults() override;
 
     // Class of one mark and the space after it, lengths in samples of the
     // running decode.
     Symbol getLogicBit(U64 mark, U64 space) const;
 
 protected:
+    IR_SIRC_AnalyzerResults* makeResults() override;
     void AddField(U64 start, U64 end, U8 flags, U8 type, U64 data1, U64 data2);
     // Past the space that ends at next (an edge or the capture's end) from
     // the mark's end: a space longer than step + slack is left after the
     // step. False when that lies past the capture's end (nothing moved).
     bool MoveOn(U64 mark_end, U64 next);
-
-    std::unique_ptr<IR_SIRC_AnalyzerSettings> mSettings;
-    std::unique_ptr<IR_SIRC_AnalyzerResults> mResults;
-    IR_SIRC_SimulationDataGenerator mSimulationDataGenerator;
-    bool mSimulationInitilized;
 
     // Set at the start of every decode run.
     U64 mSampleRateHz;

@@ -9,7 +9,6 @@ const IrFieldTable kFields = {kFieldNames, 4, 0};
 
 } // namespace
 
-IR_SIRC_AnalyzerResults::IR_SIRC_AnalyzerResults(IR_SIRC_Analyzer* analyzer, IR_SIRC_AnalyzerSettings* settings)
-    : IrFieldResults(analyzer, kFields), mSettings(settings)
+IR_SIRC_AnalyzerResults::IR_SIRC_AnalyzerResults(IR_SIRC_Analyzer* analyzer) : IrFieldResults(analyzer, kFields)
 {
 }

@@ -4,16 +4,12 @@
 #include "IrFieldResults.h"
 
 class IR_SIRC_Analyzer;
-class IR_SIRC_AnalyzerSettings;
 
 // Fields: 0 start, 1 command, 2 device, 3 extended; data2 is the field's
 // width, type 1 a field broken off (" (frame error)").
 class IR_SIRC_AnalyzerResults : public IrFieldResults {
 public:
-    IR_SIRC_AnalyzerResults(IR_SIRC_Analyzer* analyzer, IR_SIRC_AnalyzerSettings* settings);
-
-protected:
-    IR_SIRC_AnalyzerSettings* mSettings;
+    explicit IR_SIRC_AnalyzerResults(IR_SIRC_Analyzer* analyzer);
 };
 
 #endif

@@ -11,11 +11,9 @@ const U64 kNoFall = ~U64(0);
 } // namespace
 
 LedAnalyzer::LedAnalyzer(const LedMember& member)
-    : Analyzer(), mMember(member), mSettings(new LedAnalyzerSettings(member)), mSimulationDataGenerator(member),
-      mSimulationInitilized(false), mSampleRateHz(0), mInput(nullptr), mReset(0), mMinPulse(0), mMinBitPeriod(0),
-      mOneThreshold(0), mSwapTopBytes(false), mLastFall(kNoFall)
+    : PatternAnalyzer(new LedAnalyzerSettings(member), member), mMember(member), mSampleRateHz(0), mInput(nullptr),
+      mReset(0), mMinPulse(0), mMinBitPeriod(0), mOneThreshold(0), mSwapTopBytes(false), mLastFall(kNoFall)
 {
-    SetAnalyzerSettings(mSettings.get());
 }
 
 LedAnalyzer::~LedAnalyzer()
@@ -23,13 +21,9 @@ LedAnalyzer::~LedAnalyzer()
     KillThread();
 }
 
-void LedAnalyzer::SetupResults()
+LedAnalyzerResults* LedAnalyzer::makeResults()
 {
-    std::unique_ptr<LedAnalyzerResults> results(new LedAnalyzerResults(this, mSettings.get(), mMember));
-    // Publish the new results before the old ones go.
-    SetAnalyzerResults(results.get());
-    mResults.swap(results);
-    mResults->AddChannelBubblesWillAppearOn(mSettings->mInputChannel);
+    return new LedAnalyzerResults(this, mSettings.get(), mMember);
 }
 
 void LedAnalyzer::AddLedFrame(U64 start, U64 end, U8 type, U8 flags, U64 data1, U64 data2)
@@ -163,16 +157,6 @@ void LedAnalyzer::ReadChain()
     }
 }
 
-U32 LedAnalyzer::GenerateSimulationData(U64 newest_sample_requested, U32 sample_rate,
-                                        SimulationChannelDescriptor** simulation_channels)
-{
-    if (!mSimulationInitilized) {
-        mSimulationDataGenerator.Initialize(GetSimulationSampleRate(), mSettings.get());
-        mSimulationInitilized = true;
-    }
-    return mSimulationDataGenerator.GenerateSimulationData(newest_sample_requested, sample_rate, simulation_channels);
-}
-
 U32 LedAnalyzer::GetMinimumSampleRateHz()
 {
     return 10000000;
@@ -181,9 +165,4 @@ U32 LedAnalyzer::GetMinimumSampleRateHz()
 const char* LedAnalyzer::GetAnalyzerName() const
 {
     return mMember.analyzerName;
-}
-
-bool LedAnalyzer::NeedsRerun()
-{
-    return false;
 }

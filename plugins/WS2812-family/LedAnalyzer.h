@@ -3,39 +3,29 @@
 // WS2812 LED chain decoder, one source for the family: the member table
 // gives the word width, the texts, the settings and the demonstration words.
 
-#include <memory>
-
-#include <Analyzer.h>
-
 #include "EdgeWalker.h"
 #include "LedAnalyzerResults.h"
 #include "LedAnalyzerSettings.h"
 #include "LedSimulationDataGenerator.h"
+#include "PatternAnalyzer.h"
 
-class LedAnalyzer : public Analyzer {
+class LedAnalyzer : public PatternAnalyzer<LedAnalyzerSettings, LedAnalyzerResults, LedSimulationDataGenerator> {
 public:
     explicit LedAnalyzer(const LedMember& member);
     ~LedAnalyzer() override;
 
     void WorkerThread() override;
-    U32 GenerateSimulationData(U64 newest_sample_requested, U32 sample_rate,
-                               SimulationChannelDescriptor** simulation_channels) override;
     U32 GetMinimumSampleRateHz() override;
     const char* GetAnalyzerName() const override;
-    bool NeedsRerun() override;
-    void SetupResults() override;
 
 protected:
+    LedAnalyzerResults* makeResults() override;
     void AddLedFrame(U64 start, U64 end, U8 type, U8 flags, U64 data1, U64 data2);
     // Reads the words of a chain after its reset, until one is broken off
     // or the chain ends.
     void ReadChain();
 
     const LedMember& mMember;
-    std::unique_ptr<LedAnalyzerSettings> mSettings;
-    std::unique_ptr<LedAnalyzerResults> mResults;
-    LedSimulationDataGenerator mSimulationDataGenerator;
-    bool mSimulationInitilized;
 
     // Set at the start of every decode run.
     U64 mSampleRateHz;
