@@ -112,14 +112,11 @@ private slots:
 
 private:
     const AnalyzerPlugin& plugin(bool jvc) const { return jvc ? mJvc : mSirc; }
-    // Channel 0, then the dialog's lists in order.
-    void configure(Analyzer* a, const std::vector<int>& values = {});
-    AnalyzerResults* decode(PluginAnalyzer& a, int64_t rate, const Runs& runs, AnalyzerRunEnd* end = nullptr);
 
     AnalyzerPlugin mSirc;
     AnalyzerPlugin mJvc;
     QTemporaryDir mTemp;
-    std::vector<std::unique_ptr<CaptureTables>> mCaptures;
+    Captures mCaptures;
 };
 
 void TestSircJvc::initTestCase()
@@ -128,27 +125,6 @@ void TestSircJvc::initTestCase()
     std::string error;
     QVERIFY2(mSirc.load(binPath("Analyzer/libIR-SIRC.so").toStdString(), &error), error.c_str());
     QVERIFY2(mJvc.load(binPath("Analyzer/libIR-JVC.so").toStdString(), &error), error.c_str());
-}
-
-void TestSircJvc::configure(Analyzer* a, const std::vector<int>& values)
-{
-    AnalyzerSettings* s = a->GetAnalyzerSettings();
-    setAllChannels(s, 0);
-    std::string error;
-    for (size_t k = 0; k < values.size(); ++k)
-        QVERIFY2(applySetting(s, U32(k + 1), std::to_string(values[k]), &error), error.c_str());
-    QVERIFY(s->SetSettingsFromInterfaces());
-}
-
-AnalyzerResults* TestSircJvc::decode(PluginAnalyzer& a, int64_t rate, const Runs& runs, AnalyzerRunEnd* end)
-{
-    mCaptures.emplace_back(new CaptureTables(1, rate));
-    if (!setRuns(*mCaptures.back(), 0, runs))
-        return nullptr;
-    const AnalyzerRunEnd e = runDecode(a.get(), mCaptures.back()->data());
-    if (end)
-        *end = e;
-    return resultsOf(a.get());
 }
 
 void TestSircJvc::namesAndSettings_data()
@@ -238,11 +214,11 @@ void TestSircJvc::settingsText()
     sim->Init(nullptr, &rate, nullptr);
     SimulationChannelDescriptor* d = nullptr;
     sim->GenerateSimulationData(400000, U32(rate), &d);
-    mCaptures.emplace_back(new CaptureTables(1, S64(rate)));
-    QVERIFY(simulationToCapture(d, *mCaptures.back()));
+    mCaptures.add(S64(rate));
+    QVERIFY(simulationToCapture(d, mCaptures.last()));
     PluginAnalyzer a(mSirc);
     a->GetAnalyzerSettings()->LoadSettings("\"IR_SIRC_Analyzer 0/0 5 1");
-    runDecode(a.get(), mCaptures.back()->data());
+    runDecode(a.get(), mCaptures.last().data());
     QCOMPARE(frameWords(resultsOf(a.get()), kSirc), QString("S C:6 D:1 S C:6 D:1 S C:6 D:1"));
 
     // Whatever number a list holds, taking it over gives a listed value.
@@ -296,7 +272,7 @@ void TestSircJvc::sircClasses()
     s.runs[size_t(run)].second = samples;
     PluginAnalyzer a(mSirc);
     configure(a.get());
-    QCOMPARE(frameWords(decode(a, rate, s.runs), kSirc), frames);
+    QCOMPARE(frameWords(mCaptures.decode(a.get(), rate, s.runs), kSirc), frames);
 }
 
 void TestSircJvc::sircLongSpace_data()
@@ -320,7 +296,7 @@ void TestSircJvc::sircLongSpace()
     s.runs[16].second = space; // command bit 6's space
     PluginAnalyzer a(mSirc);
     configure(a.get());
-    AnalyzerResults* r = decode(a, s.rate, s.runs);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, s.runs);
     QCOMPARE(frameWords(r, kSirc), frames);
     S64 markEnd = 0;
     for (size_t i = 0; i < 16; ++i)
@@ -335,7 +311,7 @@ void TestSircJvc::sircPacketLengths()
     s.sirc(12, 0x86);
     PluginAnalyzer a(mSirc);
     configure(a.get(), {1, 0});
-    AnalyzerResults* r = decode(a, s.rate, s.runs);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, s.runs);
     QCOMPARE(frameWords(r, kSirc), QString("S C:6 D!:1"));
     QCOMPARE(r->GetFrame(2).mData2, U64(8));
     QCOMPARE(tabular(r, 2, Hexadecimal), QString("Device: 0x01 (frame error)"));
@@ -346,10 +322,10 @@ void TestSircJvc::sircPacketLengths()
     t.sirc(20, 0x10086);
     PluginAnalyzer b(mSirc);
     configure(b.get(), {0, 1});
-    QCOMPARE(frameWords(decode(b, t.rate, t.runs), kSirc), QString("S C:6 D:1 S C:6 D:1"));
+    QCOMPARE(frameWords(mCaptures.decode(b.get(), t.rate, t.runs), kSirc), QString("S C:6 D:1 S C:6 D:1"));
     PluginAnalyzer c(mSirc);
     configure(c.get(), {2, 1});
-    QCOMPARE(frameWords(decode(c, t.rate, t.runs), kSirc), QString("S C:6 D:1 X:16 S C:6 D:1 X:16"));
+    QCOMPARE(frameWords(mCaptures.decode(c.get(), t.rate, t.runs), kSirc), QString("S C:6 D:1 X:16 S C:6 D:1 X:16"));
 }
 
 void TestSircJvc::jvcClasses_data()
@@ -389,7 +365,7 @@ void TestSircJvc::jvcClasses()
     s.runs[size_t(run)].second = samples;
     PluginAnalyzer a(mJvc);
     configure(a.get());
-    QCOMPARE(frameWords(decode(a, rate, s.runs), kJvc), frames);
+    QCOMPARE(frameWords(mCaptures.decode(a.get(), rate, s.runs), kJvc), frames);
 }
 
 void TestSircJvc::jvcStartSpaces_data()
@@ -410,7 +386,7 @@ void TestSircJvc::jvcStartSpaces()
     s.runs[2].second = s.us(space);
     PluginAnalyzer a(mJvc);
     configure(a.get(), {0});
-    AnalyzerResults* r = decode(a, rate, s.runs);
+    AnalyzerResults* r = mCaptures.decode(a.get(), rate, s.runs);
     QCOMPARE(frameWords(r, kJvc), QString("S A:6 C:19"));
     // The start frame ends before the address's first mark, where the
     // address begins.
@@ -429,7 +405,7 @@ void TestSircJvc::startInsideField()
     cut.insert(cut.end(), t.runs.begin() + 1, t.runs.end());
     PluginAnalyzer a(mSirc);
     configure(a.get());
-    AnalyzerResults* r = decode(a, s.rate, cut);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, cut);
     QCOMPARE(frameWords(r, kSirc), QString("S C!:0 S C:5 D:1"));
     QCOMPARE(r->GetFrame(1).mData2, U64(1));
     QCOMPARE(r->GetFrame(1).mEndingSampleInclusive + 1, r->GetFrame(2).mStartingSampleInclusive);
@@ -445,7 +421,7 @@ void TestSircJvc::startInsideField()
     jcut.insert(jcut.end(), k.runs.begin() + 1, k.runs.end());
     PluginAnalyzer b(mJvc);
     configure(b.get());
-    r = decode(b, j.rate, jcut);
+    r = mCaptures.decode(b.get(), j.rate, jcut);
     QCOMPARE(frameWords(r, kJvc), QString("S S A:7 C:20"));
     // Markers: start, three address bits, the new start, 16 bits.
     const Channel ch(0, 0);
@@ -488,10 +464,10 @@ void TestSircJvc::captureEnd()
     PluginAnalyzer a(plugin(jvc));
     configure(a.get(), jvc ? std::vector<int>{} : std::vector<int>{2});
     AnalyzerRunEnd end = RunNotEnded;
-    AnalyzerResults* r = decode(a, s.rate, s.runs, &end);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, s.runs, &end);
     QCOMPARE(end, RunEndOfData);
     QCOMPARE(frameWords(r, jvc ? kJvc : kSirc), frames);
-    const S64 depth = mCaptures.back()->data()->smpDepth;
+    const S64 depth = mCaptures.last().data()->smpDepth;
     for (U64 i = 0; i < r->GetNumFrames(); ++i)
         QVERIFY(r->GetFrame(i).mEndingSampleInclusive < depth);
 }
@@ -504,7 +480,7 @@ void TestSircJvc::texts()
     s.sirc(20, 0x10086);
     PluginAnalyzer a(mSirc);
     configure(a.get(), {2});
-    AnalyzerResults* r = decode(a, s.rate, s.runs);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, s.runs);
     QCOMPARE(frameWords(r, kSirc), QString("S C:6 D:1 X:16 S C:6 D:1 X!:0 S C:6 D:1 X:16"));
     const QStringList bubbles[] = {
         {"Start"}, {"Command", "Command: 0x06"}, {"Device", "Device: 0x01"}, {"Extended", "Extended: 0x10"},
@@ -525,7 +501,7 @@ void TestSircJvc::texts()
     j.jvc(6, 19);
     PluginAnalyzer b(mJvc);
     configure(b.get());
-    r = decode(b, j.rate, j.runs);
+    r = mCaptures.decode(b.get(), j.rate, j.runs);
     QCOMPARE(plugintest::bubbles(r, 0, Hexadecimal), QStringList{"Start"});
     QCOMPARE(plugintest::bubbles(r, 1, Hexadecimal), (QStringList{"Address", "Address: 0x06"}));
     QCOMPARE(tabular(r, 2, Decimal), QString("Command: 19"));
@@ -571,10 +547,10 @@ void TestSircJvc::exportFile()
     }
     PluginAnalyzer a(plugin(jvc));
     configure(a.get(), jvc ? std::vector<int>{} : std::vector<int>{1});
-    mCaptures.emplace_back(new CaptureTables(1, s.rate));
-    QVERIFY(setRuns(*mCaptures.back(), 0, s.runs));
-    mCaptures.back()->data()->trgPosition = 1000;
-    runDecode(a.get(), mCaptures.back()->data());
+    mCaptures.add(s.rate);
+    QVERIFY(setRuns(mCaptures.last(), 0, s.runs));
+    mCaptures.last().data()->trgPosition = 1000;
+    runDecode(a.get(), mCaptures.last().data());
     AnalyzerResults* r = resultsOf(a.get());
     QCOMPARE(int(r->GetNumFrames()), rows.size());
 
@@ -627,11 +603,11 @@ void TestSircJvc::simulationRoundTrip()
     sim->GenerateSimulationData(simRate / 2, U32(rate), &d);
     QVERIFY(d->GetCurrentSampleNumber() >= simRate / 2);
 
-    mCaptures.emplace_back(new CaptureTables(1, rate));
-    QVERIFY2(simulationToCapture(d, *mCaptures.back()), "edges not strictly increasing");
+    mCaptures.add(rate);
+    QVERIFY2(simulationToCapture(d, mCaptures.last()), "edges not strictly increasing");
     PluginAnalyzer a(plugin(jvc));
     configure(a.get(), settings);
-    runDecode(a.get(), mCaptures.back()->data());
+    runDecode(a.get(), mCaptures.last().data());
     const QString words = frameWords(resultsOf(a.get()), jvc ? kJvc : kSirc);
     const QStringList four{message, message, message, message};
     QCOMPARE(words, four.join(' '));

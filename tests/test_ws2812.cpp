@@ -104,16 +104,11 @@ private slots:
 
 private:
     const AnalyzerPlugin& plugin(bool rgbw) const { return rgbw ? mRgbw : mRgb; }
-    // Channel 0, then the dialog's settings in order (order in frame, order
-    // in display, display mode).
-    void configure(Analyzer* a, const std::vector<int>& values = {});
-    // Decodes channel 0 of the runs at the rate.
-    AnalyzerResults* decode(PluginAnalyzer& a, int64_t rate, const Runs& runs, AnalyzerRunEnd* end = nullptr);
 
     AnalyzerPlugin mRgb;
     AnalyzerPlugin mRgbw;
     QTemporaryDir mTemp;
-    std::vector<std::unique_ptr<CaptureTables>> mCaptures; // outlive the results' analyzers' runs
+    Captures mCaptures;
 };
 
 void TestWs2812::initTestCase()
@@ -122,27 +117,6 @@ void TestWs2812::initTestCase()
     std::string error;
     QVERIFY2(mRgb.load(binPath("Analyzer/libRGB-WS2812.so").toStdString(), &error), error.c_str());
     QVERIFY2(mRgbw.load(binPath("Analyzer/libRGBW-WS2812.so").toStdString(), &error), error.c_str());
-}
-
-void TestWs2812::configure(Analyzer* a, const std::vector<int>& values)
-{
-    AnalyzerSettings* s = a->GetAnalyzerSettings();
-    setAllChannels(s, 0);
-    std::string error;
-    for (size_t k = 0; k < values.size(); ++k)
-        QVERIFY2(applySetting(s, U32(k + 1), std::to_string(values[k]), &error), error.c_str());
-    QVERIFY(s->SetSettingsFromInterfaces());
-}
-
-AnalyzerResults* TestWs2812::decode(PluginAnalyzer& a, int64_t rate, const Runs& runs, AnalyzerRunEnd* end)
-{
-    mCaptures.emplace_back(new CaptureTables(1, rate));
-    if (!setRuns(*mCaptures.back(), 0, runs))
-        return nullptr;
-    const AnalyzerRunEnd e = runDecode(a.get(), mCaptures.back()->data());
-    if (end)
-        *end = e;
-    return resultsOf(a.get());
 }
 
 void TestWs2812::namesAndSettings_data()
@@ -302,7 +276,7 @@ void TestWs2812::pulseClasses()
     s.bit(false);
     PluginAnalyzer a(mRgb);
     configure(a.get(), {0, 1}); // no byte exchange
-    AnalyzerResults* r = decode(a, rate, s.runs);
+    AnalyzerResults* r = mCaptures.decode(a.get(), rate, s.runs);
     QVERIFY(r);
     // After a broken word the decoder waits for the next reset; the chain's
     // end is one, and the second word runs into the capture's end.
@@ -318,7 +292,7 @@ void TestWs2812::frameLayout()
     s.level(0, 800);
     PluginAnalyzer a(mRgb);
     configure(a.get(), {0, 1});
-    AnalyzerResults* r = decode(a, s.rate, s.runs);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, s.runs);
     QCOMPARE(frameWords(r), QString("R W:a50000 W:ff R"));
 
     const Frame reset = r->GetFrame(0), first = r->GetFrame(1), second = r->GetFrame(2), after = r->GetFrame(3);
@@ -376,7 +350,7 @@ void TestWs2812::chainGaps()
     s.word(0x440000, 24, 100);
     PluginAnalyzer a(mRgb);
     configure(a.get(), {0, 1});
-    AnalyzerResults* r = decode(a, s.rate, s.runs);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, s.runs);
     QCOMPARE(frameWords(r), frames);
 }
 
@@ -421,12 +395,12 @@ void TestWs2812::captureEnd()
     PluginAnalyzer a(mRgb);
     configure(a.get(), {0, 1});
     AnalyzerRunEnd end = RunNotEnded;
-    AnalyzerResults* r = decode(a, s.rate, s.runs, &end);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, s.runs, &end);
     QCOMPARE(int(end), runEnd);
     QCOMPARE(frameWords(r), frames);
     // The last word of a capture that ends after it stays inside the capture.
     const Frame last = r->GetFrame(r->GetNumFrames() - 1);
-    QVERIFY(last.mEndingSampleInclusive < mCaptures.back()->data()->smpDepth);
+    QVERIFY(last.mEndingSampleInclusive < mCaptures.last().data()->smpDepth);
 }
 
 void TestWs2812::lowRate_data()
@@ -454,12 +428,12 @@ void TestWs2812::lowRate()
     PluginAnalyzer a(plugin(rgbw));
     configure(a.get());
     AnalyzerRunEnd end = RunNotEnded;
-    AnalyzerResults* r = decode(a, rate, s.runs, &end);
+    AnalyzerResults* r = mCaptures.decode(a.get(), rate, s.runs, &end);
     // One frame over the whole capture, and the run ends by itself.
     QCOMPARE(end, RunFinished);
     QCOMPARE(frameWords(r), QString("M"));
     const Frame f = r->GetFrame(0);
-    const S64 captureDepth = mCaptures.back()->data()->smpDepth;
+    const S64 captureDepth = mCaptures.last().data()->smpDepth;
     QCOMPARE(f.mStartingSampleInclusive, S64(1));
     QCOMPARE(f.mEndingSampleInclusive, captureDepth > 1 ? captureDepth - 1 : S64(1));
     QCOMPARE(bubbles(r, 0, Hexadecimal), QStringList{kRateTooLow});
@@ -517,7 +491,7 @@ void TestWs2812::colourTexts()
     s.chain({rgbw ? 0x11223344u : 0x112233u}, bits);
     PluginAnalyzer a(plugin(rgbw));
     configure(a.get(), {frameOrder, displayOrder, mode});
-    AnalyzerResults* r = decode(a, s.rate, s.runs);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, s.runs);
     QCOMPARE(r->GetNumFrames(), U64(2));
     QCOMPARE(plugintest::bubbles(r, 1, DisplayBase(base)), bubbles);
     QCOMPARE(tabular(r, 1, DisplayBase(base)), bubbles.last());
@@ -535,7 +509,7 @@ void TestWs2812::otherTexts()
     s.word(0x1, 32, 100);
     PluginAnalyzer a(mRgbw);
     configure(a.get(), {0, 1});
-    AnalyzerResults* r = decode(a, s.rate, s.runs);
+    AnalyzerResults* r = mCaptures.decode(a.get(), s.rate, s.runs);
     QCOMPARE(frameWords(r), QString("R E R W:1"));
     QCOMPARE(r->GetFrame(1).mData2, ~U64(0));
     QCOMPARE(bubbles(r, 0, Hexadecimal), (QStringList{"RST", "Reset"}));
@@ -577,10 +551,10 @@ void TestWs2812::exportFile()
     s.level(0, 100);
     PluginAnalyzer a(mRgb);
     configure(a.get(), {0, 0, mode});
-    mCaptures.emplace_back(new CaptureTables(1, s.rate));
-    QVERIFY(setRuns(*mCaptures.back(), 0, s.runs));
-    mCaptures.back()->data()->trgPosition = 3000;
-    runDecode(a.get(), mCaptures.back()->data());
+    mCaptures.add(s.rate);
+    QVERIFY(setRuns(mCaptures.last(), 0, s.runs));
+    mCaptures.last().data()->trgPosition = 3000;
+    runDecode(a.get(), mCaptures.last().data());
     AnalyzerResults* r = resultsOf(a.get());
     QCOMPARE(frameWords(r), QString("R W:222c20 W:a417e R E"));
 
@@ -636,11 +610,11 @@ void TestWs2812::simulationRoundTrip()
         QCOMPARE(d->GetChannel(), Channel(0, 0));
         QCOMPARE(d->GetInitialBitState(), BIT_HIGH);
 
-        mCaptures.emplace_back(new CaptureTables(1, rate));
-        QVERIFY2(simulationToCapture(d, *mCaptures.back()), "edges not strictly increasing");
+        mCaptures.add(rate);
+        QVERIFY2(simulationToCapture(d, mCaptures.last()), "edges not strictly increasing");
         PluginAnalyzer a(plugin(rgbw));
         configure(a.get(), {0, displayOrder});
-        runDecode(a.get(), mCaptures.back()->data());
+        runDecode(a.get(), mCaptures.last().data());
         AnalyzerResults* r = resultsOf(a.get());
         if (rate < 10000000) {
             QCOMPARE(frameWords(r), QString("M"));

@@ -45,16 +45,6 @@ IR_JVC_Analyzer::Symbol IR_JVC_Analyzer::getLogicBit(U64 mark, U64 space) const
     return Invalid;
 }
 
-void IR_JVC_Analyzer::AddField(U64 start, U64 end, U8 flags, U64 data1)
-{
-    Frame frame;
-    frame.mStartingSampleInclusive = S64(start);
-    frame.mEndingSampleInclusive = S64(end);
-    frame.mFlags = flags;
-    frame.mData1 = data1;
-    mResults->AddFrame(frame);
-}
-
 void IR_JVC_Analyzer::WorkerThread()
 {
     if (!mResults)
@@ -93,7 +83,7 @@ void IR_JVC_Analyzer::WorkerThread()
             mWalk.step();
         }
         mResults->AddMarker(m1, AnalyzerResults::Start, channel);
-        AddField(m0, n - 1, 0, 0);
+        AddResultFrame(m0, n - 1, 0, 0);
         mResults->CommitResults();
         if (!mWalk.moveTo(n - m1 > mLongStart ? m1 + 8 * mUnit : n))
             continue; // the capture ends here
@@ -130,7 +120,7 @@ void IR_JVC_Analyzer::WorkerThread()
                     // A new message: it closes at once as a start field
                     // (it has no bits), and its address follows.
                     mResults->AddMarker(b, AnalyzerResults::Start, channel);
-                    AddField(a, c - 1, 0, 0);
+                    AddResultFrame(a, c - 1, 0, 0);
                     d = 1;
                     f = c;
                     value = 0;
@@ -146,7 +136,7 @@ void IR_JVC_Analyzer::WorkerThread()
                 ReportProgress(mWalk.pos());
                 break;
             }
-            AddField(f, c - 1, d, value);
+            AddResultFrame(f, c - 1, d, value);
             mResults->CommitResults();
             ReportProgress(mWalk.pos());
         }

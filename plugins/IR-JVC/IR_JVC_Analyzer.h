@@ -27,7 +27,6 @@ public:
 
 protected:
     IR_JVC_AnalyzerResults* makeResults() override;
-    void AddField(U64 start, U64 end, U8 flags, U64 data1);
 
     // Set at the start of every decode run.
     U64 mSampleRateHz;

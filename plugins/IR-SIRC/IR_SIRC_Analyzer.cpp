@@ -37,18 +37,6 @@ IR_SIRC_Analyzer::Symbol IR_SIRC_Analyzer::getLogicBit(U64 mark, U64 space) cons
     return Invalid;
 }
 
-void IR_SIRC_Analyzer::AddField(U64 start, U64 end, U8 flags, U8 type, U64 data1, U64 data2)
-{
-    Frame frame;
-    frame.mStartingSampleInclusive = S64(start);
-    frame.mEndingSampleInclusive = S64(end);
-    frame.mFlags = flags;
-    frame.mType = type;
-    frame.mData1 = data1;
-    frame.mData2 = data2;
-    mResults->AddFrame(frame);
-}
-
 bool IR_SIRC_Analyzer::MoveOn(U64 mark_end, U64 next)
 {
     return mWalk.moveTo(next - mark_end > mLongSpace ? mark_end + mStep : next);
@@ -94,7 +82,7 @@ void IR_SIRC_Analyzer::WorkerThread()
             mWalk.step();
         }
         mResults->AddMarker(m1, AnalyzerResults::Start, mSettings->mInputChannel);
-        AddField(m0, n < mWalk.end() ? n : lastSample, 0, 0, 0, 1);
+        AddResultFrame(m0, n < mWalk.end() ? n : lastSample, 0, 0, 0, 1);
         mResults->CommitResults();
         if (!MoveOn(m1, n))
             continue; // the capture ends here
@@ -122,7 +110,7 @@ void IR_SIRC_Analyzer::WorkerThread()
                     // A new message inside the field: the field so far is
                     // broken, and this start closes as a start field.
                     if (a > f + 1)
-                        AddField(f + 1, a, d, 1, 0, 1);
+                        AddResultFrame(f + 1, a, d, 0, 1, 1);
                     mResults->AddMarker(b, AnalyzerResults::Start, mSettings->mInputChannel);
                     f = a;
                     d = 0;
@@ -142,7 +130,7 @@ void IR_SIRC_Analyzer::WorkerThread()
                 if (broken || i + 1 >= fieldBits[d])
                     break;
             }
-            AddField(f + 1, ended ? lastSample : mWalk.pos(), U8(d), broken ? 1 : 0, value, fieldBits[d]);
+            AddResultFrame(f + 1, ended ? lastSample : mWalk.pos(), U8(d), value, broken ? 1 : 0, fieldBits[d]);
             mResults->CommitResults();
             ReportProgress(mWalk.pos());
             if (broken || ended)

@@ -26,7 +26,6 @@ public:
 
 protected:
     IR_SIRC_AnalyzerResults* makeResults() override;
-    void AddField(U64 start, U64 end, U8 flags, U8 type, U64 data1, U64 data2);
     // Past the space that ends at next (an edge or the capture's end) from
     // the mark's end: a space longer than step + slack is left after the
     // step. False when that lies past the capture's end (nothing moved).

@@ -26,18 +26,6 @@ LedAnalyzerResults* LedAnalyzer::makeResults()
     return new LedAnalyzerResults(this, mSettings.get(), mMember);
 }
 
-void LedAnalyzer::AddLedFrame(U64 start, U64 end, U8 type, U8 flags, U64 data1, U64 data2)
-{
-    Frame frame;
-    frame.mStartingSampleInclusive = S64(start);
-    frame.mEndingSampleInclusive = S64(end);
-    frame.mType = type;
-    frame.mFlags = flags;
-    frame.mData1 = data1;
-    frame.mData2 = data2;
-    mResults->AddFrame(frame);
-}
-
 void LedAnalyzer::WorkerThread()
 {
     if (!mResults)
@@ -59,7 +47,7 @@ void LedAnalyzer::WorkerThread()
         // Pulses of 100 ns cannot be told apart: say so over the whole
         // capture, and end the run.
         const U64 last = mWalk.end() > 1 ? mWalk.end() - 1 : 1;
-        AddLedFrame(1, last, 0, LedAnalyzerResults::kRateTooLow, 0, 0);
+        AddResultFrame(1, last, LedAnalyzerResults::kRateTooLow, 0, 0, 0);
         mResults->CommitResults();
         ReportProgress(mWalk.end());
         return;
@@ -80,7 +68,7 @@ void LedAnalyzer::WorkerThread()
             mWalk.step();
             s = lowStart = mWalk.pos();
         }
-        AddLedFrame(s, mWalk.pos(), LedAnalyzerResults::Reset, 0, 0, 0);
+        AddResultFrame(s, mWalk.pos(), 0, 0, LedAnalyzerResults::Reset, 0);
         mResults->CommitResults();
         ReportProgress(mWalk.pos());
         ReadChain();
@@ -148,7 +136,7 @@ void LedAnalyzer::ReadChain()
                 const U64 second = (value >> (hi - 8)) & 0xFF;
                 value = (value & ~((U64(0xFFFF)) << (hi - 8))) | second << hi | top << (hi - 8);
             }
-            AddLedFrame(w + 1, p, LedAnalyzerResults::Word, 0, value, broken ? ~U64(0) : 0);
+            AddResultFrame(w + 1, p, 0, value, LedAnalyzerResults::Word, broken ? ~U64(0) : 0);
         }
         mResults->CommitResults();
         ReportProgress(p);

@@ -20,7 +20,6 @@ public:
 
 protected:
     LedAnalyzerResults* makeResults() override;
-    void AddLedFrame(U64 start, U64 end, U8 type, U8 flags, U64 data1, U64 data2);
     // Reads the words of a chain after its reset, until one is broken off
     // or the chain ends.
     void ReadChain();

@@ -49,6 +49,19 @@ protected:
 
     virtual Results* makeResults() = 0;
 
+    // Adds a frame to the results (not yet committed).
+    void AddResultFrame(U64 start, U64 end, U8 flags, U64 data1, U8 type = 0, U64 data2 = 0)
+    {
+        Frame frame;
+        frame.mStartingSampleInclusive = S64(start);
+        frame.mEndingSampleInclusive = S64(end);
+        frame.mFlags = flags;
+        frame.mData1 = data1;
+        frame.mType = type;
+        frame.mData2 = data2;
+        mResults->AddFrame(frame);
+    }
+
     std::unique_ptr<Settings> mSettings;
     std::unique_ptr<Results> mResults;
     Generator mSimulationDataGenerator;

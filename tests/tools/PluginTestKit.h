@@ -4,6 +4,8 @@
 // simulated signal of a plug-in as a capture, result texts, decode-capture
 // runs, and CSV files read back by an independent reader (Python's csv).
 
+#include <QtTest>
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +13,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,6 +23,7 @@
 #include "AnalyzerSettingInterface.h"
 #include "AnalyzerSettings.h"
 #include "CaptureTables.h"
+#include "PluginRunner.h"
 #include "SimulationChannelDescriptor.h"
 
 namespace plugintest {
@@ -69,11 +74,48 @@ inline bool simulationToCapture(SimulationChannelDescriptor* d, CaptureTables& c
     return capture.setChannel(chn, d->GetInitialBitState() == BIT_HIGH, edges, depth);
 }
 
+// Every channel setting on channel 0, then the number lists of the dialog
+// in order, then the settings taken over.
+inline void configure(Analyzer* a, const std::vector<int>& values = {})
+{
+    AnalyzerSettings* s = a->GetAnalyzerSettings();
+    setAllChannels(s, 0);
+    std::string error;
+    for (size_t k = 0; k < values.size(); ++k)
+        QVERIFY2(applySetting(s, U32(k + 1), std::to_string(values[k]), &error), error.c_str());
+    QVERIFY(s->SetSettingsFromInterfaces());
+}
+
 inline AnalyzerResults* resultsOf(Analyzer* a)
 {
     AnalyzerResults* r = nullptr;
     return a && a->GetAnalyzerResults(&r) ? r : nullptr;
 }
+
+// Captures that outlive the decodes of a test.
+class Captures {
+public:
+    CaptureTables& add(int64_t rate)
+    {
+        mList.emplace_back(new CaptureTables(1, rate));
+        return *mList.back();
+    }
+    CaptureTables& last() { return *mList.back(); }
+    // Channel 0 of a new capture from the runs, decoded by the analyzer; null
+    // when the runs make no capture.
+    AnalyzerResults* decode(Analyzer* a, int64_t rate, const Runs& runs, AnalyzerRunEnd* end = nullptr)
+    {
+        if (!setRuns(add(rate), 0, runs))
+            return nullptr;
+        const AnalyzerRunEnd e = runDecode(a, last().data());
+        if (end)
+            *end = e;
+        return resultsOf(a);
+    }
+
+private:
+    std::vector<std::unique_ptr<CaptureTables>> mList;
+};
 
 inline QStringList resultStrings(AnalyzerResults* r)
 {
