@@ -2,10 +2,7 @@
 #include <QtTest>
 
 #include <QDirIterator>
-#include <QSet>
 
-#include "AnalyzerSettingInterface.h"
-#include "AnalyzerSettings.h"
 #include "PluginRunner.h"
 
 #include "config/Config.h"
