@@ -121,6 +121,7 @@ void IR_JVC_Analyzer::WorkerThread()
                     // (it has no bits), and its address follows.
                     mResults->AddMarker(b, AnalyzerResults::Start, channel);
                     AddResultFrame(a, c - 1, 0, 0);
+                    mResults->CommitResults();
                     d = 1;
                     f = c;
                     value = 0;

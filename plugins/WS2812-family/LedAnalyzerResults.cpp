@@ -7,8 +7,8 @@
 const char* const LedAnalyzerResults::kRateTooLowText = "This analyzer requires a sampling rate of 10MHz and above.";
 
 LedAnalyzerResults::LedAnalyzerResults(Analyzer* analyzer, LedAnalyzerSettings* settings, const LedMember& member)
-    : PluginResults(analyzer), mSettings(settings), mMember(member),
-      mOrder(member.orderText[settings->orderInDisplay() ? 1 : 0]), mBytes(member.wordBits / 8)
+    : PluginResults(analyzer), mMember(member), mOrder(member.orderText[settings->orderInDisplay() ? 1 : 0]),
+      mDisplayMode(settings->displayMode()), mBytes(member.wordBits / 8)
 {
 }
 
@@ -53,7 +53,7 @@ void LedAnalyzerResults::GenerateBubbleText(U64 frame_index, Channel& /*channel*
         AddResultString(mOrder);
         if (frame.mData2 != 0)
             AddResultString(mOrder, " (Error)");
-        else if (mSettings->displayMode() == 1)
+        else if (mDisplayMode == 1)
             AddResultString(mOrder, ":", wordText(frame.mData1, display_base).c_str());
         else
             AddResultString(colourText(frame.mData1, display_base).c_str());
@@ -70,7 +70,7 @@ void LedAnalyzerResults::GenerateFrameTabularText(U64 frame_index, DisplayBase d
         AddTabularText("Reset");
     else if (frame.mType == Word && frame.mData2 != 0)
         AddTabularText(mOrder, " (Error)");
-    else if (frame.mType == Word && mSettings->displayMode() == 1)
+    else if (frame.mType == Word && mDisplayMode == 1)
         AddTabularText(mOrder, ":", wordText(frame.mData1, display_base).c_str());
     else if (frame.mType == Word)
         AddTabularText(colourText(frame.mData1, display_base).c_str());
@@ -78,7 +78,6 @@ void LedAnalyzerResults::GenerateFrameTabularText(U64 frame_index, DisplayBase d
 
 void LedAnalyzerResults::GenerateExportFile(const char* file, DisplayBase display_base, U32 /*export_type_user_id*/)
 {
-    const U32 mode = mSettings->displayMode();
     writeFrameExport(this, mAnalyzer, file, [&](const Frame& frame, U64 frameCount, ExportLine& line) {
         if (frame.mFlags == kRateTooLow) {
             // The capture was not decoded: the message is the whole file.
@@ -95,7 +94,7 @@ void LedAnalyzerResults::GenerateExportFile(const char* file, DisplayBase displa
             line.field(mOrder);
             if (frame.mData2 != 0) {
                 line.field("Error");
-            } else if (mode == 1) {
+            } else if (mDisplayMode == 1) {
                 line.field(wordText(frame.mData1, display_base).c_str());
             } else {
                 std::string bytes;

@@ -15,7 +15,9 @@ public:
     static const U8 kRateTooLow = 0xFF; // flags
     static const char* const kRateTooLowText;
 
-    // The order text is taken from the settings now, as the decode is set up.
+    // The order text and the display mode are taken from the settings now, as
+    // the decode is set up (a change of settings decodes anew); texts made on
+    // other threads then read nothing the settings dialog writes.
     LedAnalyzerResults(Analyzer* analyzer, LedAnalyzerSettings* settings, const LedMember& member);
 
     void GenerateBubbleText(U64 frame_index, Channel& channel, DisplayBase display_base) override;
@@ -29,9 +31,9 @@ protected:
     std::string colourText(U64 word, DisplayBase display_base) const;
     std::string wordText(U64 word, DisplayBase display_base) const;
 
-    LedAnalyzerSettings* mSettings;
     const LedMember& mMember;
     const char* mOrder;
+    U32 mDisplayMode;
     U32 mBytes;
 };
 
