@@ -12,7 +12,7 @@ const U64 kNoFall = ~U64(0);
 
 LedAnalyzer::LedAnalyzer(const LedMember& member)
     : PatternAnalyzer(new LedAnalyzerSettings(member), member), mMember(member), mSampleRateHz(0), mInput(nullptr),
-      mReset(0), mMinPulse(0), mMinBitPeriod(0), mOneThreshold(0), mSwapTopBytes(false), mLastFall(kNoFall)
+      mReset(0), mMinPulse(0), mMinBitPeriod(0), mOneThreshold(0), mSwapTopBytes(false)
 {
 }
 
@@ -41,7 +41,6 @@ void LedAnalyzer::WorkerThread()
     mMinBitPeriod = samplesOf(mSampleRateHz, 650);
     mOneThreshold = samplesOf(mSampleRateHz, 550);
     mSwapTopBytes = mSettings->orderInFrame() == mSettings->orderInDisplay();
-    mLastFall = kNoFall;
 
     if (mSampleRateHz < GetMinimumSampleRateHz()) {
         // Pulses of 100 ns cannot be told apart: say so over the whole
@@ -53,14 +52,14 @@ void LedAnalyzer::WorkerThread()
         return;
     }
 
+    U64 lastFall = kNoFall;
     for (;;) {
         // Reset: a low of at least 50 us. After a chain's last bit it is
         // measured from that bit's falling edge.
         if (mWalk.level() == BIT_HIGH)
             mWalk.step();
         U64 s = mWalk.pos();
-        U64 lowStart = mLastFall != kNoFall ? mLastFall : s;
-        mLastFall = kNoFall;
+        U64 lowStart = lastFall != kNoFall ? lastFall : s;
         for (;;) {
             mWalk.step();
             if (mWalk.pos() - lowStart >= mReset)
@@ -71,11 +70,11 @@ void LedAnalyzer::WorkerThread()
         AddResultFrame(s, mWalk.pos(), 0, 0, LedAnalyzerResults::Reset, 0);
         mResults->CommitResults();
         ReportProgress(mWalk.pos());
-        ReadChain();
+        lastFall = ReadChain();
     }
 }
 
-void LedAnalyzer::ReadChain()
+U64 LedAnalyzer::ReadChain()
 {
     const Channel& channel = mSettings->mInputChannel;
     const U32 bits = mMember.wordBits;
@@ -85,7 +84,7 @@ void LedAnalyzer::ReadChain()
         U64 p = w;
         U64 value = 0;
         bool broken = true;
-        bool chainEnd = false;
+        U64 lastFall = kNoFall;
         for (U32 i = 0; i < bits; ++i) {
             const U64 a = mWalk.pos();
             mWalk.step();
@@ -118,8 +117,7 @@ void LedAnalyzer::ReadChain()
                 // follows is measured from that edge.
                 p = b + mMinPulse < mWalk.end() ? b + mMinPulse : mWalk.end() - 1;
                 mWalk.moveTo(p);
-                mLastFall = b;
-                chainEnd = true;
+                lastFall = b;
                 broken = false;
                 break;
             }
@@ -140,8 +138,8 @@ void LedAnalyzer::ReadChain()
         }
         mResults->CommitResults();
         ReportProgress(p);
-        if (broken || chainEnd)
-            return;
+        if (broken || lastFall != kNoFall)
+            return broken ? kNoFall : lastFall;
     }
 }
 

@@ -21,8 +21,9 @@ public:
 protected:
     LedAnalyzerResults* makeResults() override;
     // Reads the words of a chain after its reset, until one is broken off
-    // or the chain ends.
-    void ReadChain();
+    // or the chain ends; returns the last falling edge of a chain that ended,
+    // ~0 after a broken word.
+    U64 ReadChain();
 
     const LedMember& mMember;
 
@@ -35,7 +36,6 @@ protected:
     U64 mMinBitPeriod;   // 650 ns
     U64 mOneThreshold;   // 550 ns
     bool mSwapTopBytes;  // the stored order differs from the shown one
-    U64 mLastFall;       // last falling edge of a chain that ended, else ~0
 };
 
 #endif
