@@ -139,9 +139,13 @@ void TestPluginDemo::demonstrationRoundTrip()
     QVERIFY(dev->setSmpFrequ(dev->smpFrequList.indexOf(rate)));
     QVERIFY(dev->setSmpDepth(dev->smpDepthList.indexOf(depth)));
     QCOMPARE(dev->getSmpFrequ(), rate);
-    QSignalSpy done(dev.get(), &DevBase::sigSmpDataReady);
+    // The end is seen on this thread, after the store swap the capture
+    // thread queued before it.
+    bool finished = false;
+    connect(dev.get(), &DevBase::sigSmpDataReady, this, [&finished](int kind) { finished = finished || kind == 1; },
+            Qt::QueuedConnection);
     dev->smpStart(SmpStartSingle, false);
-    QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty() && done.last().at(0).toInt() == 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(finished, 30000);
     dev->smpStopAndWait();
     QCOMPARE(dev->shownData()->smpDepth, depth);
 
