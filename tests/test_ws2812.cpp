@@ -87,6 +87,7 @@ private slots:
     void frameLayout();
     void chainGaps_data();
     void chainGaps();
+    void shortLowFirstIsNoReset();
     void captureEnd_data();
     void captureEnd();
     void lowRate_data();
@@ -354,6 +355,18 @@ void TestWs2812::chainGaps()
     QCOMPARE(frameWords(r), frames);
 }
 
+void TestWs2812::shortLowFirstIsNoReset()
+{
+    // 49.99 us of low before the first bits: no reset, so no chain.
+    LedSignal s(100000000);
+    s.level(0, 4999);
+    s.word(0x110000, 24);
+    s.word(0x220000, 24, 100);
+    PluginAnalyzer a(mRgb);
+    configure(a.get(), {0, 1});
+    QCOMPARE(frameWords(mCaptures.decode(a.get(), s.rate, s.runs)), QString());
+}
+
 void TestWs2812::captureEnd_data()
 {
     QTest::addColumn<int>("cut"); // samples of the signal dropped from its end; negative: low added
@@ -516,12 +529,18 @@ void TestWs2812::otherTexts()
     QCOMPARE(tabular(r, 0, Hexadecimal), QString("Reset"));
     QCOMPARE(bubbles(r, 1, Decimal), (QStringList{"GRBW", "GRBW (Error)"}));
     QCOMPARE(tabular(r, 1, Decimal), QString("GRBW (Error)"));
+    QCOMPARE(r->GetFrame(1).mStartingSampleInclusive, S64(6001));
     for (U64 i = 0; i < 3; ++i) {
         r->GeneratePacketTabularText(i, Hexadecimal);
         QCOMPARE(resultStrings(r), QStringList{"not supported"});
         r->GenerateTransactionTabularText(i, Hexadecimal);
         QCOMPARE(resultStrings(r), QStringList{"not supported"});
     }
+
+    // Setting up again leaves the analyzer with empty results.
+    a->SetupResults();
+    QCOMPARE(resultsOf(a.get())->GetNumFrames(), U64(0));
+    QCOMPARE(resultsOf(a.get())->GetNumMarkers(Channel(0, 0)), U64(0));
 }
 
 void TestWs2812::exportFile_data()
