@@ -13,19 +13,6 @@ const size_t kChunk = 1 << 20;
 
 } // namespace
 
-class FrameExportWriter {
-public:
-    static void begin(ExportLine& line, std::string* out, U64 start, U64 trigger, U32 rate)
-    {
-        line.mOut = out;
-        line.mEmpty = true;
-        line.mStart = start;
-        line.mTrigger = trigger;
-        line.mRate = rate;
-    }
-    static bool empty(const ExportLine& line) { return line.mEmpty; }
-};
-
 void ExportLine::time()
 {
     char text[kTextLength];
@@ -70,16 +57,13 @@ void writeFrameExport(AnalyzerResults* results, Analyzer* analyzer, const char* 
     };
 
     buffer = "Time [s],Type,Value\n";
-    ExportLine line;
+    ExportLine line(&buffer, trigger, rate32);
     bool cancelled = false;
     for (U64 i = 0; written && i < frameCount && !cancelled; ++i) {
         const Frame frame = results->GetFrame(i);
-        const size_t mark = buffer.size();
-        FrameExportWriter::begin(line, &buffer, U64(frame.mStartingSampleInclusive), trigger, rate32);
+        line.begin(U64(frame.mStartingSampleInclusive));
         lineFor(frame, frameCount, line);
-        if (FrameExportWriter::empty(line))
-            buffer.resize(mark);
-        else
+        if (!line.empty())
             buffer += '\n';
         if (buffer.size() >= kChunk)
             flush();

@@ -16,18 +16,30 @@ class Analyzer;
 
 class ExportLine {
 public:
+    // Lines appended to out, times from the trigger at the rate.
+    ExportLine(std::string* out, U64 trigger_sample, U32 sample_rate_hz)
+        : mOut(out), mTrigger(trigger_sample), mRate(sample_rate_hz)
+    {
+    }
+    // Starts the line of a frame that begins at a sample.
+    void begin(U64 frame_start)
+    {
+        mStart = frame_start;
+        mEmpty = true;
+    }
+    bool empty() const { return mEmpty; }
+
     // The frame's time text (seconds from the trigger) as a field.
     void time();
     // A field as it stands, quoted when it must be.
     void field(const char* text);
 
 private:
-    friend class FrameExportWriter;
-    std::string* mOut = nullptr;
-    bool mEmpty = true;
+    std::string* mOut;
+    U64 mTrigger;
+    U32 mRate;
     U64 mStart = 0;
-    U64 mTrigger = 0;
-    U32 mRate = 0;
+    bool mEmpty = true;
 };
 
 // Fills the line of one frame (frameCount: frames in the results); a line
