@@ -116,6 +116,23 @@ private:
     int filterChannel(int chn, unsigned int width);
 };
 
+// Called by every query: inline.
+inline long long SmpData::entryCount(const DigitalChnData* d)
+{
+    if (!d || d->groupNum <= 0)
+        return 0;
+    const DigitalDataGroup* grp = d->group[d->groupNum - 1];
+    long long n = (long long)(d->groupNum - 1) * SMP_GROUP_ENTRIES;
+    if (grp->blockNum > 0)
+        n += (long long)(grp->blockNum - 1) * SMP_BLOCK_ENTRIES + grp->block[grp->blockNum - 1]->posNum;
+    return n;
+}
+
+inline bool SmpData::hasValidData(int chn) const
+{
+    return chn >= 0 && chn < chnNum && chnData[chn] && chnData[chn]->groupNum > 0;
+}
+
 inline int SmpData::appendEdge(int chn, long long pos)
 {
     if (chn < 0 || chn >= chnNum)
