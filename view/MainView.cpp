@@ -18,6 +18,7 @@
 #include "data/SmpData.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "view/DlgFilter.h"
 #include "view/ItemChnSidebar.h"
 #include "view/ItemWaveLine.h"
 #include "view/MyMainView.h"
@@ -27,6 +28,11 @@
 
 MainView* MainView::me = nullptr;
 std::function<QStringList(int)> MainView::chnAliasSource;
+std::function<QStringList()> MainView::pulseWishSource;
+std::function<QStringList(int)> MainView::pulseChnSource;
+std::function<void()> MainView::restartDecode;
+std::function<int(QDialog*)> MainView::runDialog;
+long long MainView::filterThreadEntries = 10000000;
 
 MainView::MainView(WaveDataGen* gen, WaveDataGenOsc* genOsc, AnalyzerManager* mgr, QWidget* parent)
     : QWidget(parent), analyzerManager(mgr), waveDataGen(gen), waveDataGenOsc(genOsc)
@@ -54,6 +60,9 @@ MainView::MainView(WaveDataGen* gen, WaveDataGenOsc* genOsc, AnalyzerManager* mg
     sidebarArea->setFixedWidth(Config::pixel(194));
     sidebarFrame->setFixedWidth(Config::pixel(194));
 
+    periodArrow = new PeriodArrow;
+    periodArrow->setZValue(2);
+    scene->addItem(periodArrow);
     nextEdge = new NextEdge;
     nextEdge->setZValue(3);
     scene->addItem(nextEdge);
@@ -86,6 +95,7 @@ MainView::MainView(WaveDataGen* gen, WaveDataGenOsc* genOsc, AnalyzerManager* mg
 
 MainView::~MainView()
 {
+    finishFilter();
     deleteShowItems();
     if (me == this)
         me = nullptr;
@@ -186,8 +196,7 @@ void MainView::deleteShowItems()
     for (QShortcut* s : shortcuts)
         delete s;
     shortcuts.clear();
-    if (periodArrow)
-        periodArrow->hide();
+    periodArrow->hide();
     // The arrow served a row of the old layout.
     nextEdge->hide();
     nextEdge->chn = -1;
@@ -199,7 +208,14 @@ void MainView::deleteShowItems()
         delete c;
     }
     timingMarkers.clear();
-    delete dlgFilter;
+    if (dlgFilter && dlgFilter->isVisible()) {
+        // Rebuilt while the dialog runs (a device change): it ends rejected
+        // and goes once its caller has returned.
+        dlgFilter->reject();
+        dlgFilter->deleteLater();
+    } else {
+        delete dlgFilter;
+    }
     dlgFilter = nullptr;
 }
 
@@ -238,7 +254,8 @@ void MainView::resizeEvent(QResizeEvent*)
 
     if (waveDataGen) {
         waveDataGen->setViewWidth(w / Config::pixel(1));
-        waveDataGen->genData();
+        if (!filtering)
+            waveDataGen->genData();
     }
     placeProgressRing();
 }
@@ -271,7 +288,7 @@ void MainView::updateViewDisplay()
     for (int i = 0; i < timingMarkers.size(); ++i)
         if (timingMarkers[i]->isVisible())
             setTimeMarkerPosition(i, double(timingMarkers[i]->position));
-    if (pulseRecount) {
+    if (pulseRecount && !filtering) {
         slotPulseMeasureInfoChanged();
         pulseRecount = false;
     }
@@ -510,7 +527,8 @@ void MainView::slotMouseMoved(QMouseEvent* e)
     if (following >= 0) {
         long long sample = 0;
         int px = 0;
-        getCursorBodyCoordinateX(pt.x(), chn, &sample, &px);
+        if (getCursorBodyCoordinateX(pt.x(), chn, &sample, &px) < 0)
+            return;
         CursorBody* c = timingMarkers[following];
         c->position = sample;
         setTimeMarkerPosition(following, double(sample));
@@ -579,8 +597,7 @@ void MainView::slotMouseReleased(QMouseEvent* e)
 void MainView::slotMouseLeave()
 {
     periodMark[0] = periodMark[1] = periodMark[2] = 0;
-    if (periodArrow)
-        periodArrow->hide();
+    periodArrow->hide();
     nextEdge->hide();
     updateMeasureValue(-1, -1, -1, -1);
     const int hovered = getCursorBodyIndex(7);
