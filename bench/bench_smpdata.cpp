@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/SmpData.h"
+#include "view/MainView.h"
 
 namespace {
 
@@ -179,6 +180,38 @@ void BM_GetTwoPointEdgeNum(benchmark::State& state)
     runRandomQuery(state, [](SmpData& s, long long p) { return s.getTwoPointEdgeNum(0, p, s.smpDepth - p); });
 }
 BENCHMARK(BM_GetTwoPointEdgeNum);
+
+// A pair's four counts as the pulse counter gets them (MainView::pulseCountText),
+// against the plain edge count between the same two points.
+void BM_PulseCountPair(benchmark::State& state)
+{
+    SmpData& s = bigCapture();
+    const std::vector<long long> pts = randomPoints(s.smpDepth, 1 << 20);
+    size_t i = 0;
+    double countSec = 0, edgeSec = 0;
+    constexpr int batch = 4096;
+    for (auto _ : state) {
+        const size_t i0 = i;
+        const auto t0 = std::chrono::steady_clock::now();
+        for (int k = 0; k < batch; ++k, i = (i + 2) & (pts.size() - 1)) {
+            const long long a = std::min(pts[i], pts[i + 1]), b = std::max(pts[i], pts[i + 1]);
+            benchmark::DoNotOptimize(MainView::pulseCountText(&s, 0, a, b));
+        }
+        const auto t1 = std::chrono::steady_clock::now();
+        i = i0;
+        for (int k = 0; k < batch; ++k, i = (i + 2) & (pts.size() - 1)) {
+            const long long a = std::min(pts[i], pts[i + 1]), b = std::max(pts[i], pts[i + 1]);
+            benchmark::DoNotOptimize(s.getTwoPointEdgeNum(0, a, b));
+        }
+        const auto t2 = std::chrono::steady_clock::now();
+        countSec += std::chrono::duration<double>(t1 - t0).count();
+        edgeSec += std::chrono::duration<double>(t2 - t1).count();
+    }
+    state.SetItemsProcessed(state.iterations() * batch);
+    state.counters["ns_per_pair"] = countSec / double(state.iterations() * batch) * 1e9;
+    state.counters["vs_two_point_edge_num"] = countSec / edgeSec;
+}
+BENCHMARK(BM_PulseCountPair)->Unit(benchmark::kMillisecond);
 
 // A forward walk passing the cursor, e.g. an export or a pulse count:
 // steps of about 1000 samples (some 100 edges).

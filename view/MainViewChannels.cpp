@@ -304,15 +304,18 @@ void MainView::slotFilterClicked()
 
 void MainView::applyFilter(const QVector<unsigned int>& widths)
 {
-    QPointer<DevBase> dev = devUsing;
+    DevBase* const dev = devUsing;
     if (!dev || filtering || !dev->shownData() || !dev->fillData()
         || dev->shownData()->chnNum != dev->fillData()->chnNum)
         return;
+    // Events run below (and a device change with them): dev is used only
+    // while this still holds it.
+    QPointer<DevBase> alive = dev;
     const bool wasRunning = dev->smpStopForRestart();
     // What the stopped capture still had on its way (its store swap, its
     // data-ready) lands before the stores are touched.
     QCoreApplication::sendPostedEvents();
-    if (!dev)
+    if (!alive)
         return;
     // Decoders may still read the shown store (a previous repeat capture),
     // and the display generator may be in an animation.
@@ -324,7 +327,7 @@ void MainView::applyFilter(const QVector<unsigned int>& widths)
     for (int c = 0; c < w.size(); ++c)
         w[c] = c < widths.size() ? widths[c] : stores[0]->filterWidth[c];
     runFilter(stores, w);
-    if (!dev)
+    if (!alive)
         return;   // replaced while the filter ran: the new device shows its own data
     if (wasRunning) {
         dev->smpRestart = !dev->smpRunning;
