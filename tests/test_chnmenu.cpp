@@ -5,6 +5,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -182,7 +183,12 @@ private slots:
     {
         view->chnSidebars[3]->setShowMultip(4);
         relayout();
-        openMenu(3);
+        // A right click on the label opens it.
+        ItemChnSidebar* label = view->chnSidebars[3];
+        const QPoint at = label->rect().center();
+        QCursor::setPos(label->mapToGlobal(at));
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, label->mapToGlobal(at));
+        QApplication::sendEvent(label, &click);
         QVERIFY(view->chnMenu && view->chnMenu->isVisible());
         QCOMPARE(view->chnMenu->objectName(), QString("3"));
         QStringList texts;
