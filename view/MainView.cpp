@@ -12,7 +12,6 @@
 #include <QTimerEvent>
 
 #include <algorithm>
-#include <cmath>
 
 #include "config/Config.h"
 #include "data/SmpData.h"
