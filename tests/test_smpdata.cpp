@@ -663,6 +663,10 @@ private slots:
         QTest::newRow("over blocks") << 5LL << 1 << 3 * SMP_BLOCK_ENTRIES << 4u;
         QTest::newRow("over the high byte") << (1LL << 32) - 200000 << 1 << 2 * SMP_BLOCK_ENTRIES << 7u;
         QTest::newRow("channels at once") << 0LL << 4 << 700000 << 2u;
+        // Long enough to be filtered in pieces on several threads.
+        QTest::newRow("one channel in pieces") << 7LL << 1 << 2200000 << 3u;
+        QTest::newRow("pieces over the high byte") << (1LL << 32) - 9000000 << 1 << 2200000 << 2u;
+        QTest::newRow("pieces, everything suppressed") << 0LL << 1 << 2200000 << 64u;
     }
     void filterLongTables()
     {
@@ -679,8 +683,10 @@ private slots:
             long long pos = first;
             for (int i = 0; i < edges; ++i) {
                 src[c].append(pos);
-                // Mostly short gaps: bursts of every length, odd and even.
-                pos += 1 + (long long)(rng() % (rng() % 4 == 0 ? 8 * width : 2 * width));
+                // Mostly short gaps: bursts of every length, odd and even
+                // (and none longer than a width of 64).
+                const long long most = std::min<long long>(2 * width, 16);
+                pos += 1 + (long long)(rng() % (rng() % 4 == 0 ? 4 * most : most));
             }
             depth = std::max(depth, pos);
             s.setInitLevel(c, c & 1);
@@ -699,6 +705,15 @@ private slots:
             QCOMPARE(s.chnData[c]->initLevel, init);
             QVERIFY(s.indexMatchesTable(c));
         }
+        // Pieces side by side or one thread: the same table.
+        DigitalChnData* one = SmpData::newChnData();
+        QVERIFY(SmpData::dataFilter(s.chnDataRaw[0], one, width, 1));
+        DigitalChnData* many = SmpData::newChnData();
+        QVERIFY(SmpData::dataFilter(s.chnDataRaw[0], many, width, 3));
+        QCOMPARE(entriesOf(many), entriesOf(one));
+        QCOMPARE(many->initLevel, one->initLevel);
+        SmpData::clearOneChn(one);
+        SmpData::clearOneChn(many);
     }
 
     // The search index is a copy of the table's positions: it must follow
