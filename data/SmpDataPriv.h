@@ -11,6 +11,9 @@
 #include "data/SmpData.h"
 
 namespace SmpPriv {
+// Internal linkage: every source of the store gets its own copy, inlined
+// into its searches as freely as when they were one file.
+namespace {
 
 // Blocks and group tables live in the huge-page slot pool (see SmpAlloc.h);
 // the release also takes tables allocated with malloc elsewhere.
@@ -163,6 +166,7 @@ inline int findIndex(const DigitalDataBlock* b, int lo, long long p, long long l
     return lo + 1 + countEntriesNotAbove(b, lo + 1, hi, p);
 }
 
+} // namespace
 } // namespace SmpPriv
 
 // Every IDX_STEP-th entry position of a channel plus its last entry: 8 bytes
@@ -181,6 +185,7 @@ struct SmpChnIndex {
 };
 
 namespace SmpPriv {
+namespace {
 
 constexpr int IDX_SHIFT = 12;
 constexpr int IDX_STEP = 1 << IDX_SHIFT;
@@ -410,6 +415,8 @@ inline long long upperFlat(const DigitalChnData* d, const SmpChnIndex* ix, long 
     const long long j = findSegment(s, last, p, j0);
     return segFinish(segSearch(d, ix, j, p), p);
 }
+
+} // namespace
 
 // Builds ix from table d (an index the searches must not trust is left empty).
 void buildIndexOf(SmpChnIndex* ix, const DigitalChnData* d);
