@@ -90,6 +90,9 @@ MainWindow::~MainWindow()
     if (devUsing)
         devUsing->smpStopAndWait();
     quiesceReaders();
+    // The hooks reach into this window: the device outlives it.
+    DevBase::shownStoreGate = nullptr;
+    MainView::restartDecode = nullptr;
 }
 
 void MainWindow::setupWindow()
@@ -131,15 +134,28 @@ void MainWindow::installHooks()
     // The generator installs a gate that rests it before the shown store is
     // cleared or swapped; the decoders read that store too, so they rest
     // first. (Runs on the GUI thread, like every caller of the gate.)
+    // A glitch filter running on its worker writes the stores: it ends first.
     WaveDataGen* gen = waveDataGen;
-    DevBase::shownStoreGate = [gen] {
+    DevBase::shownStoreGate = [this, gen] {
+        if (mainView)
+            mainView->finishFilter();
         AnalyzerManager::stopAllAnalyzer();
         gen->quiesce();
+    };
+    // After a glitch filter change of the shown capture.
+    MainView::restartDecode = [this] {
+        AnalyzerManager::stopAllAnalyzer();
+        AnalyzerManager::clearAnalyzerResult();
+        if (devUsing)
+            devUsing->genDataForAnly(analyzerManager->getDataForAnly());
+        analyzerManager->startDecode();
     };
 }
 
 void MainWindow::quiesceReaders()
 {
+    if (mainView)
+        mainView->finishFilter();
     if (waveDataGen)
         waveDataGen->quiesce();
     AnalyzerManager::stopAllAnalyzer();
