@@ -25,6 +25,7 @@
 #include "config/Lang.h"
 #include "data/SmpData.h"
 #include "decode/AnalyzerManager.h"
+#include "decode/ProtoManager.h"
 #include "decode/ProtoResult.h"
 #include "decode/SimuAnalyzerSource.h"
 #include "device/DevBase.h"
@@ -90,6 +91,9 @@ MainWindow::~MainWindow()
     if (devUsing)
         devUsing->smpStopAndWait();
     quiesceReaders();
+    // The hooks reach into this window: the device outlives it.
+    DevBase::shownStoreGate = nullptr;
+    MainView::restartDecode = nullptr;
 }
 
 void MainWindow::setupWindow()
@@ -132,15 +136,29 @@ void MainWindow::installHooks()
     // The generator installs a gate that rests it before the shown store is
     // cleared or swapped; the decoders read that store too, so they rest
     // first. (Runs on the GUI thread, like every caller of the gate.)
+    // A glitch filter running on its worker writes the stores: it ends first.
     WaveDataGen* gen = waveDataGen;
-    DevBase::shownStoreGate = [gen] {
+    DevBase::shownStoreGate = [this, gen] {
+        if (mainView)
+            mainView->finishFilter();
         AnalyzerManager::stopAllAnalyzer();
         gen->quiesce();
+    };
+    // After a glitch filter change of the shown capture.
+    MainView::restartDecode = [this] {
+        AnalyzerManager::stopAllAnalyzer();
+        AnalyzerManager::clearAnalyzerResult();
+        DataForAnly data{};
+        if (devUsing)
+            devUsing->genDataForAnly(&data);
+        analyzerManager->startDecode(data);
     };
 }
 
 void MainWindow::quiesceReaders()
 {
+    if (mainView)
+        mainView->finishFilter();
     if (waveDataGen)
         waveDataGen->quiesce();
     AnalyzerManager::stopAllAnalyzer();
@@ -202,7 +220,7 @@ void MainWindow::buildRightBox()
     mouseMeasure = placeholder("MouseMeasure");
     pulseMeasure = placeholder("PulseMeasure");
     timingMarker = placeholder("TimingMarker");
-    protoManager = placeholder("ProtoManager");
+    protoManager = new ProtoManager(analyzerManager);
     protoResult = new ProtoResult(analyzerManager, waveDataGen);
     filler = new QLabel;
 

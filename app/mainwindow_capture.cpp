@@ -104,8 +104,9 @@ void MainWindow::slotSmpDataReady(int decode)
         return;
     }
     if (decode != 0) {
-        dev->genDataForAnly(analyzerManager->getDataForAnly());
-        analyzerManager->startDecode();
+        DataForAnly data{};
+        dev->genDataForAnly(&data);
+        analyzerManager->startDecode(data);
         return;
     }
     if (dev->hasValidData())

@@ -26,6 +26,7 @@
 #include "config/Lang.h"
 #include "data/SmpData.h"
 #include "decode/AnalyzerManager.h"
+#include "decode/ProtoManager.h"
 #include "decode/ProtoResult.h"
 #include "decode/SimuAnalyzerSource.h"
 #include "device/DevBase.h"
@@ -90,8 +91,10 @@ void MainWindow::devModelChanged()
     mainView->init();
     protoResult->clearFindText();
 
+    DataForAnly data{};
     if (dev)
-        dev->genDataForAnly(analyzerManager->getDataForAnly());
+        dev->genDataForAnly(&data);
+    analyzerManager->setDataForAnly(data);
     analyzerManager->restoreUsing();
 
     slotPosiViewUpdate();
@@ -130,8 +133,10 @@ void MainWindow::initRightBox(bool logic)
         QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
         separators[i]->setVisible(on && !(before && placeholders.contains(before)));
     }
-    // The measurement, marker and analyzer panels (logic) and the
-    // oscilloscope panels initialise here once they exist.
+    // The measurement and marker panels (logic) and the oscilloscope panels
+    // initialise here once they exist.
+    if (logic)
+        static_cast<ProtoManager*>(protoManager)->init();
     rightBoxArea->verticalScrollBar()->setValue(0);
 }
 

@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QLabel>
 
+#include "PluginRunner.h"
+
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "config/Version.h"
@@ -316,40 +318,56 @@ private slots:
         for (const char* text : {"Decoded Results", "None"})
             QVERIFY2(Lang::tr(text) != text, text);
 
-        // The setting texts of every analyzer plug-in, in the context of the
-        // plug-in's analyzer name (the class the settings dialog passes).
-        const QRegularExpression nameDef("kAnalyzerName\\s*=\\s*\"([^\"]+)\"");
-        const QRegularExpression setting("\\b(SetTitleAndTooltip|AddNumber|AddExportOption|AddExportExtension)\\(([^;]*)\\);");
-        const QRegularExpression label("\\bk\\w*Label\\s*=\\s*\"([^\"]*)\"");
-        const QRegularExpression literal("\"((?:[^\"\\\\]|\\\\.)*)\"");
+        // The setting texts of every built analyzer plug-in, as the settings
+        // dialog passes them: in the context of the plug-in's analyzer name.
+        // Read from the plug-ins themselves, whatever way their sources hold
+        // the texts; a text may translate to itself (a name such as "RGB"),
+        // but the file must list it.
+        QSet<QPair<QString, QString>> listed;
+        for (QDomElement e = d.documentElement().firstChildElement("analyzers").firstChildElement(); !e.isNull();
+             e = e.nextSiblingElement())
+            listed.insert({e.attribute("class"), e.attribute("src")});
         int plugins = 0;
-        for (const QFileInfo& dir : QDir(src + "/plugins").entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QString all;
-            QDirIterator it(dir.filePath(), {"*.cpp"}, QDir::Files);
-            while (it.hasNext()) {
-                QFile s(it.next());
-                QVERIFY(s.open(QIODevice::ReadOnly));
-                all += QString::fromUtf8(s.readAll());
-            }
-            const QString cls = nameDef.match(all).captured(1);
-            QVERIFY2(!cls.isEmpty(), qPrintable("no analyzer name in " + dir.fileName()));
-            ++plugins;
+        const QDir analyzers(qEnvironmentVariable("CORVENA_BIN") + "/Analyzer");
+        for (const QFileInfo& file : analyzers.entryInfoList({"*.so"}, QDir::Files)) {
+            AnalyzerPlugin plugin;
+            std::string error;
+            QVERIFY2(plugin.load(file.filePath().toStdString(), &error), error.c_str());
+            PluginAnalyzer analyzer(plugin);
+            const QString cls = QString::fromUtf8(plugin.name());
+            AnalyzerSettings* s = analyzer->GetAnalyzerSettings();
             QStringList labels;
-            for (auto m = setting.globalMatch(all); m.hasNext();) {
-                const auto hit = m.next();
-                QStringList args;
-                for (auto l = literal.globalMatch(hit.captured(2)); l.hasNext();)
-                    args << unescape(l.next().captured(1));
-                if (hit.captured(1) == "AddExportExtension" && !args.isEmpty())
-                    args.removeLast();   // the file extension
-                labels << args;
+            for (U32 i = 0; i < s->GetSettingsInterfacesCount(); ++i) {
+                AnalyzerSettingInterface* itf = s->GetSettingsInterface(i);
+                labels << itf->GetTitle() << itf->GetToolTip();
+                if (itf->GetType() == INTERFACE_NUMBER_LIST) {
+                    auto* list = static_cast<AnalyzerSettingInterfaceNumberList*>(itf);
+                    for (U32 k = 0; k < list->GetListboxNumbersCount(); ++k)
+                        labels << list->GetListboxString(k) << list->GetListboxTooltip(k);
+                }
             }
-            for (auto m = label.globalMatch(all); m.hasNext();)
-                labels << m.next().captured(1);
+            for (U32 i = 0; i < s->GetChannelsCount(); ++i) {
+                const char* label = nullptr;
+                s->GetChannel(i, &label);
+                labels << label;
+            }
+            for (U32 i = 0; i < s->GetExportOptionsCount(); ++i) {
+                U32 id = 0;
+                const char* text = nullptr;
+                QVERIFY(s->GetExportOption(i, &id, &text));
+                labels << text;
+                for (U32 k = 0; k < s->GetFileExtensionCount(id); ++k) {
+                    const char* label = nullptr;
+                    const char* ext = nullptr;
+                    QVERIFY(s->GetFileExtension(id, k, &label, &ext));
+                    labels << label;
+                }
+            }
             QVERIFY(labels.size() >= 4);
             for (const QString& text : labels)
                 if (!text.isEmpty())
-                    QVERIFY2(Lang::tr(text, cls) != text, qPrintable("untranslated in " + cls + ": " + text));
+                    QVERIFY2(listed.contains({cls, text}), qPrintable("untranslated in " + cls + ": " + text));
+            ++plugins;
         }
         QVERIFY(plugins >= 1);
 

@@ -12,7 +12,7 @@ common=(g++ cmake ninja-build pkg-config make binutils
 cjk=fonts-wqy-microhei
 case "$what" in
   run)   pkgs=("${common[@]}" "$cjk" xvfb xauth) ;;
-  test)  pkgs=("${common[@]}" "$cjk" umockdev libumockdev-dev) ;;
+  test)  pkgs=("${common[@]}" "$cjk" umockdev libumockdev-dev python3) ;;
   bench) pkgs=("${common[@]}" libbenchmark-dev) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
