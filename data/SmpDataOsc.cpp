@@ -373,6 +373,21 @@ QVector<long long> SmpDataOsc::getPeriodSubA(const short* s, long long n, int hi
 
 namespace {
 
+// The histogram bin of every code: code / 12 + 50 (the division truncating
+// toward zero), within 0..99; indexed by the code + 32768.
+const uint8_t* codeBins()
+{
+    static const struct Table {
+        uint8_t bin[65536];
+        Table()
+        {
+            for (int u = 0; u < 65536; ++u)
+                bin[u] = uint8_t(std::max(0, std::min(99, (u - 32768) / 12 + 50)));
+        }
+    } t;
+    return t.bin;
+}
+
 // The level bin of a two-level signal: starting at `from` and walking
 // towards `middle` over the non-empty bins, the last bin whose count jumps to
 // at least three times its predecessor's (the plateau behind a few outliers);
@@ -419,16 +434,28 @@ void SmpDataOsc::getAParameterValues(int chn, double start, double length, doubl
     const long long n = (long long)fn;
     const int16_t* w = d->samples + (long long)fs;
 
-    // Histogram of 100 bins of 12 codes around 0, with the codes' sums.
-    long long cnt[100] = {};
-    long long bsum[100] = {};
-    long long sum = 0;
+    // Histogram of 100 bins of 12 codes around 0, with the codes' sums:
+    // one addition per sample carries both, the count above bit 40 and the
+    // code (made positive) below it, which 51200 samples cannot overflow.
+    // Neighbouring samples mostly fall into one bin: interleaved tables
+    // keep the additions from waiting on each other.
+    constexpr int kCountShift = 40;
+    constexpr int kTables = 8;
+    const uint8_t* binOf = codeBins();
+    uint64_t acc[kTables][100] = {};
     for (long long i = 0; i < n; ++i) {
-        const int c = w[i];
-        const int b = std::max(0, std::min(99, c / 12 + 50));
-        ++cnt[b];
-        bsum[b] += c;
-        sum += c;
+        const uint16_t u = uint16_t(w[i] + 32768);
+        acc[i % kTables][binOf[u]] += (uint64_t(1) << kCountShift) + u;
+    }
+    long long cnt[100], bsum[100];
+    long long sum = 0;
+    for (int b = 0; b < 100; ++b) {
+        uint64_t t = 0;
+        for (const auto& a : acc)
+            t += a[b];
+        cnt[b] = (long long)(t >> kCountShift);
+        bsum[b] = (long long)(t & ((uint64_t(1) << kCountShift) - 1)) - cnt[b] * 32768;
+        sum += bsum[b];
     }
     const double sc = d->scale, g = d->gain;
     const double offMv = d->offset / 1000.0 * 10.0 * g;
@@ -464,16 +491,18 @@ void SmpDataOsc::getAParameterValues(int chn, double start, double length, doubl
     const int k = (e - 2) / 4;
     const long long first = c[0];
     const long long span = c[4 * k] - first + 1;
-    long long spanSum = 0;
-    double sq = 0;
-    const double kmv = 5.0 * g / sc;
+    // Sums of codes and of their squares (exact in integers); the mean
+    // square of the millivolts follows from both.
+    long long spanSum = 0, spanSq = 0;
     for (long long i = first; i < first + span; ++i) {
-        spanSum += w[i];
-        const double v = w[i] * kmv - offMv;
-        sq += v * v;
+        const long long c = w[i];
+        spanSum += c;
+        spanSq += c * c;
     }
-    values[MeasVavg] = double(spanSum) * 5.0 / double(span) * g / sc - offMv;
-    values[MeasVrms] = std::sqrt(sq / double(span));
+    const double kmv = 5.0 * g / sc;
+    const double meanC = double(spanSum) / double(span), meanSq = double(spanSq) / double(span);
+    values[MeasVavg] = meanC * kmv - offMv;
+    values[MeasVrms] = std::sqrt(std::max(0.0, kmv * kmv * meanSq - 2 * kmv * offMv * meanC + offMv * offMv));
     valid[MeasVrms] = true;
 
     // Times need a rate; a period needs at least one sample.
