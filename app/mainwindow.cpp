@@ -146,9 +146,10 @@ void MainWindow::installHooks()
     MainView::restartDecode = [this] {
         AnalyzerManager::stopAllAnalyzer();
         AnalyzerManager::clearAnalyzerResult();
+        DataForAnly data{};
         if (devUsing)
-            devUsing->genDataForAnly(analyzerManager->getDataForAnly());
-        analyzerManager->startDecode();
+            devUsing->genDataForAnly(&data);
+        analyzerManager->startDecode(data);
     };
 }
 
