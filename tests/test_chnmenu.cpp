@@ -77,6 +77,12 @@ class TestChnMenu : public QObject
     Q_OBJECT
 
     std::unique_ptr<DevNone> dev;
+    void setEna(int chn, bool on)
+    {
+        QVector<bool> e = dev->chnEna;
+        e[chn] = on;
+        QVERIFY(dev->setDChnEna(e));
+    }
     std::unique_ptr<WaveDataGen> gen;
     std::unique_ptr<MainView> view;
     int starts = 0;   // captures started on the GUI thread
@@ -229,9 +235,7 @@ private slots:
 
     void menuOnlyOverALabel()
     {
-        QVector<bool> ena = dev->chnEna;
-        ena[4] = false;   // a row 0 high
-        dev->setDChnEna(ena);
+        setEna(4, false);   // a row 0 high
         relayout();
         QCursor::setPos(view->sidebarFrame->mapToGlobal(QPoint(5, view->sidebarFrame->height() + 20)));
         view->slotChnSetMenu();

@@ -85,6 +85,12 @@ class TestMarkers : public QObject
     Q_OBJECT
 
     std::unique_ptr<DevNone> dev;
+    void setEna(int chn, bool on)
+    {
+        QVector<bool> e = dev->chnEna;
+        e[chn] = on;
+        QVERIFY(dev->setDChnEna(e));
+    }
     std::unique_ptr<WaveDataGen> gen;
     std::unique_ptr<MainView> view;
     QList<Code> body;                    // timeMarkBodyChanged
@@ -309,9 +315,7 @@ private slots:
             asked << QString::number(p);
             return QStringList{"0", "5", "-1", "99", "x", "3"};
         };
-        QVector<bool> ena = dev->chnEna;
-        ena[5] = false;
-        dev->setDChnEna(ena);
+        setEna(5, false);
         showAt(1500);
         place(2, 8, 1500);
         // B2 still hidden: every entry ###, none dropped.
