@@ -159,6 +159,7 @@ void SmpSimulate::threadOsc()
             else
                 dev->dataConvertSimuOsc(tab.square, 64, c, count, &rng);
         }
+        emit dev->sigSmpSta(SmpStaSampling, 0, 100);
         dev->dataConvertComplete(true);
         emit dev->sigSmpDataReady(0);
         if (dev->smpStopReq || dev->smpStartMode == SmpStartSingle)

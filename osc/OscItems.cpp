@@ -54,14 +54,6 @@ void paintBox(QPainter* p, const QRect& box, const QColor& color, const QString&
     p->drawText(box.x() + (box.width() - tw) / 2, baseline, text);
 }
 
-void paintMarker(QPainter* p, const QPolygon& outline, const QPen& pen, const QColor& fill)
-{
-    p->setRenderHint(QPainter::Antialiasing, false);
-    p->setPen(pen);
-    p->setBrush(fill);
-    p->drawPolygon(outline);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- grid
@@ -205,27 +197,54 @@ void WaveLineOsc::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWid
 
 // ---------------------------------------------------------------- markers
 
-OscChnTag::OscChnTag(int id) : width(Config::pixel(11)), height(Config::pixel(11)), id(id), text(QString::number(id + 1))
+OscMarker::OscMarker(int id, Qt::CursorShape hoverShape)
+    : width(Config::pixel(11)), height(Config::pixel(11)), id(id), hoverShape(hoverShape)
+{
+    setAcceptHoverEvents(true);
+    setFlags(QGraphicsItem::ItemIsSelectable);
+}
+
+QRectF OscMarker::boundingRect() const
+{
+    return QRectF(0, 0, width, height);
+}
+
+void OscMarker::hoverEnterEvent(QGraphicsSceneHoverEvent*)
+{
+    if (showsShape)
+        setCursor(hoverShape);
+    emit mouseEnter(id);
+}
+
+void OscMarker::hoverLeaveEvent(QGraphicsSceneHoverEvent*)
+{
+    if (showsShape)
+        setCursor(Qt::ArrowCursor);
+    emit mouseLeave(id);
+}
+
+void OscMarker::paintOutline(QPainter* p, const QPen& pen, const QColor& fill) const
+{
+    p->setRenderHint(QPainter::Antialiasing, false);
+    p->setPen(pen);
+    p->setBrush(fill);
+    p->drawPolygon(outline);
+}
+
+OscChnTag::OscChnTag(int id) : OscMarker(id, Qt::SizeVerCursor), text(QString::number(id + 1))
 {
     const int p = Config::pixel(1);
     color = OscColor::channel(id);
     showText = !devUsing || id < devUsing->aChnNum();
     outline << QPoint(0, 0) << QPoint(width / 2, 0) << QPoint(width - p, height / 2) << QPoint(width / 2, height - p)
             << QPoint(0, height - p);
-    setAcceptHoverEvents(true);
-    setFlags(QGraphicsItem::ItemIsSelectable);
-}
-
-QRectF OscChnTag::boundingRect() const
-{
-    return QRectF(0, 0, width, height);
 }
 
 void OscChnTag::paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*)
 {
     QPen pen(color);
     pen.setCosmetic(true);
-    paintMarker(p, outline, pen, color);
+    paintOutline(p, pen, color);
     if (!showText)
         return;
     const int px = Config::pixel(1);
@@ -238,81 +257,30 @@ void OscChnTag::paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*)
     p->drawText(QRect(QPoint(0, 0), QPoint(2 * px + width / 2 - 1, height - 2 * px - 1)), Qt::AlignCenter, text);
 }
 
-void OscChnTag::hoverEnterEvent(QGraphicsSceneHoverEvent*)
-{
-    setCursor(Qt::SizeVerCursor);
-    emit mouseEnter(id);
-}
-
-void OscChnTag::hoverLeaveEvent(QGraphicsSceneHoverEvent*)
-{
-    setCursor(Qt::ArrowCursor);
-    emit mouseLeave(id);
-}
-
-OscTriggerVolt::OscTriggerVolt(int id) : width(Config::pixel(11)), height(Config::pixel(11)), id(id)
+OscTriggerVolt::OscTriggerVolt(int id) : OscMarker(id, Qt::SizeVerCursor)
 {
     const int h = Config::pixel(1) / 2, d = Config::pixel(5);
     color = OscColor::channel(id);
     outline << QPoint(h + 2 * d, h) << QPoint(h + 2 * d, h + 2 * d) << QPoint(h, h + d);
-    setAcceptHoverEvents(true);
-    setFlags(QGraphicsItem::ItemIsSelectable);
-}
-
-QRectF OscTriggerVolt::boundingRect() const
-{
-    return QRectF(0, 0, width, height);
 }
 
 void OscTriggerVolt::paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*)
 {
-    paintMarker(p, outline, QPen(color), color);
+    paintOutline(p, QPen(color), color);
 }
 
-void OscTriggerVolt::hoverEnterEvent(QGraphicsSceneHoverEvent*)
-{
-    setCursor(Qt::SizeVerCursor);
-    emit mouseEnter(id);
-}
-
-void OscTriggerVolt::hoverLeaveEvent(QGraphicsSceneHoverEvent*)
-{
-    setCursor(Qt::ArrowCursor);
-    emit mouseLeave(id);
-}
-
-OscTriggerTime::OscTriggerTime(int id, bool main)
-    : width(Config::pixel(11)), height(Config::pixel(11)), id(id), main(main), color(OscColor::triggerTime())
+OscTriggerTime::OscTriggerTime(int id, bool main) : OscMarker(id, Qt::SizeHorCursor), main(main)
 {
     const int h = Config::pixel(1) / 2, d = Config::pixel(5);
+    color = OscColor::triggerTime();
+    // Only the trigger position can be dragged.
+    showsShape = main;
     outline << QPoint(h, h) << QPoint(h + 2 * d, h) << QPoint(h + d, h + 2 * d);
-    setAcceptHoverEvents(true);
-    setFlags(QGraphicsItem::ItemIsSelectable);
-}
-
-QRectF OscTriggerTime::boundingRect() const
-{
-    return QRectF(0, 0, width, height);
 }
 
 void OscTriggerTime::paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*)
 {
-    paintMarker(p, outline, QPen(color), main ? color : QColor(Qt::black));
-}
-
-void OscTriggerTime::hoverEnterEvent(QGraphicsSceneHoverEvent*)
-{
-    // Only the trigger position can be dragged.
-    if (main)
-        setCursor(Qt::SizeHorCursor);
-    emit mouseEnter(id);
-}
-
-void OscTriggerTime::hoverLeaveEvent(QGraphicsSceneHoverEvent*)
-{
-    if (main)
-        setCursor(Qt::ArrowCursor);
-    emit mouseLeave(id);
+    paintOutline(p, QPen(color), main ? color : QColor(Qt::black));
 }
 
 // ---------------------------------------------------------------- boxes

@@ -57,85 +57,71 @@ public:
     WaveDataGenOsc* gen;
 };
 
+// The markers the user drags: a small outline of a colour; entering and
+// leaving it is reported by id, and the pointer takes the drag's shape.
+class OscMarker : public QGraphicsObject
+{
+    Q_OBJECT
+public:
+    OscMarker(int id, Qt::CursorShape hoverShape);
+    QRectF boundingRect() const override;
+
+    int width;
+    int height;
+    int id;
+    bool dragging = false;
+    QColor color;
+    QPolygon outline;
+
+signals:
+    void mouseEnter(int id);
+    void mouseLeave(int id);
+
+protected:
+    void hoverEnterEvent(QGraphicsSceneHoverEvent* e) override;
+    void hoverLeaveEvent(QGraphicsSceneHoverEvent* e) override;
+    // The outline filled with `fill`, stroked with `pen`.
+    void paintOutline(QPainter* p, const QPen& pen, const QColor& fill) const;
+    // Whether hovering changes the pointer's shape.
+    bool showsShape = true;
+
+private:
+    Qt::CursorShape hoverShape;
+};
+
 // Flag at the left of the grid on a channel's zero line (and the math tag).
-class OscChnTag : public QGraphicsObject
+class OscChnTag : public OscMarker
 {
     Q_OBJECT
 public:
     explicit OscChnTag(int id);
-    QRectF boundingRect() const override;
     void paint(QPainter* p, const QStyleOptionGraphicsItem* o, QWidget* w) override;
 
-    int width;
-    int height;
-    int id;
-    bool dragging = false;
     bool showText;
     QString text;
-    QColor color;
-    QPolygon outline;
-
-signals:
-    void mouseEnter(int id);
-    void mouseLeave(int id);
-
-protected:
-    void hoverEnterEvent(QGraphicsSceneHoverEvent* e) override;
-    void hoverLeaveEvent(QGraphicsSceneHoverEvent* e) override;
 };
 
 // Triangle at the right of the grid on the trigger channel's level.
-class OscTriggerVolt : public QGraphicsObject
+class OscTriggerVolt : public OscMarker
 {
     Q_OBJECT
 public:
     explicit OscTriggerVolt(int id);
-    QRectF boundingRect() const override;
     void paint(QPainter* p, const QStyleOptionGraphicsItem* o, QWidget* w) override;
-
-    int width;
-    int height;
-    int id;
-    bool dragging = false;
-    QColor color;
-    QPolygon outline;
-
-signals:
-    void mouseEnter(int id);
-    void mouseLeave(int id);
-
-protected:
-    void hoverEnterEvent(QGraphicsSceneHoverEvent* e) override;
-    void hoverLeaveEvent(QGraphicsSceneHoverEvent* e) override;
 };
 
-// Triangle above the grid: the trigger position (main) or where the
-// capture's trigger sample lies in the view (filled black).
-class OscTriggerTime : public QGraphicsObject
+// Triangle above the grid: the trigger position (main, dragged) or where
+// the capture's trigger sample lies in the view (filled black).
+class OscTriggerTime : public OscMarker
 {
     Q_OBJECT
 public:
     OscTriggerTime(int id, bool main);
-    QRectF boundingRect() const override;
     void paint(QPainter* p, const QStyleOptionGraphicsItem* o, QWidget* w) override;
 
-    int width;
-    int height;
-    int id;
     bool main;
-    bool dragging = false;
-    QColor color;
-    QPolygon outline;
     QString text;
     double position = 0;
-
-signals:
-    void mouseEnter(int id);
-    void mouseLeave(int id);
-
-protected:
-    void hoverEnterEvent(QGraphicsSceneHoverEvent* e) override;
-    void hoverLeaveEvent(QGraphicsSceneHoverEvent* e) override;
 };
 
 // Information boxes: a framed text (trigger time, channel scale) and the

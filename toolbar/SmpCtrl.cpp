@@ -98,16 +98,21 @@ void SmpCtrl::devConnectChanged(bool connected)
     btnRepeat->setIcon(QIcon(connected ? ":/res/btnSmpAuto2" : ":/res/btnSmpAuto"));
 }
 
-void SmpCtrl::startCapture(int mode)
+void SmpCtrl::stopForStart(DevBase* dev)
 {
-    DevBase* dev = devUsing;
-    if (!dev)
-        return;
     dev->smpStopAndWait();
     if (stopAllAnalyzer)
         stopAllAnalyzer();
     if (clearAnalyzerResult)
         clearAnalyzerResult();
+}
+
+void SmpCtrl::startCapture(int mode)
+{
+    DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    stopForStart(dev);
     // A capture in another mode ends an automatic scaling: its refreshes
     // must not restart auto-scale captures.
     if (waveDataGenOsc && mode != SmpStartAuto)
@@ -145,11 +150,7 @@ void SmpCtrl::slotBtnAutoScaleClicked()
         slotBtnRepeatClicked();
         return;
     }
-    dev->smpStopAndWait();
-    if (stopAllAnalyzer)
-        stopAllAnalyzer();
-    if (clearAnalyzerResult)
-        clearAnalyzerResult();
+    stopForStart(dev);
     // What the scaling changes, so that giving up can restore it.
     dev->saveSmpCtrlSet();
     bool any = false;
