@@ -37,8 +37,9 @@ int columns(Val val, long long count, double start, double spp, int width, doubl
         i0 = (long long)start;
         shift = (double(i0) - start) / spp;
     }
-    // A record that starts this far right is out of the view (and of int).
-    const double xLimit = double(width) + 1.0 / spp + 1.0;
+    // A record that starts this far right is out of the view; x stays
+    // within an int however far the view is zoomed in.
+    const double xLimit = std::min(double(width) + 1.0 / spp + 1.0, 1e9);
     int n = 0;
     if (spp <= 1) {
         for (long long i = i0; i < count && n < width; ++i) {
@@ -46,8 +47,9 @@ int columns(Val val, long long count, double start, double spp, int width, doubl
             if (xd >= xLimit)
                 break;
             const double v = k * val(i) + b;
-            out[n++] = {int(xd), v, v, 1};
-            if (int(xd) >= width - 1)
+            const int x = int(std::max(xd, -1e9));
+            out[n++] = {x, v, v, 1};
+            if (x >= width - 1)
                 break;
         }
         return n;

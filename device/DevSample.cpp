@@ -294,9 +294,10 @@ int SmpCtrlNormal::oscWindow(long long words, long long endAddress, long long me
 {
     *start = 0;
     *length = 0;
-    if (words < 0 || endAddress < 0 || nEna < 1)
+    if (words < 0 || endAddress < 0)
         return 3;
-    const long long perChn = qMin<long long>(words / nEna, OSC_MAX_SAMPLES);
+    // No channel on, or less than a sample each: no data.
+    const long long perChn = nEna < 1 ? 0 : qMin<long long>(words / nEna, OSC_MAX_SAMPLES);
     if (perChn == 0)
         return 0;
     const long long all = words * 2;

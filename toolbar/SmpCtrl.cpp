@@ -82,7 +82,6 @@ void SmpCtrl::init()
 
 void SmpCtrl::devSmpStaChanged(int mode)
 {
-    lastMode = mode;
     const bool checked[4] = {mode == SmpStartAuto, mode == SmpStartSingle,
                              mode == SmpStartRepeatWait || mode == SmpStartRepeat, mode < 0};
     QPushButton* const buttons[4] = {btnAuto, btnSingle, btnRepeat, btnStop};

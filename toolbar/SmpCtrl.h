@@ -53,7 +53,6 @@ private:
     QPushButton* btnStop;
     QVector<QGraphicsDropShadowEffect*> glows;   // in button order
     QHBoxLayout* layout;
-    int lastMode = -1;
 };
 
 #endif
