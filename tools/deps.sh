@@ -9,7 +9,7 @@ common=(g++ cmake ninja-build pkg-config make binutils
         libusb-1.0-0-dev fonts-dejavu-core fonts-dejavu-extra)
 case "$what" in
   run)   pkgs=("${common[@]}" xvfb xauth) ;;
-  test)  pkgs=("${common[@]}" umockdev libumockdev-dev) ;;
+  test)  pkgs=("${common[@]}" umockdev libumockdev-dev python3) ;;
   bench) pkgs=("${common[@]}" libbenchmark-dev) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
