@@ -9,14 +9,13 @@
 #include <QJsonObject>
 #include <QProcess>
 
-#include <csignal>
 #include <random>
-#include <sys/resource.h>
 
 #include "config/Config.h"
 #include "data/DataFile.h"
 #include "data/SmpData.h"
 #include "data/SmpTimeExport.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -154,21 +153,6 @@ QString timeText(long long rate, long long origin, long long t)
     const int n = SmpTimeExport(rate, origin).toString(t, buf);
     return QString::fromLatin1(buf, n);
 }
-
-// Keeps the process's file size limit for one scope; SIGXFSZ is ignored so
-// an oversized write fails instead of ending the test.
-struct FileSizeLimit {
-    rlimit old{};
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lim = old;
-        lim.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
-};
 
 } // namespace
 
