@@ -2,10 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <emmintrin.h>
+#include <thread>
 #include <vector>
 
 #include "data/SmpData.h"
@@ -79,13 +83,23 @@ struct EntryWalk {
     }
 };
 
-// A 204,800-byte output buffer over an unbuffered file, so that every
-// short write is seen where it happens.
+// Output in 204,800-byte chunks over an unbuffered file, so that every
+// short write is seen. A second thread writes each full chunk while the next
+// one fills: formatting and the kernel's copy overlap.
 class ChunkWriter
 {
 public:
-    explicit ChunkWriter(QFile& f) : file(f), buf(kChunkBytes + 64) {}
-    unsigned char* tail() { return buf.data() + fill; }
+    explicit ChunkWriter(QFile& f) : file(f)
+    {
+        for (std::vector<unsigned char>& b : buf)
+            b.resize(kChunkBytes + 64);   // slack for whole-word stores past the end
+        writer = std::thread([this] { writeLoop(); });
+    }
+    ~ChunkWriter() { finish(); }
+    ChunkWriter(const ChunkWriter&) = delete;
+    ChunkWriter& operator=(const ChunkWriter&) = delete;
+
+    unsigned char* tail() { return buf[cur].data() + fill; }
     int room() const { return kChunkBytes - fill; }
     void advance(int n) { fill += n; }
     bool put(const char* p, int n)
@@ -101,17 +115,54 @@ public:
         }
         return true;
     }
+    // Hands the filled chunk to the writer; false once a write has failed.
     bool flush()
     {
-        const int n = fill;
-        fill = 0;
-        return n == 0 || file.write(reinterpret_cast<const char*>(buf.data()), n) == n;
+        if (fill > 0) {
+            len[cur] = fill;
+            full.release();
+            cur = (cur + 1) % kSlots;
+            freeSlots.acquire();
+            fill = 0;
+        }
+        return !failed;
+    }
+    // Writes what is left and waits for the writer; true when every write
+    // succeeded.
+    bool finish()
+    {
+        if (!writer.joinable())
+            return !failed;
+        flush();
+        len[cur] = -1;   // the end
+        full.release();
+        writer.join();
+        return !failed;
     }
 
 private:
+    void writeLoop()
+    {
+        for (int i = 0;; i = (i + 1) % kSlots) {
+            full.acquire();
+            if (len[i] < 0)
+                return;
+            if (!failed && file.write(reinterpret_cast<const char*>(buf[i].data()), len[i]) != len[i])
+                failed = true;
+            freeSlots.release();
+        }
+    }
+
+    static constexpr int kSlots = 3;
     QFile& file;
-    std::vector<unsigned char> buf;
+    std::vector<unsigned char> buf[kSlots];
+    int len[kSlots] = {};
+    int cur = 0;    // the slot being filled
     int fill = 0;
+    QSemaphore freeSlots{kSlots - 1};
+    QSemaphore full{0};
+    std::atomic<bool> failed{false};
+    std::thread writer;
 };
 
 // Appends k 5-byte entries to a table, straight into its blocks. False
@@ -276,6 +327,9 @@ bool DataFile::loadData(const QString& path, qint64 offset, bool direct)
 {
     filePath = path;
     fileOffset = offset;
+    scratch.clear();
+    for (int c = 0; smpData && c < smpData->chnNum; ++c)
+        scratch.emplace_back(new SmpData(1));
     return startThread(OpRead, !direct && QFileInfo(path).size() >= ThreadLoadBytes);
 }
 
@@ -428,12 +482,11 @@ bool DataFile::saveFile_bzdat()
         ch[4] = (unsigned char)c;
         ch[5] = (unsigned char)(level > 0 ? 1 : 0);
         int64ToByte5(n + 1, ch + 8);
-        if (out.room() < kChnHeadBytes && !flushChunk())
+        if (!out.put(reinterpret_cast<const char*>(ch), kChnHeadBytes))
             return false;
-        out.put(reinterpret_cast<const char*>(ch), kChnHeadBytes);
 
         // The edges after the start up to the end, then the first entry
-        // past the end, which the limit turns into the range length.
+        // past the end, which becomes the range length.
         EntryWalk w(s->chnData[c], subs);
         long long left = n + 1;
         while (left > 0) {
@@ -444,14 +497,14 @@ bool DataFile::saveFile_bzdat()
                 room = out.room() / kEntryBytes;
             }
             const int k = int(std::min<long long>({left, (long long)room, (long long)(w.blk->posNum - w.i)}));
-            unsigned char* p = out.tail();
-            const uint32_t* low = w.blk->posLow + w.i;
-            const uint8_t* high = w.blk->posHigh + w.i;
-            for (int j = 0; j < k; ++j) {
-                const long long rel = ((long long)low[j] | ((long long)high[j] << 32)) - rangeStart;
-                put5(p, (unsigned long long)std::min(rel, len));
-                p += kEntryBytes;
-            }
+            unsigned char* __restrict p = out.tail();
+            const uint32_t* __restrict low = w.blk->posLow + w.i;
+            const uint8_t* __restrict high = w.blk->posHigh + w.i;
+            const unsigned long long origin = (unsigned long long)rangeStart;
+            for (int j = 0; j < k; ++j)
+                put5(p + j * kEntryBytes, (((unsigned long long)high[j] << 32) | low[j]) - origin);
+            if (k == left)
+                put5(p + (k - 1) * kEntryBytes, (unsigned long long)len);   // the closing entry
             out.advance(k * kEntryBytes);
             written += k;
             left -= k;
@@ -460,80 +513,137 @@ bool DataFile::saveFile_bzdat()
                 return false;   // a table shorter than its own count: never in a complete store
         }
     }
-    return flushChunk();
+    return flushChunk() && out.finish();
 }
+
+namespace {
+
+// Where a channel's entries lie in a capture file.
+struct Piece {
+    int chn;
+    int level;
+    long long n;
+    qint64 offset;
+};
+
+} // namespace
 
 bool DataFile::readFile_bzdat()
 {
     SmpData* s = smpData;
     if (!s)
         return false;
-    QFile f(filePath);
-    bool ok = f.open(QIODevice::ReadOnly);
-    const qint64 size = ok ? f.size() : 0;
-    ok = ok && fileOffset >= 0 && fileOffset <= size && f.seek(fileOffset);
-
-    unsigned char head[kHeadBytes];
-    ok = ok && f.read(reinterpret_cast<char*>(head), kHeadBytes) == kHeadBytes;
-    ok = ok && std::memcmp(head, "cvdat", 6) == 0 && head[32] == s->chnNum;
-    const long long count = ok ? byte5toInt64(head + 8) : 0;
-    const long long rate = ok ? byte5toInt64(head + 16) : 0;
-    // A trigger past the count is kept: a saved sub-range may end before it.
-    const long long trigger = ok ? byte5toInt64(head + 24) : 0;
-    ok = ok && count >= 1 && rate >= 1 && rate <= kMaxRate;
-
-    // Like a conversion: no tables, no start levels, then one table per
-    // channel head.
-    ok = ok && s->dataConvertStart(0, rate, QVector<bool>()) != 0;
-    if (ok) {
-        s->smpDepth = count;
-        s->trgPosition = trigger;
-    }
-
-    std::vector<unsigned char> buf(kChunkBytes + 8);
-    QVector<bool> seen(s->chnNum, false);
-    qint64 pos = fileOffset + kHeadBytes;
-    while (ok && pos < size) {
-        unsigned char ch[kChnHeadBytes] = {};
-        ok = f.read(reinterpret_cast<char*>(ch), kChnHeadBytes) == kChnHeadBytes && std::memcmp(ch, "##D", 4) == 0;
-        const int chn = ch[4];
-        ok = ok && chn < s->chnNum && !seen[chn];
-        pos += kChnHeadBytes;
-        const long long n = ok ? byte5toInt64(ch + 8) : 0;
-        // Every table holds at least its closing entry; entries past the
-        // file's end mean a file cut short.
-        ok = ok && n >= 1 && n <= (size - pos) / kEntryBytes;
-        if (!ok)
-            break;
-        seen[chn] = true;
-        DigitalChnData* d = SmpData::newChnData();
-        if (!d) {
-            ok = false;
-            break;
-        }
-        s->chnData[chn] = d;
-        s->setInitLevel(chn, ch[5]);
-
-        long long prev = 0;
-        for (long long left = n; ok && left > 0;) {
-            const int k = int(std::min<long long>(left, kChunkEntries));
-            ok = f.read(reinterpret_cast<char*>(buf.data()), qint64(k) * kEntryBytes) == qint64(k) * kEntryBytes
-                 && appendEntries(d, buf.data(), k, &prev);
-            left -= k;
-            pos += qint64(k) * kEntryBytes;
-            if (threaded) {
-                reportProgress(pos / 5000000, size / 5000000);
-                ok = ok && !canceled();
-            }
-        }
-        // The table closes with the range length and never passes it.
-        ok = ok && prev == count;
-    }
-
-    ok = ok && s->dataConvertComplete(count) && s->checkData();
+    const bool ok = readTables();
     if (!ok)
         s->clearData();
     return ok;
+}
+
+bool DataFile::readTables()
+{
+    SmpData* s = smpData;
+    QFile f(filePath);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = f.size();
+    if (fileOffset < 0 || fileOffset > size || !f.seek(fileOffset))
+        return false;
+
+    unsigned char head[kHeadBytes];
+    if (f.read(reinterpret_cast<char*>(head), kHeadBytes) != kHeadBytes || std::memcmp(head, "cvdat", 6) != 0
+        || head[32] != s->chnNum || int(scratch.size()) < s->chnNum)
+        return false;
+    const long long count = byte5toInt64(head + 8);
+    const long long rate = byte5toInt64(head + 16);
+    // A trigger past the count is kept: a saved sub-range may end before it.
+    const long long trigger = byte5toInt64(head + 24);
+    if (count < 1 || rate < 1 || rate > kMaxRate)
+        return false;
+    // Like a conversion: no tables and no start levels yet.
+    if (!s->dataConvertStart(0, rate, QVector<bool>()))
+        return false;
+    s->smpDepth = count;
+    s->trgPosition = trigger;
+
+    // The channel heads first, from one to the next.
+    QVector<Piece> pieces;
+    QVector<bool> seen(s->chnNum, false);
+    for (qint64 pos = fileOffset + kHeadBytes; pos < size;) {
+        unsigned char ch[kChnHeadBytes] = {};
+        if (!f.seek(pos) || f.read(reinterpret_cast<char*>(ch), kChnHeadBytes) != kChnHeadBytes
+            || std::memcmp(ch, "##D", 4) != 0)
+            return false;
+        const int chn = ch[4];
+        pos += kChnHeadBytes;
+        const long long n = byte5toInt64(ch + 8);
+        // Every table holds at least its closing entry; entries past the
+        // file's end mean a file cut short.
+        if (chn >= s->chnNum || seen[chn] || n < 1 || n > (size - pos) / kEntryBytes)
+            return false;
+        seen[chn] = true;
+        pieces.append({chn, ch[5] != 0, n, pos});
+        pos += n * kEntryBytes;
+    }
+
+    // Then the tables, one channel per worker; this thread works too and
+    // reports the progress.
+    std::atomic<int> next{0};
+    std::atomic<int> running{0};
+    std::atomic<bool> failed{false};
+    std::atomic<long long> bytesDone{0};
+    const bool reporting = threaded;
+    auto work = [&](bool reporter) {
+        QFile in(filePath);
+        std::vector<unsigned char> buf(kChunkBytes + 8);
+        if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            failed = true;
+        for (int i; !failed && (i = next++) < pieces.size();) {
+            const Piece& p = pieces[i];
+            SmpData& t = *scratch[size_t(p.chn)];
+            bool ok = t.dataConvertStart(0, rate, QVector<bool>{true}) && in.seek(p.offset);
+            t.setInitLevel(0, p.level);
+            long long prev = 0;
+            for (long long left = p.n; ok && left > 0;) {
+                const int k = int(std::min<long long>(left, kChunkEntries));
+                const qint64 bytes = qint64(k) * kEntryBytes;
+                ok = in.read(reinterpret_cast<char*>(buf.data()), bytes) == bytes
+                     && appendEntries(t.chnData[0], buf.data(), k, &prev) && !failed && !canceled();
+                left -= k;
+                bytesDone += bytes;
+                if (reporter && reporting)
+                    reportProgress(bytesDone / 5000000, size / 5000000);
+            }
+            // Closed by the range length; completed and checked like any
+            // capture, then handed to the store.
+            t.smpDepth = count;
+            ok = ok && prev == count && t.dataConvertComplete(count) && t.checkData();
+            if (!ok) {
+                failed = true;
+                break;
+            }
+            s->chnData[p.chn] = t.chnData[0];
+            t.chnData[0] = nullptr;
+            s->rebuildIndex(p.chn);
+        }
+        --running;
+    };
+    const int workers = std::max(1, std::min({QThread::idealThreadCount(), kMaxLoadThreads, pieces.size()}));
+    running = workers;
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < workers; ++i)
+        helpers.emplace_back(work, false);
+    work(true);
+    while (reporting && running > 0) {
+        QThread::msleep(20);
+        reportProgress(bytesDone / 5000000, size / 5000000);
+    }
+    for (std::thread& t : helpers)
+        t.join();
+    if (failed)
+        return false;
+    for (const Piece& p : pieces)
+        s->setInitLevel(p.chn, p.level);
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -541,111 +651,234 @@ bool DataFile::readFile_bzdat()
 
 namespace {
 
-// One exported channel: its level and where it next changes.
+// One exported channel: its bit and where its level changes next.
 struct Lane {
     int chn = 0;
     int level = 0;
-    long long next = 0;
-    bool hasData = false;
+    long long next = 0;   // position of the entry at the walk
     EntryWalk walk;
 
-    // Inverts the level for every entry up to t and moves to the first
-    // entry after it (equal positions are passed together).
-    void passTo(long long t, long long count)
+    // XORs the lane's bit into tog[p - c0] for each of its entries p below
+    // c1 and stops at the first entry at or past c1. Equal positions cancel,
+    // as they do in the store's level rule.
+    template <typename W>
+    void scatter(long long c0, long long c1, W* tog, W bit)
     {
-        do {
-            level ^= 1;
+        while (next < c1) {
+            const DigitalDataBlock* b = walk.blk;
+            int i = walk.i;
+            const int n = b->posNum;
+            long long p = next;
+            while (p < c1) {
+                tog[p - c0] ^= bit;
+                if (++i >= n)
+                    break;
+                p = smpEntryPos(b, i);
+            }
+            if (i < n) {
+                walk.i = i;
+                next = p;
+                return;
+            }
+            walk.i = n - 1;
             if (!walk.next()) {
-                next = count;
+                next = LLONG_MAX;   // past the closing entry: never in a complete store
                 return;
             }
             next = walk.pos();
-        } while (next <= t);
+        }
     }
 };
 
-QVector<Lane> makeLanes(const SmpData* s, const QVector<bool>& selected, long long start, bool withoutData)
+// The selected channels that have data, positioned at the first entry after
+// start, and the levels of every selected channel at start (bit c).
+QVector<Lane> makeLanes(const SmpData* s, const QVector<bool>& selected, long long start,
+                        unsigned long long* levels)
 {
     QVector<Lane> lanes;
-    for (int c = 0; c < s->chnNum && c < selected.size(); ++c) {
-        if (!selected[c])
+    *levels = 0;
+    for (int c = 0; c < s->chnNum && c < selected.size() && c < 64; ++c) {
+        if (!selected[c] || !s->hasValidData(c))
+            continue;   // no data: level 0 throughout
+        DigitalDataSubs subs;
+        const int level = s->getPointLevel(c, start, &subs);
+        if (level < 0)
             continue;
         Lane l;
         l.chn = c;
-        l.next = s->smpDepth;   // no data: level 0, no change within the capture
-        DigitalDataSubs subs;
-        if (s->hasValidData(c)) {
-            const int level = s->getPointLevel(c, start, &subs);
-            if (level >= 0) {
-                l.hasData = true;
-                l.level = level;
-                l.walk = EntryWalk(s->chnData[c], subs);
-                l.next = l.walk.pos();
-            }
-        }
-        if (l.hasData || withoutData)
-            lanes.append(l);
+        l.level = level;
+        l.walk = EntryWalk(s->chnData[c], subs);
+        l.next = l.walk.pos();
+        lanes.append(l);
+        *levels |= (unsigned long long)level << c;
     }
     return lanes;
 }
+
+// The ", 0" / ", 1" texts of the selected channels of one group of eight,
+// for every value of the group's level byte.
+struct LevelTexts {
+    int shift = 0;
+    int len = 0;
+    char text[256][24];
+};
 
 } // namespace
 
 bool DataFile::saveFile_csv()
 {
     const SmpData* s = smpData;
-    if (!s || rangeEnd < rangeStart)
+    if (!s || rangeEnd < rangeStart || s->chnNum > 64)
         return false;
     QFile f(filePath);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
     ChunkWriter out(f);
 
-    QVector<Lane> lanes = makeLanes(s, selected, rangeStart, true);
     QByteArray header = "Time[s]";
-    for (const Lane& l : lanes)
-        header += ", " + csvField(names.value(l.chn));
+    std::vector<LevelTexts> groups;
+    for (int c = 0; c < s->chnNum && c < selected.size(); ++c) {
+        if (!selected[c])
+            continue;
+        header += ", " + csvField(names.value(c));
+        if (groups.empty() || groups.back().shift != c / 8 * 8) {
+            groups.emplace_back();
+            groups.back().shift = c / 8 * 8;
+        }
+        LevelTexts& g = groups.back();
+        for (int v = 0; v < 256; ++v) {
+            char* t = g.text[v] + g.len;
+            t[0] = ',';
+            t[1] = ' ';
+            t[2] = char('0' + ((v >> (c % 8)) & 1));
+        }
+        g.len += 3;
+    }
     header += '\n';
     if (!out.put(header.constData(), header.size()))
         return false;
 
-    const long long count = s->smpDepth;
+    unsigned long long levels = 0;
+    QVector<Lane> lanes = makeLanes(s, selected, rangeStart, &levels);
     const SmpTimeExport timeText(s->smpFrequ, s->trgPosition);
-    const int lineMax = SmpTimeExport::MaxChars + 3 * lanes.size() + 1;
-    Lane* const lane = lanes.data();
-    const int nLanes = lanes.size();
+    int lineMax = SmpTimeExport::MaxChars + 1 + int(sizeof groups[0].text[0]);
+    for (const LevelTexts& g : groups)
+        lineMax += g.len;
+
+    // Samples a chunk at a time: the lanes mark where they change (one word
+    // per sample, as narrow as the channel count allows), and a line goes
+    // out for the range's first sample and every marked one.
     long long lines = 0;
-    for (long long t = rangeStart; t <= rangeEnd;) {
-        if (out.room() < lineMax) {
-            if (!out.flush())
-                return false;
-            if (threaded)
-                reportProgress(lines / 20000, totalRecords / 20000);
-            if (canceled())
-                return false;
+    auto writeLines = [&](auto zero) {
+        using W = decltype(zero);
+        constexpr int kSpan = 16384;
+        constexpr int kPerWord = 8 / int(sizeof(W));   // samples tested at once
+        std::vector<W> tog(kSpan + kPerWord);
+        for (long long c0 = rangeStart; c0 <= rangeEnd; c0 += kSpan) {
+            const int n = int(std::min<long long>(kSpan, rangeEnd + 1 - c0));
+            std::memset(tog.data(), 0, (size_t(n) + kPerWord) * sizeof(W));
+            for (Lane& l : lanes)
+                l.scatter(c0, c0 + n, tog.data(), W(W(1) << l.chn));
+            for (int i = 0; i < n; ++i) {
+                if (c0 > rangeStart || i > 0) {
+                    uint64_t word;
+                    std::memcpy(&word, &tog[size_t(i)], 8);
+                    if (word == 0) {   // no change in the next few samples
+                        i += kPerWord - 1;
+                        continue;
+                    }
+                    if (tog[size_t(i)] == 0)
+                        continue;
+                }
+                levels ^= tog[size_t(i)];
+                if (out.room() < lineMax) {
+                    if (!out.flush())
+                        return false;
+                    if (threaded)
+                        reportProgress(lines / 20000, totalRecords / 20000);
+                    if (canceled())
+                        return false;
+                }
+                unsigned char* p = out.tail();
+                p += timeText.toString(c0 + i, reinterpret_cast<char*>(p));
+                for (const LevelTexts& g : groups) {
+                    // Whole rows (a fixed size copies inline); the slack takes the rest.
+                    std::memcpy(p, g.text[(levels >> g.shift) & 0xFF], sizeof g.text[0]);
+                    p += g.len;
+                }
+                *p++ = '\n';
+                out.advance(int(p - out.tail()));
+                ++lines;
+            }
         }
-        unsigned char* p = out.tail();
-        p += timeText.toString(t, reinterpret_cast<char*>(p));
-        long long step = count;
-        for (int i = 0; i < nLanes; ++i)
-            step = std::min(step, lane[i].next - t);
-        const long long t2 = t + step;
-        for (int i = 0; i < nLanes; ++i) {
-            Lane& l = lane[i];
-            p[0] = ',';
-            p[1] = ' ';
-            p[2] = (unsigned char)('0' + l.level);
-            p += 3;
-            if (t2 >= l.next && t2 < count)
-                l.passTo(t2, count);
-        }
-        *p++ = '\n';
-        out.advance(int(p - out.tail()));
-        ++lines;
-        t = t2;
-    }
-    return out.flush();
+        return true;
+    };
+    const int width = s->chnNum <= 8 ? 1 : s->chnNum <= 16 ? 2 : s->chnNum <= 32 ? 4 : 8;
+    const bool ok = width == 1 ? writeLines(uint8_t()) : width == 2 ? writeLines(uint16_t())
+                  : width == 4 ? writeLines(uint32_t()) : writeLines(uint64_t());
+    return ok && out.flush() && out.finish();
 }
+
+namespace {
+
+// The last lane of x in every lane.
+template <typename W>
+inline __m128i lastLane(__m128i x)
+{
+    if constexpr (sizeof(W) == 8)
+        return _mm_unpackhi_epi64(x, x);
+    if constexpr (sizeof(W) == 4)
+        return _mm_shuffle_epi32(x, 0xFF);
+    const __m128i h = _mm_shufflehi_epi16(x, 0xFF);
+    const __m128i w = _mm_unpackhi_epi64(h, h);   // word 7 everywhere
+    if constexpr (sizeof(W) == 2)
+        return w;
+    const __m128i b = _mm_srli_epi16(w, 8);   // byte 15
+    return _mm_or_si128(b, _mm_slli_epi16(b, 8));
+}
+
+// words[i] = cur ^ words[0] ^ ... ^ words[i], 16 bytes at a time; returns
+// the last.
+template <typename W>
+W prefixXor(W* words, int n, W cur)
+{
+    constexpr int lanes = 16 / int(sizeof(W));
+    __m128i carry = _mm_setzero_si128();
+    std::memcpy(&carry, &cur, sizeof(W));
+    carry = lastLane<W>(_mm_slli_si128(carry, 16 - int(sizeof(W))));
+    int i = 0;
+    for (; i + lanes <= n; i += lanes) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i));
+        if constexpr (sizeof(W) == 1)
+            x = _mm_xor_si128(x, _mm_slli_si128(x, 1));
+        if constexpr (sizeof(W) <= 2)
+            x = _mm_xor_si128(x, _mm_slli_si128(x, 2));
+        if constexpr (sizeof(W) <= 4)
+            x = _mm_xor_si128(x, _mm_slli_si128(x, 4));
+        x = _mm_xor_si128(_mm_xor_si128(x, _mm_slli_si128(x, 8)), carry);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(words + i), x);
+        carry = lastLane<W>(x);
+    }
+    std::memcpy(&cur, &carry, sizeof(W));
+    for (; i < n; ++i) {
+        cur ^= words[i];
+        words[i] = cur;
+    }
+    return cur;
+}
+
+// The levels of n samples from c0 on, one word per sample: the lanes' edges
+// marked, then XORed up from the levels before c0 (which it advances).
+template <typename W>
+void levelWords(QVector<Lane>& lanes, long long c0, int n, W* words, unsigned long long* levels)
+{
+    std::memset(words, 0, size_t(n) * sizeof(W));
+    for (Lane& l : lanes)
+        l.scatter(c0, c0 + n, words, W(W(1) << l.chn));
+    *levels = prefixXor(words, n, W(*levels));
+}
+
+} // namespace
 
 bool DataFile::saveFile_bin()
 {
@@ -658,64 +891,49 @@ bool DataFile::saveFile_bin()
     ChunkWriter out(f);
 
     const int bytes = (s->chnNum + 7) / 8;
-    const bool wordFill = 8 % bytes == 0;
-    QVector<Lane> lanes = makeLanes(s, selected, rangeStart, false);
-    Lane* const lane = lanes.data();
-    const int nLanes = lanes.size();
-    unsigned long long bits = 0;
-    for (int i = 0; i < nLanes; ++i)
-        bits |= (unsigned long long)lane[i].level << lane[i].chn;
-
-    const long long count = s->smpDepth;
+    unsigned long long levels = 0;
+    QVector<Lane> lanes = makeLanes(s, selected, rangeStart, &levels);
+    // Whole words go straight into the output; other widths (and big-endian
+    // hosts) are packed from 64-bit words.
+    constexpr bool littleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+    const bool direct = littleEndian && (bytes == 1 || bytes == 2 || bytes == 4 || bytes == 8);
+    const int span = kChunkBytes / (direct ? bytes : 8);
+    std::vector<unsigned long long> wide(direct ? 0 : size_t(span));
     long long samples = 0;
-    // Whole runs of equal samples at a time: a run ends where any exported
-    // channel changes.
-    for (long long t = rangeStart; t <= rangeEnd;) {
-        long long runEnd = count;
-        for (int i = 0; i < nLanes; ++i)
-            runEnd = std::min(runEnd, lane[i].next);
-        runEnd = std::min(runEnd, rangeEnd + 1);
-
-        unsigned long long word = 0;   // the sample repeated over 8 bytes
-        if (wordFill)
-            for (int k = 0; k < 8; k += bytes)
-                word |= bits << (8 * k);
-        for (long long left = runEnd - t; left > 0;) {
-            int room = out.room() / bytes;
-            if (room == 0) {
-                if (!out.flush())
-                    return false;
-                if (threaded)
-                    reportProgress(samples / 2000000, totalSamples / 2000000);
-                if (canceled())
-                    return false;
-                room = out.room() / bytes;
-            }
-            const int k = int(std::min<long long>(left, room));
-            unsigned char* p = out.tail();
-            const int n = k * bytes;
-            if (wordFill) {
-                for (int i = 0; i < n; i += 8)
-                    std::memcpy(p + i, &word, 8);   // the slack takes the overhang
-            } else {
-                for (int i = 0; i < k; ++i)
-                    for (int j = 0; j < bytes; ++j)
-                        p[i * bytes + j] = (unsigned char)(bits >> (8 * j));
-            }
-            out.advance(n);
-            left -= k;
-            samples += k;
+    for (long long c0 = rangeStart; c0 <= rangeEnd;) {
+        const int n = int(std::min<long long>(std::min(span, out.room() / bytes), rangeEnd + 1 - c0));
+        unsigned char* p = out.tail();
+        switch (direct ? bytes : 0) {
+        case 1:
+            levelWords(lanes, c0, n, reinterpret_cast<uint8_t*>(p), &levels);
+            break;
+        case 2:
+            levelWords(lanes, c0, n, reinterpret_cast<uint16_t*>(p), &levels);
+            break;
+        case 4:
+            levelWords(lanes, c0, n, reinterpret_cast<uint32_t*>(p), &levels);
+            break;
+        case 8:
+            levelWords(lanes, c0, n, reinterpret_cast<uint64_t*>(p), &levels);
+            break;
+        default:
+            levelWords(lanes, c0, n, wide.data(), &levels);
+            for (int i = 0; i < n; ++i)
+                for (int k = 0; k < bytes; ++k)
+                    p[i * bytes + k] = (unsigned char)(wide[size_t(i)] >> (8 * k));
+            break;
         }
-        t = runEnd;
-        if (t < count && t <= rangeEnd) {
-            for (int i = 0; i < nLanes; ++i) {
-                Lane& l = lane[i];
-                if (l.next <= t) {
-                    l.passTo(t, count);
-                    bits = (bits & ~(1ULL << l.chn)) | ((unsigned long long)l.level << l.chn);
-                }
-            }
+        out.advance(n * bytes);
+        c0 += n;
+        samples += n;
+        if (out.room() < bytes || c0 > rangeEnd) {
+            if (!out.flush())
+                return false;
+            if (threaded)
+                reportProgress(samples / 2000000, totalSamples / 2000000);
+            if (canceled())
+                return false;
         }
     }
-    return out.flush();
+    return out.finish();
 }

@@ -18,6 +18,8 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class SmpData;
 
@@ -127,6 +129,7 @@ private:
     bool startThread(OperateType t, bool inThread);
     bool doJob();
     bool readFile_bzdat();
+    bool readTables();
     bool saveFile_bzdat();
     bool saveFile_csv();
     bool saveFile_bin();
@@ -134,6 +137,8 @@ private:
     bool canceled() const { return threaded && cancelReq; }
 
     static DataFile* active;
+    // Channels decoded at once when loading.
+    static constexpr int kMaxLoadThreads = 4;
 
     QString filePath;
     qint64 fileOffset = 0;
@@ -150,6 +155,10 @@ private:
     OperateType type = OpRead;
     std::atomic<bool> cancelReq{false};
     std::atomic<bool> done{false};
+    // One single-channel store per channel, made on the caller's thread:
+    // a load fills, completes and checks each table in one of them, on
+    // several threads at once, and then hands it to smpData.
+    std::vector<std::unique_ptr<SmpData>> scratch;
 };
 
 #endif

@@ -14,7 +14,9 @@ public:
     SmpTimeExport(long long rate, long long origin);
 
     // Writes the time of sample t to out (no terminator; room for MaxChars)
-    // and returns the number of characters written.
+    // and returns the number of characters written. Any order of t works;
+    // ascending t (an export) mostly needs no division by the rate. One
+    // object per thread.
     int toString(long long t, char* out) const;
 
     int fractionDigits() const { return digits; }
@@ -27,6 +29,12 @@ private:
     long long scale;
     long long reducedRate;
     int digits;
+    // The previous call's sample as whole seconds and remaining samples of
+    // |t - origin|, and its side of the origin.
+    mutable long long lastT = -1;
+    mutable unsigned long long lastWhole = 0;
+    mutable unsigned long long lastRem = 0;
+    mutable bool lastNegative = false;
 };
 
 #endif

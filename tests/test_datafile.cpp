@@ -396,6 +396,27 @@ private slots:
         QCOMPARE(SmpTimeExport(rate, trigger).fractionDigits(), digits);
     }
 
+    // An export asks for ascending samples and reuses the previous answer:
+    // it must say what a fresh object says, across the trigger and whole
+    // seconds, and also when the order is broken.
+    void timeTextSequence()
+    {
+        std::mt19937_64 rng(5);
+        for (long long rate : {7LL, 1000LL, 3000000LL, 987654321LL}) {
+            const long long origin = 2 * rate + 3;
+            SmpTimeExport reused(rate, origin);
+            long long t = 0;
+            for (int i = 0; i < 3000; ++i) {
+                t += (long long)(rng() % (i % 100 == 99 ? 5 * rate : 1 + rate / 3));
+                if (i % 500 == 499)
+                    t = (long long)(rng() % (4 * rate));   // out of order
+                char buf[SmpTimeExport::MaxChars];
+                const QString got = QString::fromLatin1(buf, reused.toString(t, buf));
+                QCOMPARE(got, timeText(rate, origin, t));
+            }
+        }
+    }
+
     // ---- export against a brute-force oracle ----
 
     void exportsMatchOracle_data()
@@ -407,6 +428,8 @@ private slots:
         QTest::newRow("9 channels") << 5 << 9;
         QTest::newRow("32 channels") << 6 << 32;
         QTest::newRow("3 channels") << 7 << 3;
+        QTest::newRow("20 channels: 3 bytes a sample") << 8 << 20;
+        QTest::newRow("64 channels") << 9 << 64;
     }
     void exportsMatchOracle()
     {
