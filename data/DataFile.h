@@ -21,6 +21,7 @@
 #include <memory>
 #include <vector>
 
+class QFile;
 class SmpData;
 
 // A file written beside its target and renamed onto it by commit(), so that
@@ -133,12 +134,20 @@ private:
     bool saveFile_bzdat();
     bool saveFile_csv();
     bool saveFile_bin();
+    // Export in segments of segLen samples from the file position on:
+    // produce(a, b, segment) makes the bytes of samples a..b on worker
+    // threads, which write them in order. False when a write fails or the
+    // job is cancelled.
+    template <typename Produce>
+    bool writeSegments(QFile& f, long long segLen, Produce produce);
     void reportProgress(long long doneUnits, long long totalUnits);
     bool canceled() const { return threaded && cancelReq; }
 
     static DataFile* active;
-    // Channels decoded at once when loading.
+    // Channels decoded at once when loading; segments made at once when
+    // exporting.
     static constexpr int kMaxLoadThreads = 4;
+    static constexpr int kMaxExportThreads = 3;
 
     QString filePath;
     qint64 fileOffset = 0;

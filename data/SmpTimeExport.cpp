@@ -91,14 +91,15 @@ int SmpTimeExport::toString(long long t, char* out) const
     else
         frac = (unsigned long long)((unsigned __int128)rem * sc / rr);
 
-    char buf[MaxChars];
+    // Built right-aligned in the first half, copied out as one fixed-size
+    // block (out has room for MaxChars).
+    char buf[2 * MaxChars];
     char* end = buf + MaxChars;
     char* p = digits > 0 ? putDigits(end, frac, digits) : end;
     *--p = '.';
     p = putDigits(p, whole, 1);
     if (negative)
         *--p = '-';
-    const int n = int(end - p);
-    std::memcpy(out, p, size_t(n));
-    return n;
+    std::memcpy(out, p, MaxChars);
+    return int(end - p);
 }

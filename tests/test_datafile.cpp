@@ -493,6 +493,84 @@ private slots:
         QVERIFY(!QFile::exists(path("o.csv.part")) && !QFile::exists(path("o.bin.part")));
     }
 
+    // Exports are made in segments of samples on several threads (2^17 for
+    // CSV, 2^20 for binary): changes on and around the segment borders, a
+    // range that starts inside a segment, every byte width.
+    void exportsAcrossSegments_data()
+    {
+        QTest::addColumn<int>("chnNum");
+        QTest::newRow("8 channels") << 8;
+        QTest::newRow("16 channels") << 16;
+        QTest::newRow("20 channels") << 20;
+    }
+    void exportsAcrossSegments()
+    {
+        QFETCH(int, chnNum);
+        const long long depth = (1LL << 20) + (1LL << 17) + 17;
+        QVector<Chn> chns;
+        std::mt19937_64 rng(chnNum);
+        for (int c : {0, 3, chnNum - 1}) {
+            Chn ch{c, c % 2, {}};
+            QSet<long long> set;
+            for (long long k = 1; k <= 9; ++k)
+                for (long long d : {-1LL, 0LL, 1LL})
+                    set.insert((1LL << 17) * k + d + c % 2);
+            for (int i = 0; i < 1000; ++i)
+                set.insert(1 + (long long)(rng() % (depth - 1)));
+            ch.edges = set.values().toVector();
+            std::sort(ch.edges.begin(), ch.edges.end());
+            chns << ch;
+        }
+        SmpData s(chnNum);
+        fill(s, depth, 1000000, 12345, chns);
+        const long long a = (1LL << 17) - 3, b = depth - 2;
+        QVector<bool> sel(chnNum, true);
+        QVERIFY(DataFile(&s).exportCSV(path("seg.csv"), sel, QVector<QString>(chnNum, "c").toList(), a, b, true));
+        QVERIFY(DataFile(&s).exportBin(path("seg.bin"), sel, a, b, true));
+
+        // The oracle walks the edges once.
+        std::vector<std::vector<long long>> edges;
+        for (const Chn& c : chns)
+            edges.emplace_back(c.edges.begin(), c.edges.end());
+        std::vector<size_t> next(chns.size(), 0);
+        unsigned long long levels = 0;
+        auto advance = [&](long long t) {
+            for (size_t i = 0; i < edges.size(); ++i)
+                while (next[i] < edges[i].size() && edges[i][next[i]] <= t) {
+                    levels ^= 1ULL << chns[int(i)].chn;
+                    ++next[i];
+                }
+        };
+        for (const Chn& c : chns)
+            levels |= (unsigned long long)c.level << c.chn;
+        advance(a);
+        const QByteArray binBytes = readAll(path("seg.bin"));
+        const unsigned char* bin = reinterpret_cast<const unsigned char*>(binBytes.constData());
+        const int width = (chnNum + 7) / 8;
+        QCOMPARE(binBytes.size(), int((b - a + 1) * width));
+        const QList<QByteArray> lines = readAll(path("seg.csv")).split('\n');
+        int line = 1;
+        unsigned long long before = ~0ULL;
+        for (long long t = a; t <= b; ++t) {
+            advance(t);
+            unsigned long long got = 0;
+            for (int k = 0; k < width; ++k)
+                got |= (unsigned long long)bin[(t - a) * width + k] << (8 * k);
+            if (got != levels)
+                QFAIL(qPrintable(QString("bin sample %1: %2, expected %3").arg(t).arg(got, 0, 16).arg(levels, 0, 16)));
+            if (levels != before) {
+                QString expect = timeText(1000000, 12345, t);
+                for (int c = 0; c < chnNum; ++c)
+                    expect += ", " + QString::number((levels >> c) & 1);
+                if (QString::fromLatin1(lines.value(line)) != expect)
+                    QFAIL(qPrintable(QString("csv line %1: %2, expected %3").arg(line).arg(QString(lines.value(line))).arg(expect)));
+                ++line;
+                before = levels;
+            }
+        }
+        QCOMPARE(line, lines.size() - 1);   // the text ends with a line break
+    }
+
     void csvNamesQuoted()
     {
         SmpData s(16);
