@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -115,20 +116,22 @@ void report(benchmark::State& state, double opSec, double rawSec, long long byte
     state.counters["ratio_to_raw"] = opSec / rawSec;
 }
 
-const QVector<bool> kAll(kChannels, true);
-
-void BM_SaveCapture(benchmark::State& state)
+// The benchmark loop of a job that writes file: each iteration times the
+// job, removes the file and times a raw write of as many bytes. An untimed
+// first run (which inspect may look at) makes every timed write follow the
+// removal of a file of the same size, as the raw write after it does.
+void timeAgainstRawWrite(benchmark::State& state, const QString& file, const std::function<void()>& job,
+                         const std::function<void()>& inspect = nullptr)
 {
-    SmpData& s = capture();
-    const QString file = tempPath("save.cvdat");
+    job();
+    if (inspect)
+        inspect();
+    QFile::remove(file);
     double op = 0, raw = 0;
     long long bytes = 0;
-    rawWrite(tempPath("raw.bin"), kEdges * 5);   // see BM_ExportCsv
     for (auto _ : state) {
-        QFile::remove(file);
-        QFile(file).open(QIODevice::WriteOnly);
         const auto t0 = Clock::now();
-        DataFile(&s).saveData(file, kAll, 0, s.smpDepth - 1, true);
+        job();
         const double t = since(t0);
         bytes = QFileInfo(file).size();
         op += t;
@@ -137,6 +140,18 @@ void BM_SaveCapture(benchmark::State& state)
         state.SetIterationTime(t);
     }
     report(state, op, raw, bytes);
+}
+
+const QVector<bool> kAll(kChannels, true);
+
+void BM_SaveCapture(benchmark::State& state)
+{
+    SmpData& s = capture();
+    const QString file = tempPath("save.cvdat");
+    timeAgainstRawWrite(state, file, [&] {
+        QFile(file).open(QIODevice::WriteOnly);   // the data part follows a header
+        DataFile(&s).saveData(file, kAll, 0, s.smpDepth - 1, true);
+    });
 }
 BENCHMARK(BM_SaveCapture)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -183,31 +198,15 @@ void BM_ExportCsv(benchmark::State& state)
     // About 10^7 lines: the change points of all channels over 10^8 samples.
     const long long start = s.smpDepth / 3, end = start + 100000000;
     const QStringList names = QVector<QString>(kChannels, QStringLiteral("Channel")).toList();
-    double op = 0, raw = 0;
-    long long bytes = 0, lines = 0;
-    // Untimed once: every timed write then follows the removal of a file of
-    // the same size, as the raw write after it does.
-    DataFile(&s).exportCSV(file, kAll, names, start, end, true);
-    QFile::remove(file);
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        DataFile(&s).exportCSV(file, kAll, names, start, end, true);
-        const double t = since(t0);
-        bytes = QFileInfo(file).size();
-        op += t;
-        state.PauseTiming();
-        if (!lines) {
+    long long lines = 0;
+    timeAgainstRawWrite(
+        state, file, [&] { DataFile(&s).exportCSV(file, kAll, names, start, end, true); },
+        [&] {
             QFile f(file);
             f.open(QIODevice::ReadOnly);
             for (QByteArray b; !(b = f.read(1 << 20)).isEmpty();)
                 lines += b.count('\n');
-        }
-        QFile::remove(file);
-        state.ResumeTiming();
-        raw += rawWrite(tempPath("raw.bin"), bytes);
-        state.SetIterationTime(t);
-    }
-    report(state, op, raw, bytes);
+        });
     state.counters["lines"] = double(lines);
 }
 BENCHMARK(BM_ExportCsv)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -217,20 +216,7 @@ void BM_ExportBin(benchmark::State& state)
     SmpData& s = capture();
     const QString file = tempPath("export.bin");
     const long long samples = std::min(s.smpDepth, 1000000000LL);   // 10^9
-    double op = 0, raw = 0;
-    long long bytes = 0;
-    rawWrite(tempPath("raw.bin"), samples * 2);   // see BM_ExportCsv
-    for (auto _ : state) {
-        const auto t0 = Clock::now();
-        DataFile(&s).exportBin(file, kAll, 0, samples - 1, true);
-        const double t = since(t0);
-        bytes = QFileInfo(file).size();
-        op += t;
-        QFile::remove(file);
-        raw += rawWrite(tempPath("raw.bin"), bytes);
-        state.SetIterationTime(t);
-    }
-    report(state, op, raw, bytes);
+    timeAgainstRawWrite(state, file, [&] { DataFile(&s).exportBin(file, kAll, 0, samples - 1, true); });
     state.counters["samples"] = double(samples);
 }
 BENCHMARK(BM_ExportBin)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -840,8 +840,13 @@ bool writeAt(int fd, const unsigned char* p, size_t n, qint64 at)
 } // namespace
 
 template <typename Produce>
-bool DataFile::writeSegments(QFile& f, long long segLen, Produce produce)
+bool DataFile::writeSegments(const QByteArray& header, long long segLen, Produce produce)
 {
+    QFile f(filePath);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+        || f.write(header) != header.size())
+        return false;
+
     // Workers take the segments in turn, each fills its own buffer and, once
     // the segment before it has been filled (so its length is known), writes
     // it at its place. This thread follows the progress and the cancel.
@@ -909,9 +914,6 @@ bool DataFile::saveFile_csv()
     const SmpData* s = smpData;
     if (!s || rangeEnd < rangeStart || s->chnNum > 64)
         return false;
-    QFile f(filePath);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return false;
 
     QByteArray header = "Time[s]";
     std::vector<LevelTexts> groups;
@@ -933,8 +935,6 @@ bool DataFile::saveFile_csv()
         g.len += 3;
     }
     header += '\n';
-    if (f.write(header) != header.size())
-        return false;   // the segments follow at the file position
     size_t lineMax = SmpTimeExport::MaxChars + 1 + sizeof groups[0].text[0];
     for (const LevelTexts& g : groups)
         lineMax += size_t(g.len);
@@ -984,7 +984,7 @@ bool DataFile::saveFile_csv()
         return true;
     };
     const int width = s->chnNum <= 8 ? 1 : s->chnNum <= 16 ? 2 : s->chnNum <= 32 ? 4 : 8;
-    return writeSegments(f, 1 << 16, [&](long long a, long long b, Segment& out) {
+    return writeSegments(header, 1 << 16, [&](long long a, long long b, Segment& out) {
         return width == 1 ? lines(uint8_t(), a, b, out) : width == 2 ? lines(uint16_t(), a, b, out)
              : width == 4 ? lines(uint32_t(), a, b, out) : lines(uint64_t(), a, b, out);
     });
@@ -995,16 +995,13 @@ bool DataFile::saveFile_bin()
     const SmpData* s = smpData;
     if (!s || rangeEnd < rangeStart || s->chnNum > 64)
         return false;
-    QFile f(filePath);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return false;
 
     const int bytes = (s->chnNum + 7) / 8;
     // Whole words go straight into the output; other widths (and big-endian
     // hosts) are packed from 64-bit words.
     constexpr bool littleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
     const bool direct = littleEndian && (bytes == 1 || bytes == 2 || bytes == 4 || bytes == 8);
-    return writeSegments(f, 1 << 16, [&](long long a, long long b, Segment& out) {
+    return writeSegments(QByteArray(), 1 << 16, [&](long long a, long long b, Segment& out) {
         unsigned long long levels = 0;
         QVector<Lane> lanes = segmentLanes(s, selected, rangeStart, a, &levels);
         // Marks a few thousand samples a step, so that they stay in the

@@ -11,6 +11,7 @@
 //     the edges after the range start, relative to it, closed by one entry
 //     equal to the range length.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -21,7 +22,6 @@
 #include <memory>
 #include <vector>
 
-class QFile;
 class SmpData;
 
 // A file written beside its target and renamed onto it by commit(), so that
@@ -134,12 +134,12 @@ private:
     bool saveFile_bzdat();
     bool saveFile_csv();
     bool saveFile_bin();
-    // Export in segments of segLen samples from the file position on:
-    // produce(a, b, segment) makes the bytes of samples a..b on worker
-    // threads, which write them in order. False when a write fails or the
-    // job is cancelled.
+    // Writes an export file: the header, then the range in segments of
+    // segLen samples; produce(a, b, segment) makes the bytes of samples a..b
+    // on worker threads, which write them in order. False when a write
+    // fails or the job is cancelled.
     template <typename Produce>
-    bool writeSegments(QFile& f, long long segLen, Produce produce);
+    bool writeSegments(const QByteArray& header, long long segLen, Produce produce);
     void reportProgress(long long doneUnits, long long totalUnits);
     bool canceled() const { return threaded && cancelReq; }
 

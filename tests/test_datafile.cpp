@@ -71,18 +71,7 @@ QVector<Chn> randomChannels(std::mt19937_64& rng, int chnNum, long long depth, i
     return out;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), qint64(bytes.size()));
-}
 
 QByteArray num5(long long v)
 {
@@ -191,7 +180,7 @@ private slots:
         QVector<bool> sel(16, false);
         sel[1] = sel[2] = sel[3] = true;   // channel 2 has no data: no table
         const QString f = path("golden.part");
-        writeAll(f, QByteArray());
+        QVERIFY(TestEnv::writeFile(f, QByteArray()));
         DataFile df(&s);
         QVERIFY(df.saveData(f, sel, 29, 10, true));   // the writer orders the points
         const QByteArray expect = QByteArray::fromHex(
@@ -200,7 +189,7 @@ private slots:
             "0200000000" "0a00000000" "1300000000" "1400000000"
             "23234400" "03" "00" "0000" "0100000000" "000000"
             "1400000000");
-        QCOMPARE(readAll(f).toHex(), expect.toHex());
+        QCOMPARE(TestEnv::readFile(f).toHex(), expect.toHex());
     }
 
     void oneSampleRange()
@@ -209,7 +198,7 @@ private slots:
         reference(s);
         QVector<bool> sel(16, true);
         const QString f = path("one.part");
-        writeAll(f, QByteArray());
+        QVERIFY(TestEnv::writeFile(f, QByteArray()));
         QVERIFY(DataFile(&s).saveData(f, sel, 12, 12, true));
         SmpData back(16);
         QVERIFY(DataFile(&back).loadData(f, 0, true));
@@ -236,9 +225,9 @@ private slots:
         SmpData s(16);
         reference(s);
         const QString f = path("trg.part");
-        writeAll(f, QByteArray());
+        QVERIFY(TestEnv::writeFile(f, QByteArray()));
         QVERIFY(DataFile(&s).saveData(f, QVector<bool>(16, true), start, 40, true));
-        QCOMPARE(DataFile::byte5toInt64(reinterpret_cast<const unsigned char*>(readAll(f).constData()) + 24), offset);
+        QCOMPARE(DataFile::byte5toInt64(reinterpret_cast<const unsigned char*>(TestEnv::readFile(f).constData()) + 24), offset);
     }
 
     void roundTrip_data()
@@ -274,7 +263,7 @@ private slots:
                 sel[c] = rng() % 3 != 0;
 
         const QString f = path("round.cvdat");
-        writeAll(f, "<settings/>\n");
+        QVERIFY(TestEnv::writeFile(f, "<settings/>\n"));
         QVERIFY(DataFile(&s).saveData(f, sel, a, b, true));
         SmpData back(chnNum);
         QVERIFY(DataFile(&back).loadData(f, 12, true));
@@ -330,7 +319,7 @@ private slots:
         QFETCH(QByteArray, part);
         QFETCH(int, offset);
         const QString f = path("bad.cvdat");
-        writeAll(f, part);
+        QVERIFY(TestEnv::writeFile(f, part));
         SmpData s(16);
         reference(s);   // whatever it held goes
         QVERIFY(!DataFile(&s).loadData(f, offset, true));
@@ -354,7 +343,7 @@ private slots:
         QFETCH(QByteArray, part);
         QFETCH(long long, trigger);
         const QString f = path("good.cvdat");
-        writeAll(f, part);
+        QVERIFY(TestEnv::writeFile(f, part));
         SmpData s(16);
         QVERIFY(DataFile(&s).loadData(f, 0, true));
         QCOMPARE(s.smpDepth, 100LL);
@@ -476,7 +465,7 @@ private slots:
                     line += ", " + QString::number(level(c, t));
             expect << line;
         }
-        QCOMPARE(QString::fromUtf8(readAll(path("o.csv"))), expect.join('\n') + '\n');
+        QCOMPARE(QString::fromUtf8(TestEnv::readFile(path("o.csv"))), expect.join('\n') + '\n');
 
         QVERIFY(DataFile(&s).exportBin(path("o.bin"), sel, a, b, true));
         const int width = (chnNum + 7) / 8;
@@ -489,7 +478,7 @@ private slots:
             for (int k = 0; k < width; ++k)
                 bin += char(w >> (8 * k));
         }
-        QCOMPARE(readAll(path("o.bin")).toHex(), bin.toHex());
+        QCOMPARE(TestEnv::readFile(path("o.bin")).toHex(), bin.toHex());
         QVERIFY(!QFile::exists(path("o.csv.part")) && !QFile::exists(path("o.bin.part")));
     }
 
@@ -544,11 +533,11 @@ private slots:
         for (const Chn& c : chns)
             levels |= (unsigned long long)c.level << c.chn;
         advance(a);
-        const QByteArray binBytes = readAll(path("seg.bin"));
+        const QByteArray binBytes = TestEnv::readFile(path("seg.bin"));
         const unsigned char* bin = reinterpret_cast<const unsigned char*>(binBytes.constData());
         const int width = (chnNum + 7) / 8;
         QCOMPARE(binBytes.size(), int((b - a + 1) * width));
-        const QList<QByteArray> lines = readAll(path("seg.csv")).split('\n');
+        const QList<QByteArray> lines = TestEnv::readFile(path("seg.csv")).split('\n');
         int line = 1;
         unsigned long long before = ~0ULL;
         for (long long t = a; t <= b; ++t) {
@@ -584,7 +573,7 @@ private slots:
         names[3] = "say \"hi\"";
         names[6] = "two\nlines";
         QVERIFY(DataFile(&s).exportCSV(path("q.csv"), sel, names, 0, 49, true));
-        const QByteArray csv = readAll(path("q.csv"));
+        const QByteArray csv = TestEnv::readFile(path("q.csv"));
         QVERIFY(csv.startsWith("Time[s], \"a,b\", \"say \"\"hi\"\"\", \"two\nlines\"\n"));
     }
 
@@ -592,7 +581,7 @@ private slots:
     {
         SmpData s(16);
         const QVector<bool> sel(16, true);
-        writeAll(path("e.part"), QByteArray());
+        QVERIFY(TestEnv::writeFile(path("e.part"), QByteArray()));
         QVERIFY(!DataFile(&s).saveData(path("e.part"), sel, 0, 10, true));
         QVERIFY(!DataFile(&s).exportCSV(path("e.csv"), sel, QStringList(), 0, 10, true));
         QVERIFY(!DataFile(&s).exportBin(path("e.bin"), sel, 0, 10, true));
@@ -619,7 +608,7 @@ private slots:
                 selected << QString::number(c);
         }
         const long long a = 1000, b = 3499;
-        writeAll(path("py.cvdat"), "<?xml version=\"1.0\"?>\n<settings><global/></settings>\r\n\n");
+        QVERIFY(TestEnv::writeFile(path("py.cvdat"), "<?xml version=\"1.0\"?>\n<settings><global/></settings>\r\n\n"));
         QVERIFY(DataFile(&s).saveData(path("py.cvdat"), sel, a, b, true));
         QVERIFY(DataFile(&s).exportCSV(path("py.csv"), sel, names, a, b, true));
         QVERIFY(DataFile(&s).exportBin(path("py.bin"), sel, a, b, true));
@@ -660,16 +649,16 @@ private slots:
         const QVector<bool> sel(16, true);
         const QStringList names = QVector<QString>(16, "x").toList();
         for (const char* name : {"old.csv", "old.bin"})
-            writeAll(path(name), "the file that was there");
+            QVERIFY(TestEnv::writeFile(path(name), "the file that was there"));
         {
             FileSizeLimit limit(100000);
             QVERIFY(!DataFile(&s).exportCSV(path("old.csv"), sel, names, 0, 199999, true));
             QVERIFY(!DataFile(&s).exportBin(path("old.bin"), sel, 0, 199999, true));
-            writeAll(path("short.cvdat"), "<settings/>\n");
+            QVERIFY(TestEnv::writeFile(path("short.cvdat"), "<settings/>\n"));
             QVERIFY(!DataFile(&s).saveData(path("short.cvdat"), sel, 0, 199999, true));
         }
-        QCOMPARE(readAll(path("old.csv")), QByteArray("the file that was there"));
-        QCOMPARE(readAll(path("old.bin")), QByteArray("the file that was there"));
+        QCOMPARE(TestEnv::readFile(path("old.csv")), QByteArray("the file that was there"));
+        QCOMPARE(TestEnv::readFile(path("old.bin")), QByteArray("the file that was there"));
         QVERIFY(!QFile::exists(path("old.csv.part")) && !QFile::exists(path("old.bin.part")));
         // Nowhere to write: refused before any work.
         QVERIFY(!DataFile(&s).exportCSV(tmp.filePath("no/such/dir/x.csv"), sel, names, 0, 10, true));
@@ -677,14 +666,14 @@ private slots:
 
     void partFileNeverTakesAnExistingName()
     {
-        writeAll(path("u.csv.part"), "someone else's");
+        QVERIFY(TestEnv::writeFile(path("u.csv.part"), "someone else's"));
         {
             PartFile p(path("u.csv"));
             QVERIFY(p.isValid());
             QCOMPARE(p.path(), path("u.csv.1.part"));
         }
         QVERIFY(!QFile::exists(path("u.csv.1.part")));
-        QCOMPARE(readAll(path("u.csv.part")), QByteArray("someone else's"));
+        QCOMPARE(TestEnv::readFile(path("u.csv.part")), QByteArray("someone else's"));
     }
 
     // ---- threaded jobs ----
@@ -707,7 +696,7 @@ private slots:
         fill(s, 250000, 1000000, 0, {c});
         QVector<bool> sel(16, false);
         sel[0] = true;
-        writeAll(path("t.csv"), "before");
+        QVERIFY(TestEnv::writeFile(path("t.csv"), "before"));
 
         int lastPercent = -1;
         bool sawThreaded = false;
@@ -732,7 +721,7 @@ private slots:
         QVERIFY(runningSeen);
         QVERIFY(!DataFile::jobRunning());
         QCOMPARE(ok, mode == 0);
-        const QByteArray out = readAll(path("t.csv"));
+        const QByteArray out = TestEnv::readFile(path("t.csv"));
         if (mode == 0)
             QCOMPARE(out.count('\n'), 250001);
         else
@@ -759,7 +748,7 @@ private slots:
             part.append(reinterpret_cast<const char*>(e), 5);
         }
         const QString f = path("big.cvdat");
-        writeAll(f, part);
+        QVERIFY(TestEnv::writeFile(f, part));
         part.clear();
         DataFile::progressView = [cancel](DataFile* job) {
             if (!cancel)

@@ -56,18 +56,7 @@ void fillShown(int chn, long long gap, long long depth, long long rate = 1000000
     QVERIFY(s->dataConvertComplete(depth));
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 } // namespace
 
@@ -246,14 +235,15 @@ private slots:
         MainWindow w;
         fillShown(0, 10, 1000);
 
-        writeAll(path("x.txt"), "<settings/>");
+        QVERIFY(TestEnv::writeFile(path("x.txt"), "<settings/>"));
         w.loadFile(path("x.txt"));
         QCOMPARE(boxes, QStringList{"File open failed.\r\n" + path("x.txt")});
         QCOMPARE(Config::getChnName(0), QString("Mine"));
 
         boxes.clear();
-        writeAll(path("s.cvset"), "<settings><global><devModel>0</devModel><chnShowName0>Set</chnShowName0>"
-                                  "</global><devices/><analyzers/></settings>\n");
+        QVERIFY(TestEnv::writeFile(path("s.cvset"), "<settings><global><devModel>0</devModel>"
+                                                    "<chnShowName0>Set</chnShowName0></global><devices/>"
+                                                    "<analyzers/></settings>\n"));
         w.loadFile(path("s.cvset"));
         QVERIFY(boxes.isEmpty());
         QCOMPARE(Config::getChnName(0), QString("Set"));
@@ -303,12 +293,12 @@ private slots:
         fillShown(0, 10, 1000);
         const QString analyzers = Config::readAnalyzerParam();
         const QString file = path("damaged.cvdat");
-        writeAll(file, QString("<settings><global><devModel>%1</devModel><chnShowName0>Damaged</chnShowName0>"
-                               "</global><devices/><analyzers><item0><fileName>x</fileName></item0></analyzers>"
-                               "</settings>\n")
-                               .arg(model)
-                               .toUtf8()
-                           + QByteArray("cvdat\0\0\0", 8));
+        const QByteArray header = QString("<settings><global><devModel>%1</devModel><chnShowName0>Damaged"
+                                          "</chnShowName0></global><devices/><analyzers><item0><fileName>x"
+                                          "</fileName></item0></analyzers></settings>\n")
+                                      .arg(model)
+                                      .toUtf8();
+        QVERIFY(TestEnv::writeFile(file, header + QByteArray("cvdat\0\0\0", 8)));
         w.loadFile(file);
         QCOMPARE(boxes, QStringList{"File open failed.\r\n" + file});
         QCOMPARE(Config::getChnName(0), QString("Mine"));
@@ -336,11 +326,11 @@ private slots:
             saveThroughMenu(w, path("cmd.cvdat"));
             QVERIFY(boxes.isEmpty());
         }
-        QByteArray bytes = readAll(path("cmd.cvdat"));
+        QByteArray bytes = TestEnv::readFile(path("cmd.cvdat"));
         bytes.replace("<chnShowName0>Mine</chnShowName0>", "<chnShowName0>File</chnShowName0>");
         if (damaged)
             bytes.chop(3);
-        writeAll(path("cmd.cvdat"), bytes);
+        QVERIFY(TestEnv::writeFile(path("cmd.cvdat"), bytes));
         devUsing->clearSmpData();
 
         Config::takeCommandLineFile({path("cmd.cvdat")});
@@ -374,10 +364,10 @@ private slots:
         for (int type : {FileTypeText, FileTypeCsv, FileTypeBinary})
             w.mainMenu->slotMenuExportClicked(exportAction(w, type));
         QVERIFY(boxes.isEmpty());
-        const QByteArray csv = readAll(path("e.csv"));
-        QCOMPARE(readAll(path("e.txt")), csv);
+        const QByteArray csv = TestEnv::readFile(path("e.csv"));
+        QCOMPARE(TestEnv::readFile(path("e.txt")), csv);
         QVERIFY(csv.startsWith("Time[s], Mine, \"b, \"\"c\"\"\", Channel 2,"));
-        QCOMPARE(readAll(path("e.bin")).size(), 2 * 2000);
+        QCOMPARE(TestEnv::readFile(path("e.bin")).size(), 2 * 2000);
         Config::saveGlobalParam("chnShowName1", "");
     }
 
@@ -385,8 +375,8 @@ private slots:
     {
         MainWindow w;
         fillShown(0, 1, 100000);
-        writeAll(path("keep.cvdat"), "old capture");
-        writeAll(path("keep.cvset"), "old settings");
+        QVERIFY(TestEnv::writeFile(path("keep.cvdat"), "old capture"));
+        QVERIFY(TestEnv::writeFile(path("keep.cvset"), "old settings"));
         {
             FileSizeLimit limit(200);   // less than any header
             saveThroughMenu(w, path("keep.cvdat"));
@@ -395,8 +385,8 @@ private slots:
         }
         QCOMPARE(boxes, (QStringList{"File save failed.\r\n" + path("keep.cvdat"),
                                      "File save failed.\r\n" + path("keep.cvset")}));
-        QCOMPARE(readAll(path("keep.cvdat")), QByteArray("old capture"));
-        QCOMPARE(readAll(path("keep.cvset")), QByteArray("old settings"));
+        QCOMPARE(TestEnv::readFile(path("keep.cvdat")), QByteArray("old capture"));
+        QCOMPARE(TestEnv::readFile(path("keep.cvset")), QByteArray("old settings"));
         QCOMPARE(QDir(tmp.path()).entryList({"keep.*part"}), QStringList());
 
         boxes.clear();
@@ -405,14 +395,14 @@ private slots:
             saveThroughMenu(w, path("keep.cvdat"));
         }
         QCOMPARE(boxes, QStringList{"File save failed.\r\n" + path("keep.cvdat")});
-        QCOMPARE(readAll(path("keep.cvdat")), QByteArray("old capture"));
+        QCOMPARE(TestEnv::readFile(path("keep.cvdat")), QByteArray("old capture"));
         QCOMPARE(QDir(tmp.path()).entryList({"keep.*part"}), QStringList());
 
         boxes.clear();
         nextPaths = QStringList{path("keep.cvset")};
         w.mainMenu->slotActSaveSettingsClicked();
         QVERIFY(boxes.isEmpty());
-        QVERIFY(readAll(path("keep.cvset")).contains("<settings>"));
+        QVERIFY(TestEnv::readFile(path("keep.cvset")).contains("<settings>"));
     }
 
     void threadedJob_data()
@@ -427,7 +417,7 @@ private slots:
         QFETCH(int, mode);
         MainWindow w;
         fillShown(0, 1, 300000);   // above the CSV export threshold
-        writeAll(path("big.csv"), "before");
+        QVERIFY(TestEnv::writeFile(path("big.csv"), "before"));
         bool runningInside = false;
         onDialog = [&](QDialog* d) {
             auto* p = qobject_cast<MyProgressDlg*>(d);
@@ -451,10 +441,10 @@ private slots:
         QCOMPARE(dialogs, (QStringList{"ExportDataSet", "MyProgressDlg"}));
         if (mode == 0) {
             QVERIFY(boxes.isEmpty());
-            QCOMPARE(readAll(path("big.csv")).count('\n'), 300001);
+            QCOMPARE(TestEnv::readFile(path("big.csv")).count('\n'), 300001);
         } else {
             QCOMPARE(boxes, QStringList{"File save failed.\r\n" + path("big.csv")});
-            QCOMPARE(readAll(path("big.csv")), QByteArray("before"));
+            QCOMPARE(TestEnv::readFile(path("big.csv")), QByteArray("before"));
         }
         QVERIFY(!QFile::exists(path("big.csv.part")));
         if (mode == 2)
