@@ -247,7 +247,7 @@ void Config::takeCommandLineFile(const QStringList& args)
         if (type < 0)
             continue;
         QByteArray header;
-        const QDomDocument before = cfgDoc.cloneNode(true).toDocument();
+        const QDomDocument before = type == 0 ? cfgDoc.cloneNode(true).toDocument() : QDomDocument();
         // A capture without a readable header cannot be shown: no file is
         // taken and the start-up device search runs as usual.
         if (!extractConfig(a, header) || !replaceConfig(header))

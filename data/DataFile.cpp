@@ -270,20 +270,6 @@ long long DataFile::byte5toInt64(const unsigned char* in)
     return v;
 }
 
-void DataFile::int32ToByte4(int v, unsigned char* out)
-{
-    for (int i = 0; i < 4; ++i)
-        out[i] = (unsigned char)((unsigned)v >> (8 * i));
-}
-
-int DataFile::byte4toInt32(const unsigned char* in)
-{
-    unsigned v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | in[i];
-    return int(v);
-}
-
 // ---------------------------------------------------------------------------
 // Jobs
 

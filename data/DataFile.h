@@ -38,7 +38,8 @@ public:
     // False when no part file could be created beside the target.
     bool isValid() const { return !part.isEmpty(); }
     const QString& path() const { return part; }
-    // Replaces the target with the part; false (part removed) on failure.
+    // Replaces the target with the part; false on failure (the part then
+    // goes with this object).
     bool commit();
 
 private:
@@ -86,8 +87,6 @@ public:
 
     // Orders the two points and limits them to the store's samples.
     void setExportInterval(long long a, long long b);
-    long long exportStart() const { return rangeStart; }
-    long long exportEnd() const { return rangeEnd; }
     // Entries the data part holds for the range: per selected channel with
     // data, its edges in the range plus the closing entry.
     long long getTotalRecordNum() const;
@@ -111,11 +110,10 @@ public:
     // waits for the thread.
     static std::function<void(DataFile* job)> progressView;
 
+    // 5-byte little-endian numbers of the file format (files are always
+    // little-endian).
     static void int64ToByte5(long long v, unsigned char* out);
     static long long byte5toInt64(const unsigned char* in);
-    static void int32ToByte4(int v, unsigned char* out);
-    static int byte4toInt32(const unsigned char* in);
-    static bool isBigEndian() { return false; }
 
 signals:
     // 0-99 while working, 100 when the job ends (successfully or not).
