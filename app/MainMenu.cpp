@@ -178,7 +178,8 @@ void MainMenu::loadFile(QString path)
         fileOpenFailed(path);
         return;
     }
-    const QDomDocument before = Config::cfgDoc.cloneNode(true).toDocument();
+    // What a capture that cannot be shown puts back.
+    const QDomDocument before = kind == 0 ? Config::cfgDoc.cloneNode(true).toDocument() : QDomDocument();
     if (!Config::replaceConfig(header)) {
         Config::dataFile = shownFile;
         fileOpenFailed(path);
