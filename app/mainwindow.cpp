@@ -26,6 +26,7 @@
 #include "data/DataFile.h"
 #include "data/SmpData.h"
 #include "decode/AnalyzerManager.h"
+#include "decode/ProtoManager.h"
 #include "decode/ProtoResult.h"
 #include "decode/SimuAnalyzerSource.h"
 #include "device/DevBase.h"
@@ -33,9 +34,12 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "toolbar/DevSetting.h"
+#include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/SmpSetting.h"
 #include "toolbar/StatusBar.h"
+#include "toolbar/VthSetting.h"
 #include "toolbar/ZoomCtrl.h"
 #include "view/ItemWaveLine.h"
 #include "view/MainView.h"
@@ -90,6 +94,9 @@ MainWindow::~MainWindow()
     if (devUsing)
         devUsing->smpStopAndWait();
     quiesceReaders();
+    // The hooks reach into this window: the device outlives it.
+    DevBase::shownStoreGate = nullptr;
+    MainView::restartDecode = nullptr;
 }
 
 void MainWindow::setupWindow()
@@ -131,19 +138,34 @@ void MainWindow::installHooks()
     // The generator installs a gate that rests it before the shown store is
     // cleared or swapped; the decoders read that store too, so they rest
     // first. (Runs on the GUI thread, like every caller of the gate.)
-    // A file job reads or fills a store too: it ends first.
+    // File jobs and a glitch filter running on its worker read or write
+    // the stores: they end first.
     WaveDataGen* gen = waveDataGen;
-    DevBase::shownStoreGate = [gen] {
+    DevBase::shownStoreGate = [this, gen] {
         DataFile::abortRunning();
+        if (mainView)
+            mainView->finishFilter();
         AnalyzerManager::stopAllAnalyzer();
         gen->quiesce();
     };
     DataFile::progressView = &MainMenu::showJobProgress;
+    MainMenu::timeMarkersList = &MainView::timeMarkersList;
+    // After a glitch filter change of the shown capture.
+    MainView::restartDecode = [this] {
+        AnalyzerManager::stopAllAnalyzer();
+        AnalyzerManager::clearAnalyzerResult();
+        DataForAnly data{};
+        if (devUsing)
+            devUsing->genDataForAnly(&data);
+        analyzerManager->startDecode(data);
+    };
 }
 
 void MainWindow::quiesceReaders()
 {
     DataFile::abortRunning();
+    if (mainView)
+        mainView->finishFilter();
     if (waveDataGen)
         waveDataGen->quiesce();
     AnalyzerManager::stopAllAnalyzer();
@@ -166,9 +188,9 @@ void MainWindow::showPanel(QWidget* w, bool on)
 
 void MainWindow::buildTopBox()
 {
-    devSetting = placeholder("DevSetting");
+    devSetting = new DevSetting;
     smpSetting = new SmpSetting;
-    pwmSetting = placeholder("PWMSetting");
+    pwmSetting = new PWMSetting;
     smpCtrl = new SmpCtrl(nullptr);   // no oscilloscope generator in this build
     zoomCtrl = new ZoomCtrl(waveDataGen);
 
@@ -205,7 +227,7 @@ void MainWindow::buildRightBox()
     mouseMeasure = placeholder("MouseMeasure");
     pulseMeasure = placeholder("PulseMeasure");
     timingMarker = placeholder("TimingMarker");
-    protoManager = placeholder("ProtoManager");
+    protoManager = new ProtoManager(analyzerManager);
     protoResult = new ProtoResult(analyzerManager, waveDataGen);
     filler = new QLabel;
 
@@ -258,7 +280,7 @@ void MainWindow::buildRightBox()
 
 void MainWindow::buildGrid()
 {
-    vthSetting = placeholder("VthSetting");
+    vthSetting = new VthSetting;
     timeView = new TimeView;
     posiView = new PosiView(this);
     statusBar = new StatusBar;
@@ -290,7 +312,8 @@ void MainWindow::connectPanels()
 {
     connect(mainMenu, &MainMenu::sigOpenSettingFile, this, &MainWindow::slotReplaceConfig);
     connect(mainMenu, &MainMenu::sigSmpProgPositionChanged, this, &MainWindow::slotSmpProgPositionChanged);
-    // The device menu's model change (row 5) joins with the device menu.
+    // (Row 5, a model chosen in a simulated-model menu, has no such menu to
+    // come from.)
     connect(timeView, &TimeView::timeMarkerChanged, mainView, &MainView::slotCursorBodyChanged);
     connect(mainView, &MainView::timeMarkBodyChanged, timeView, &TimeView::slotCursorHandleChanged);
     connect(zoomCtrl, &ZoomCtrl::zoomChanged, this, &MainWindow::slotZoomCtrlChanged);
@@ -320,7 +343,7 @@ void MainWindow::connectDevice()
     connect(dev, &DevBase::sigChnEnaChanged, this, &MainWindow::slotPosiViewUpdate, u);
     connect(dev, &DevBase::sigAChnEnaChanged, this, &MainWindow::slotPosiViewUpdate, u);
     connect(dev, &DevBase::sigChnEnaChanged, mainView, &MainView::slotChnEnaChanged, u);
-    // The PWM switches of the tool bar join with the PWM panel.
+    connect(dev, &DevBase::sigToolbarPWMEna, pwmSetting, &PWMSetting::slotEnaChanged, u);
 }
 
 QShortcut* MainWindow::addShortcut(const QKeySequence& keys)

@@ -16,8 +16,10 @@
 #include "app/MainMenu.h"
 
 class AnalyzerManager;
+class DevSetting;
 class MainView;
 class MyProgressDlg;
+class PWMSetting;
 class PosiView;
 class ProtoResult;
 class QGridLayout;
@@ -29,6 +31,7 @@ class SmpCtrl;
 class SmpSetting;
 class StatusBar;
 class TimeView;
+class VthSetting;
 class WaveDataGen;
 class ZoomCtrl;
 
@@ -73,9 +76,9 @@ public:
     // placeholders in their layout slots.
     QWidget* topBoxArea = nullptr;
     QScrollArea* rightBoxArea = nullptr;
-    QWidget* devSetting = nullptr;
+    DevSetting* devSetting = nullptr;
     SmpSetting* smpSetting = nullptr;
-    QWidget* pwmSetting = nullptr;
+    PWMSetting* pwmSetting = nullptr;
     SmpCtrl* smpCtrl = nullptr;
     ZoomCtrl* zoomCtrl = nullptr;
     QWidget* oscMeasure = nullptr;
@@ -87,7 +90,7 @@ public:
     ProtoResult* protoResult = nullptr;
     QLabel* filler = nullptr;
     MyProgressDlg* progressDlg = nullptr;
-    QWidget* vthSetting = nullptr;
+    VthSetting* vthSetting = nullptr;
     TimeView* timeView = nullptr;
     PosiView* posiView = nullptr;
     StatusBar* statusBar = nullptr;

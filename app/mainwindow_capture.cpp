@@ -32,6 +32,7 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "toolbar/DevSetting.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/SmpSetting.h"
 #include "toolbar/StatusBar.h"
@@ -97,8 +98,9 @@ void MainWindow::slotSmpDataReady(int decode)
     if (!dev || dev->workMode != WorkModeLA)
         return;   // the oscilloscope hand-over joins with its display
     if (decode != 0) {
-        dev->genDataForAnly(analyzerManager->getDataForAnly());
-        analyzerManager->startDecode();
+        DataForAnly data{};
+        dev->genDataForAnly(&data);
+        analyzerManager->startDecode(data);
         return;
     }
     if (dev->hasValidData())
@@ -112,7 +114,7 @@ void MainWindow::slotSmpModeChanged()
     DevBase* dev = devUsing;
     if (!dev)
         return;
-    // The device menu refreshes here once it exists.
+    devSetting->devSmpModeChanged();
     smpSetting->devSmpModeChanged();
     // The decoders read the stores and their results describe them: both
     // go before the stores are cleared.

@@ -25,6 +25,7 @@
 #include "config/Lang.h"
 #include "data/SmpData.h"
 #include "decode/AnalyzerManager.h"
+#include "decode/ProtoManager.h"
 #include "decode/ProtoResult.h"
 #include "decode/SimuAnalyzerSource.h"
 #include "device/DevBase.h"
@@ -32,9 +33,12 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "toolbar/DevSetting.h"
+#include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/SmpSetting.h"
 #include "toolbar/StatusBar.h"
+#include "toolbar/VthSetting.h"
 #include "toolbar/ZoomCtrl.h"
 #include "view/ItemWaveLine.h"
 #include "view/MainView.h"
@@ -79,13 +83,15 @@ void MainWindow::devModelChanged()
     initTopBox(logic);
     initRightBox(logic);
 
-    // The threshold panel rebuilds here once it exists.
+    vthSetting->devModelChanged();
     timeView->init();
     mainView->init();
     protoResult->clearFindText();
 
+    DataForAnly data{};
     if (dev)
-        dev->genDataForAnly(analyzerManager->getDataForAnly());
+        dev->genDataForAnly(&data);
+    analyzerManager->setDataForAnly(data);
     analyzerManager->restoreUsing();
 
     slotPosiViewUpdate();
@@ -98,11 +104,11 @@ void MainWindow::devModelChanged()
 
 void MainWindow::initTopBox(bool logic)
 {
-    // The device menu and the PWM panel initialise here once they exist.
+    devSetting->init();
     smpSetting->init();
     smpCtrl->init();
+    pwmSetting->slotEnaChanged();   // shows the group as "toolbarPWM" says
     showPanel(devSetting, true);
-    showPanel(pwmSetting, true);
     showPanel(smpSetting, logic);
     showPanel(zoomCtrl, logic);
 }
@@ -123,8 +129,10 @@ void MainWindow::initRightBox(bool logic)
         QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
         separators[i]->setVisible(on && !(before && placeholders.contains(before)));
     }
-    // The measurement, marker and analyzer panels (logic) and the
-    // oscilloscope panels initialise here once they exist.
+    // The measurement and marker panels (logic) and the oscilloscope panels
+    // initialise here once they exist.
+    if (logic)
+        static_cast<ProtoManager*>(protoManager)->init();
     rightBoxArea->verticalScrollBar()->setValue(0);
 }
 
@@ -194,7 +202,15 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
 {
     if (err != 0) {
         progressDlg->button->show();
-        progressDlg->label->setText(Lang::tr("An error occurred") + ": " + "I-" + errorCode(sta, err));
+        QString text = Lang::tr("An error occurred") + ": " + "I-" + errorCode(sta, err);
+        if (err == DevSupport::ErrNoAccess) {
+            // Found before any other step: the dialog is not up yet.
+            text += "\n" + Lang::tr("No permission to open the analyzer. Install the udev rule "
+                                     "60-corvena.rules in /etc/udev/rules.d and plug the analyzer in again.");
+            progressDlg->setValue(0);
+            progressDlg->show();
+        }
+        progressDlg->label->setText(text);
         return;
     }
     const QString connecting = Lang::tr("Device connecting, please wait") + "...";
@@ -229,13 +245,15 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
         setDeviceTitle(true);
         statusBar->setConnectSta(true);
         smpCtrl->devConnectChanged(true);
-        // The PWM switches refresh here once the PWM panel exists.
+        pwmSetting->devConnectChanged(true);
         progressDlg->close();
         break;
     case 7:
         setDeviceTitle(false);
         statusBar->setConnectSta(false);
         smpCtrl->devConnectChanged(false);
+        // The outputs keep their stored state: the switches show it.
+        pwmSetting->devConnectChanged(true);
         break;
     default:
         break;

@@ -4,8 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <random>
 #include <vector>
 
@@ -81,28 +81,56 @@ U64 rawWalk(const DigitalChnData* chn)
     return sink;
 }
 
-double secondsOf(const std::chrono::steady_clock::time_point& t0)
+// CPU time of the calling thread: the ratios below compare two walks on
+// one thread, so time the machine gives to other work does not count.
+double threadSeconds()
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
 }
 
+// Each mode walks the capture to its end with one kind of cursor call.
 class WalkAnalyzer : public Analyzer {
 public:
-    enum Mode { NextEdge, Stride };
+    enum Mode {
+        NextEdge,     // AdvanceToNextEdge
+        SampleOfNext, // GetSampleOfNextEdge, then AdvanceToNextEdge
+        AbsPosition,  // AdvanceToAbsPosition onto the next edge
+        WouldAdvance, // WouldAdvancingCauseTransition, then AdvanceToNextEdge
+        Stride        // Advance by 100,000 samples, about 2000 edges
+    };
     Mode mode = NextEdge;
     U64 sink = 0;
     void WorkerThread() override
     {
         AnalyzerChannelData* c = GetAnalyzerChannelData(Channel(0, 0));
-        if (mode == NextEdge) {
+        switch (mode) {
+        case NextEdge:
             for (;;) {
                 c->AdvanceToNextEdge();
                 sink += c->GetBitState();
             }
-        }
-        for (;;) { // long jumps: 100,000 samples each, about 2000 edges
-            c->Advance(100000);
-            sink += c->GetBitState();
+        case SampleOfNext:
+            for (;;) {
+                sink += c->GetSampleOfNextEdge();
+                c->AdvanceToNextEdge();
+            }
+        case AbsPosition:
+            for (;;) {
+                c->AdvanceToAbsPosition(c->GetSampleOfNextEdge());
+                sink += c->GetBitState();
+            }
+        case WouldAdvance:
+            for (;;) {
+                sink += c->WouldAdvancingCauseTransition(50); // the mean gap: true about half the time
+                c->AdvanceToNextEdge();
+            }
+        case Stride:
+            for (;;) {
+                c->Advance(100000);
+                sink += c->GetBitState();
+            }
         }
     }
     U32 GenerateSimulationData(U64, U32, SimulationChannelDescriptor**) override { return 0; }
@@ -110,6 +138,8 @@ public:
     const char* GetAnalyzerName() const override { return "bench"; }
 };
 
+// Every iteration walks the raw table and the cursor once each, so that the
+// ratio of the two compares walks made under the same conditions.
 void runWalk(benchmark::State& state, WalkAnalyzer::Mode mode)
 {
     BigTable& t = table();
@@ -118,27 +148,41 @@ void runWalk(benchmark::State& state, WalkAnalyzer::Mode mode)
     WalkAnalyzer a;
     a.mode = mode;
     a.Init(&data, nullptr, nullptr);
-    auto t0 = std::chrono::steady_clock::now();
-    benchmark::DoNotOptimize(rawWalk(t.chn));
-    double rawSeconds = secondsOf(t0);
-    double walkSeconds = 0;
+    double rawSeconds = 0, walkSeconds = 0;
     for (auto _ : state) {
-        auto t1 = std::chrono::steady_clock::now();
+        double t0 = threadSeconds();
+        benchmark::DoNotOptimize(rawWalk(t.chn));
+        double t1 = threadSeconds();
         a.InitialWorkerThread();
         a.StartProcessing(); // runs to the end of the data on this thread
-        walkSeconds += secondsOf(t1);
+        walkSeconds += threadSeconds() - t1;
+        rawSeconds += t1 - t0;
     }
     benchmark::DoNotOptimize(a.sink);
     // Share of the raw table walk's speed (1 = as fast as reading the table).
-    state.counters["vs_raw"] = rawSeconds * double(state.iterations()) / walkSeconds;
-    state.SetItemsProcessed(int64_t(state.iterations()) * kEdges);
-    state.counters["samples/s"] = benchmark::Counter(double(state.iterations()) * double(t.end),
-                                                     benchmark::Counter::kIsRate);
+    state.counters["vs_raw"] = rawSeconds / walkSeconds;
+    state.counters["edges/s"] = double(state.iterations()) * double(kEdges) / walkSeconds;
+    state.counters["raw_edges/s"] = double(state.iterations()) * double(kEdges) / rawSeconds;
 }
 
 void BM_CursorNextEdge(benchmark::State& state)
 {
     runWalk(state, WalkAnalyzer::NextEdge);
+}
+
+void BM_CursorSampleOfNextEdge(benchmark::State& state)
+{
+    runWalk(state, WalkAnalyzer::SampleOfNext);
+}
+
+void BM_CursorAbsPositionByEdge(benchmark::State& state)
+{
+    runWalk(state, WalkAnalyzer::AbsPosition);
+}
+
+void BM_CursorWouldAdvance(benchmark::State& state)
+{
+    runWalk(state, WalkAnalyzer::WouldAdvance);
 }
 
 void BM_CursorAdvanceLongJumps(benchmark::State& state)
@@ -158,6 +202,9 @@ void BM_RawTableWalk(benchmark::State& state)
 
 BENCHMARK(BM_RawTableWalk)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CursorNextEdge)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CursorSampleOfNextEdge)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CursorAbsPositionByEdge)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CursorWouldAdvance)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CursorAdvanceLongJumps)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <cstring>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "data/SmpData.h"
+#include "view/MainView.h"
 
 namespace {
 
@@ -179,6 +181,38 @@ void BM_GetTwoPointEdgeNum(benchmark::State& state)
 }
 BENCHMARK(BM_GetTwoPointEdgeNum);
 
+// A pair's four counts as the pulse counter gets them (MainView::pulseCountText),
+// against the plain edge count between the same two points.
+void BM_PulseCountPair(benchmark::State& state)
+{
+    SmpData& s = bigCapture();
+    const std::vector<long long> pts = randomPoints(s.smpDepth, 1 << 20);
+    size_t i = 0;
+    double countSec = 0, edgeSec = 0;
+    constexpr int batch = 4096;
+    for (auto _ : state) {
+        const size_t i0 = i;
+        const auto t0 = std::chrono::steady_clock::now();
+        for (int k = 0; k < batch; ++k, i = (i + 2) & (pts.size() - 1)) {
+            const long long a = std::min(pts[i], pts[i + 1]), b = std::max(pts[i], pts[i + 1]);
+            benchmark::DoNotOptimize(MainView::pulseCountText(&s, 0, a, b));
+        }
+        const auto t1 = std::chrono::steady_clock::now();
+        i = i0;
+        for (int k = 0; k < batch; ++k, i = (i + 2) & (pts.size() - 1)) {
+            const long long a = std::min(pts[i], pts[i + 1]), b = std::max(pts[i], pts[i + 1]);
+            benchmark::DoNotOptimize(s.getTwoPointEdgeNum(0, a, b));
+        }
+        const auto t2 = std::chrono::steady_clock::now();
+        countSec += std::chrono::duration<double>(t1 - t0).count();
+        edgeSec += std::chrono::duration<double>(t2 - t1).count();
+    }
+    state.SetItemsProcessed(state.iterations() * batch);
+    state.counters["ns_per_pair"] = countSec / double(state.iterations() * batch) * 1e9;
+    state.counters["vs_two_point_edge_num"] = countSec / edgeSec;
+}
+BENCHMARK(BM_PulseCountPair)->Unit(benchmark::kMillisecond);
+
 // A forward walk passing the cursor, e.g. an export or a pulse count:
 // steps of about 1000 samples (some 100 edges).
 void BM_ForwardWalkCursor(benchmark::State& state)
@@ -241,6 +275,56 @@ void BM_DataFilter(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kEdges);
 }
 BENCHMARK(BM_DataFilter)->Arg(3)->Arg(12)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The glitch filter as the channel menu applies it: modifyFilter on the shown
+// store (10^8 edges over the given number of channels) and on the spare store
+// (empty after a capture), switching between two widths so that every round
+// filters every channel from its unfiltered table. Reported against memcpy of
+// the table bytes in the same run.
+void BM_GlitchApply(benchmark::State& state)
+{
+    const int chns = int(state.range(0));
+    SmpData shown(chns), spare(chns);
+    QVector<bool> ena(chns, true);
+    shown.dataConvertStart(0, 1000000000, ena);
+    long long depth = 0;
+    for (int c = 0; c < chns; ++c)
+        depth = std::max(depth, fillEdges(shown, c, kEdges / chns, 0x9e3779b97f4a7c15ULL + c));
+    shown.smpDepth = depth;
+    shown.dataConvertComplete(depth);
+    size_t bytes = 0;
+    for (int c = 0; c < chns; ++c)
+        bytes += size_t(SmpData::entryCount(shown.chnData[c])) * 5;
+    std::vector<char> src(bytes, 1), dst(bytes, 2);
+    std::vector<unsigned> widths(size_t(chns), 3);
+    auto apply = [&] {
+        const auto t0 = std::chrono::steady_clock::now();
+        shown.modifyFilter(widths.data());
+        spare.modifyFilter(widths.data());
+        const auto t1 = std::chrono::steady_clock::now();
+        std::memcpy(dst.data(), src.data(), bytes);
+        benchmark::DoNotOptimize(dst.data());
+        const auto t2 = std::chrono::steady_clock::now();
+        return std::make_pair(std::chrono::duration<double>(t1 - t0).count(),
+                              std::chrono::duration<double>(t2 - t1).count());
+    };
+    // The first run after a capture takes fresh memory for the filtered
+    // tables; later changes of the widths re-use it.
+    const auto first = apply();
+    double filterSec = 0, memcpySec = 0;
+    for (auto _ : state) {
+        for (auto& w : widths)
+            w = w == 3 ? 12 : 3;
+        const auto r = apply();
+        filterSec += r.first;
+        memcpySec += r.second;
+    }
+    state.counters["first_vs_memcpy"] = first.first / first.second;
+    state.SetItemsProcessed(state.iterations() * kEdges);
+    state.counters["memcpy_GBps"] = double(bytes) * state.iterations() / memcpySec / 1e9;
+    state.counters["time_vs_memcpy"] = filterSec / memcpySec;
+}
+BENCHMARK(BM_GlitchApply)->Arg(16)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(12)->UseRealTime();
 
 } // namespace
 

@@ -5,10 +5,13 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QImage>
 #include <QPainter>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <memory>
 
 #include "config/Config.h"
@@ -139,6 +142,62 @@ void BM_Repaint(benchmark::State& state)
 // Arg: scale (0 whole capture: an edge column in every pixel of every row).
 BENCHMARK(BM_Repaint)->Arg(0)->Arg(1000)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+
+// The GUI thread while the glitch filter works on 2x10^7 edges (16 channels):
+// the longest pause of a 20 ms timer, in milliseconds (goal: under 200).
+void BM_FilterGuiPause(benchmark::State& state)
+{
+    DevNone dev;
+    devUsing = &dev;
+    {
+        SmpData* s = dev.shownData();
+        constexpr long long perChn = 20000000 / kChannels;
+        s->dataConvertStart(0, 1000000000, QVector<bool>(kChannels, true));
+        long long depth = 0;
+        for (int chn = 0; chn < kChannels; ++chn) {
+            XorShift rng{0x51ed2701ULL + chn};
+            long long pos = 0;
+            for (long long k = 0; k < perChn; ++k) {
+                pos += 1 + (long long)(rng.next() % 19);
+                s->appendEdge(chn, pos);
+            }
+            depth = std::max(depth, pos + 1);
+        }
+        s->smpDepth = depth;
+        s->dataConvertComplete(depth);
+        WaveDataGen gen;
+        gen.devModelChanged();
+        MainView view(&gen, nullptr, nullptr);
+        view.resize(Config::pixel(194) + Config::pixel(kWidth), Config::pixel(600));
+        view.show();
+        view.init();
+        QApplication::processEvents();
+        gen.zoomAll();
+        gen.quiesce();
+        QElapsedTimer clock;
+        qint64 last = 0, worst = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            worst = std::max(worst, now - last);
+            last = now;
+        });
+        unsigned width = 3;
+        for (auto _ : state) {
+            width = width == 3 ? 12 : 3;
+            clock.start();
+            last = 0;
+            tick.start(20);
+            view.applyFilter(QVector<unsigned>(kChannels, width));
+            tick.stop();
+            gen.quiesce();
+        }
+        state.counters["max_pause_ms"] = double(worst);
+        state.counters["edges"] = double(20000000);
+    }
+    devUsing = nullptr;
+}
+BENCHMARK(BM_FilterGuiPause)->Iterations(4)->UseRealTime()->Unit(benchmark::kMillisecond);
 }
 
 int main(int argc, char** argv)

@@ -2,13 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 #include "config/ConfigDom.h"
 #include "config/Lang.h"
+#include "config/XmlInput.h"
 
 QDomDocument Config::cfgDoc;
 QString Config::cfgFile;
@@ -74,12 +73,11 @@ void Config::setDefaultDocument()
 
 void Config::loadConfig(const QString& path)
 {
-    QFile f(path);
     QDomDocument doc;
     // Read bytes, not text, so the XML declaration decides the encoding
     // whatever the locale.
-    if (f.open(QIODevice::ReadOnly) && doc.setContent(f.readAll())
-        && doc.documentElement().tagName() == "settings") {
+    if (XmlInput::parseFile(path, doc) && doc.documentElement().tagName() == "settings") {
+        boundDocument(doc);
         cfgDoc = doc;
         if (Version(readGlobalParam("version")) != curVersion)
             saveGlobalParam("version", curVersion.ToString());

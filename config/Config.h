@@ -48,6 +48,12 @@ public:
     // the start-up step that init() runs with cfgFile.
     static void loadConfig(const QString& path);
     static void setDefaultDocument();
+    // Keeps every value of a settings document read from outside within its
+    // key's bound: names and aliases are cut to a few hundred characters,
+    // lists to their known length, and a value that cannot be kept is
+    // emptied so that its key reads as its default; analyzer items past a
+    // sane count are removed.
+    static void boundDocument(QDomDocument& doc);
 
     static QString readGlobalParam(const QString& key);
     static void saveGlobalParam(const QString& key, const QString& value);

@@ -12,6 +12,7 @@
 
 #include "config/ConfigDom.h"
 #include "config/Lang.h"
+#include "config/XmlInput.h"
 #include "device/DevBase.h"
 
 std::function<QString(const Config::FileDialogRequest&)> Config::fileDialog;
@@ -105,10 +106,6 @@ int Config::parseLoadFile(const QString& path)
     return -1;
 }
 
-namespace {
-const int kMaxHeaderBytes = 64 * 1024 * 1024;
-}
-
 bool Config::extractConfig(const QString& path, QByteArray& out)
 {
     out.clear();
@@ -123,9 +120,9 @@ bool Config::extractConfig(const QString& path, QByteArray& out)
     qint64 endTag = -1;
     int scanned = 0;   // bytes of buf already checked for binary bytes
     while (endTag < 0) {
-        // No settings document comes near this size: a text file without
-        // the end tag is not read to its end (positions stay well in int).
-        if (buf.size() >= kMaxHeaderBytes)
+        // A header beyond this size would be refused anyway: a text file
+        // without the end tag is not read to its end.
+        if (buf.size() >= XmlInput::MaxBytes)
             return false;
         const QByteArray more = f.read(chunk);
         if (more.isEmpty())
@@ -166,11 +163,12 @@ bool Config::extractConfig(const QString& path, QByteArray& out)
 bool Config::replaceConfig(const QByteArray& header)
 {
     QDomDocument hdr;
-    if (!hdr.setContent(header, false))
+    if (!XmlInput::parse(header, hdr))
         return false;
     const QDomElement hRoot = hdr.documentElement();
     if (hRoot.tagName() != "settings")
         return false;
+    boundDocument(hdr);
     const QDomElement hGlobal = findChild(hRoot, "global");
     const int model = findChild(hGlobal, "devModel").text().toInt();
     if (!DevBase::queryModelSupport(model))

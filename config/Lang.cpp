@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QLocale>
 
 #include "config/Config.h"
+#include "config/XmlInput.h"
 
 QString Lang::code;
 QDomDocument Lang::doc;
@@ -27,11 +27,6 @@ QDomElement rootChild(const QDomDocument& d, int n)
     return e;
 }
 
-bool loadDocument(const QString& path, QDomDocument& d)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) && d.setContent(f.readAll(), false);
-}
 } // namespace
 
 QString Lang::languageDir()
@@ -58,7 +53,7 @@ void Lang::init()
         Config::saveGlobalParam("userLang", code);
     }
     QDomDocument d;
-    if (code != "en-US" && loadDocument(languageDir() + code + ".xml", d))
+    if (code != "en-US" && XmlInput::parseFile(languageDir() + code + ".xml", d))
         setDocument(d);
     else
         setDocument(QDomDocument());
@@ -122,7 +117,7 @@ QList<LangFileHead> Lang::getLangFileList()
     const QStringList files = dir.entryList(QStringList() << "*.xml", QDir::Files, QDir::Unsorted);
     for (const QString& name : files) {
         QDomDocument d;
-        if (!loadDocument(dir.filePath(name), d))
+        if (!XmlInput::parseFile(dir.filePath(name), d))
             continue;
         const QString c = getLangHead(d, "code");
         if (name != c + ".xml")

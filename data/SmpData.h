@@ -84,7 +84,9 @@ public:
     // Returns 0 when a filter run ran out of memory (that channel is then
     // shown unfiltered), else 1.
     int modifyFilter(const unsigned int* widths);
-    static int dataFilter(const DigitalChnData* src, DigitalChnData* dst, unsigned int width);
+    // Filters src into the empty table dst; threads > 1 lets a long channel
+    // be done in pieces side by side. 1 ok, 0 out of memory (dst freed).
+    static int dataFilter(const DigitalChnData* src, DigitalChnData* dst, unsigned int width, int threads = 1);
 
     // --- members ---
     DigitalChnData** chnData;
@@ -113,8 +115,26 @@ private:
     static bool cursorValid(const DigitalChnData* d, const DigitalDataSubs* s);
     static long long flatIndex(const DigitalDataSubs* s);
     static bool entryAt(const DigitalChnData* d, long long flat, long long* pos);
-    int filterChannel(int chn, unsigned int width);
+    int filterChannel(int chn, unsigned int width, int threads);
+    int filterChannels(const QVector<int>& chns);
 };
+
+// Called by every query: inline.
+inline long long SmpData::entryCount(const DigitalChnData* d)
+{
+    if (!d || d->groupNum <= 0)
+        return 0;
+    const DigitalDataGroup* grp = d->group[d->groupNum - 1];
+    long long n = (long long)(d->groupNum - 1) * SMP_GROUP_ENTRIES;
+    if (grp->blockNum > 0)
+        n += (long long)(grp->blockNum - 1) * SMP_BLOCK_ENTRIES + grp->block[grp->blockNum - 1]->posNum;
+    return n;
+}
+
+inline bool SmpData::hasValidData(int chn) const
+{
+    return chn >= 0 && chn < chnNum && chnData[chn] && chnData[chn]->groupNum > 0;
+}
 
 inline int SmpData::appendEdge(int chn, long long pos)
 {

@@ -87,7 +87,7 @@ QString FileInterface::analyzerName() const
 
 AnalyzerManager::AnalyzerManager(QObject* parent)
     : QObject(parent), mDataForAnly{}, mModify(false), mPending(-1), mDir(analyzerDir()), mExport(nullptr),
-      mLastExportFailed(false), mChangeDepth(0)
+      mLastExportFailed(false), mLastExportCancelled(false), mChangeDepth(0)
 {
     me = this;
     sInterrupt.store(false);
@@ -201,6 +201,13 @@ Analyzer* AnalyzerManager::getNewAnalyzer(int plugin)
         return nullptr;
     mPending = plugin;
     return mPlugins[plugin].CreateAnalyzer();
+}
+
+void AnalyzerManager::destroyNewAnalyzer(int plugin, Analyzer* anly)
+{
+    // The instance was made by that plug-in: only it may free it.
+    if (anly && plugin >= 0 && plugin < mPlugins.size())
+        mPlugins[plugin].DestroyAnalyzer(anly);
 }
 
 // ---------------------------------------------------------------- analyzers in use
@@ -539,6 +546,19 @@ void AnalyzerManager::startDecode()
         decodeOne(i);
 }
 
+void AnalyzerManager::startDecode(const DataForAnly& data)
+{
+    ChangeScope scope(this);   // startDecode() nests in it: one handshake
+    setDataForAnly(data);
+    startDecode();
+}
+
+void AnalyzerManager::setDataForAnly(const DataForAnly& data)
+{
+    stopAllRuns();
+    mDataForAnly = data;
+}
+
 void AnalyzerManager::startDecode(int index)
 {
     if (index < 0 || index >= mUsing.size())
@@ -611,11 +631,15 @@ void AnalyzerManager::stopAnlyThread(int index)
 
 void AnalyzerManager::stopAllAnalyzer()
 {
-    if (!me)
-        return;
-    for (int i = 0; i < me->mUsing.size(); ++i)
-        if (me->anlyThreadIsRuning(i))
-            me->stopAnlyThread(i);
+    if (me)
+        me->stopAllRuns();
+}
+
+void AnalyzerManager::stopAllRuns()
+{
+    for (int i = 0; i < mUsing.size(); ++i)
+        if (anlyThreadIsRuning(i))
+            stopAnlyThread(i);
 }
 
 bool AnalyzerManager::isInterruptAnly()
@@ -783,6 +807,11 @@ bool AnalyzerManager::lastExportFailed()
     return me ? me->mLastExportFailed : false;
 }
 
+bool AnalyzerManager::lastExportCancelled()
+{
+    return me ? me->mLastExportCancelled : false;
+}
+
 void AnalyzerManager::finishExport(bool waitFirst)
 {
     ExportDataProMng* ex = mExport;
@@ -794,6 +823,7 @@ void AnalyzerManager::finishExport(bool waitFirst)
     }
     mExport = nullptr;
     mLastExportFailed = ex->exportFailed();
+    mLastExportCancelled = ex->wasCancelled();
     // Called from the export object's own signal: delete it later. A
     // pending quit notice goes with it.
     ex->disconnect(this);

@@ -82,9 +82,11 @@ public:
     static std::function<int()> deviceModel;
     static std::function<QVector<bool>()> deviceChnEnables;
 
-    // The record the analyzers read the shown capture through; the device
-    // fills it before startDecode().
-    DataForAnly* getDataForAnly() { return &mDataForAnly; }
+    // The record the analyzers read the shown capture through (the device
+    // fills one with genDataForAnly). Decode runs read it while they last:
+    // setDataForAnly stops every run before it replaces it.
+    const DataForAnly& dataForAnly() const { return mDataForAnly; }
+    void setDataForAnly(const DataForAnly& data);
 
     // ---- catalogue ----
     int getPluginCount() const { return mPlugins.size(); }
@@ -93,6 +95,9 @@ public:
     // A new instance of plug-in `plugin` (null for an unknown index); the
     // plug-in is remembered for the following addUsing.
     Analyzer* getNewAnalyzer(int plugin);
+    // Hands back an instance of getNewAnalyzer that was never added, through
+    // its own plug-in's DestroyAnalyzer (null or an unknown plug-in: nothing).
+    void destroyNewAnalyzer(int plugin, Analyzer* anly);
 
     // ---- analyzers in use ----
     int getUsingCount() const { return mUsing.size(); }
@@ -117,6 +122,9 @@ public:
 
     // ---- decoding ----
     void startDecode();
+    // A new capture: setDataForAnly and startDecode, in the one change scope
+    // of the results that will describe it.
+    void startDecode(const DataForAnly& data);
     void startDecode(int index);
     // Stops one analyzer's decode and returns once its thread has ended.
     void stopAnlyThread(int index);
@@ -153,6 +161,9 @@ public:
     // Outcome of the last export that ended: true when its file could not
     // be written.
     static bool lastExportFailed();
+    // Whether the last export that ended was cancelled before it completed
+    // (by cancelExport or by a change of its results).
+    static bool lastExportCancelled();
 
 signals:
     void analyzerItemAliasChanged();
@@ -174,6 +185,7 @@ private:
                                 const QString& format);
     void destroyEntry(AnalyzerInterface& e);
     void decodeOne(int index);
+    void stopAllRuns();
     void modifyHandshake();
     void finishExport(bool waitFirst);
     // Results of analyzers in use are about to change, or analyzers to go:
@@ -195,6 +207,7 @@ private:
     QVector<QLibrary*> mLibraries;
     ExportDataProMng* mExport;
     bool mLastExportFailed;
+    bool mLastExportCancelled;
     int mChangeDepth;
 
     static std::atomic<bool> sInterrupt;

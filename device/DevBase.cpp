@@ -39,6 +39,10 @@ DevBase::DevBase(QObject* parent) : QObject(parent)
 
 DevBase::~DevBase()
 {
+    // The most-derived destructor has joined the capture; a class that
+    // forgot is caught here in debug builds, and never leaves a thread
+    // running on freed stores in release builds.
+    Q_ASSERT(!smpRunning && !(smpThread && smpThread->isRunning()));
     smpStopAndWait();
     // The transport must not call into the threads once they are gone.
     if (devSupport && devSupport->receiver) {
@@ -73,7 +77,7 @@ bool DevBase::queryModelSupport(int model)
 
 void DevBase::initChannels(int count)
 {
-    chnEna.fill(true, count);
+    chnEnaStore.fill(true, count);
     chnTrg.fill(TrgNone, count);
     if (auto* stream = qobject_cast<SmpCtrlStream*>(smpCtrlStream))
         stream->setChnNum(count);
@@ -129,6 +133,7 @@ void DevBase::smpStart(int mode, bool bySocket)
     smpStopReq = false;
     if (mode >= 0)
         smpStartMode = mode;
+    smpChnEna = chnEna;
     if (connected) {
         reqSmpSettings();
         QThread* t = (smpMode == SmpModeStream) ? smpCtrlStream : smpCtrlNormal;

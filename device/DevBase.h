@@ -29,6 +29,9 @@ class DevBase : public QObject
     Q_OBJECT
 public:
     explicit DevBase(QObject* parent = nullptr);
+    // Every class that is instantiated calls smpStopAndWait() in its own
+    // destructor: the capture thread makes virtual calls on the device, and
+    // none may race the destruction of a derived part.
     ~DevBase() override;
 
     // ---- factory ----
@@ -123,7 +126,8 @@ public:
     // ---- sample stores (both owned here) ----
     SmpData* shownData() const { return smpData[smpDataSel == 2 ? 1 : 0]; }
     SmpData* fillData() const { return smpData[smpDataSel == 2 ? 0 : 1]; }
-    // False when the empty tables could not be opened (out of memory).
+    // Opens empty tables in the spare store for the channels of smpChnEna;
+    // false when they could not be opened (out of memory).
     bool dataConvertStart(int trgRecordIndex);
     // Appends run lengths to a channel of the store being filled, starting at
     // *pos; extendLast moves the last stored entry instead of adding a
@@ -238,7 +242,13 @@ public:
     int smpDepthIndex = 0;
     int defFrequIndex = 0;
     int defDepthIndex = 0;
-    QVector<bool> chnEna;
+    // Channel enables. Only the setters write them (through chnEnaStore),
+    // and never while a capture runs; every other reader goes through this
+    // const view, so no read detaches the vector another thread may share.
+    const QVector<bool>& chnEna = chnEnaStore;
+    // The enables the running capture was started with: copied by smpStart
+    // before the capture thread starts; the capture threads read only this.
+    QVector<bool> smpChnEna;
     QVector<TrgType> chnTrg;
     int trgPosPercent = 5;
     bool pwmEna[2] = {false, false};
@@ -273,6 +283,7 @@ protected:
     int regRead(int address, unsigned char* data, int length);
 
 private:
+    QVector<bool> chnEnaStore;
     void applySwap();
     void writeVthRegister(int group, double volts);
     QThread* smpThread = nullptr;          // the thread smpStart started

@@ -131,7 +131,7 @@ void DevBase::checkDChnEnaToLess()
         return;
     for (int c = chnNum() - 1; c >= 0 && excess > 0; --c) {
         if (chnEna[c]) {
-            chnEna[c] = false;
+            chnEnaStore[c] = false;
             chnTrg[c] = TrgNone;
             --excess;
         }
@@ -182,7 +182,7 @@ bool DevBase::setDChnEna(const QVector<bool>& ena)
         return false;
     if (ena == chnEna)
         return true;
-    chnEna = ena;
+    chnEnaStore = ena;
     for (int c = 0; c < chnNum(); ++c)
         if (!chnEna[c])
             chnTrg[c] = TrgNone;
@@ -304,8 +304,8 @@ void DevBase::loadDChnSettings()
         trgPosPercent = 5;
     chnTrg.fill(TrgNone, chnNum());
     Config::getChnTrgSettings(devName, chnTrg);
-    chnEna.fill(true, chnNum());
-    Config::getChnEnaSettings(devName, chnEna, false);
+    chnEnaStore.fill(true, chnNum());
+    Config::getChnEnaSettings(devName, chnEnaStore, false);
     bool edgeSeen = false;
     for (int c = 0; c < chnNum(); ++c) {
         if (!chnEna[c])

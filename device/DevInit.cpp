@@ -119,6 +119,12 @@ void DevInit::init()
     if (!devSupport)
         return;
     const int r = devSupport->devRetrieve();
+    // An analyzer that may not be opened (no udev rule) is reported once,
+    // not again at every change of the device list while it stays.
+    const bool denied = devSupport->accessDenied();
+    if (denied && !accessReported)
+        emit sigInitSta(0, DevSupport::ErrNoAccess, 0);
+    accessReported = denied;
     if (r == 0)
         return;
     if (r < 0) {

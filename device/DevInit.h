@@ -86,6 +86,7 @@ private:
     ThrDevAttach* attach;
     ThrRenumDone* renum;
     std::atomic<bool> quit{false};
+    bool accessReported = false;   // GUI thread only
     mutable QMutex batchMutex;
     QByteArray batch;
 };

@@ -1,6 +1,7 @@
 #ifndef DEVLA_H
 #define DEVLA_H
-// The four current analyzer models.
+// The four current analyzer models; each stops its capture in its own
+// destructor (see ~DevBase).
 
 #include "device/DevBase.h"
 
@@ -9,6 +10,7 @@ class DevRowan : public DevBase
     Q_OBJECT
 public:
     explicit DevRowan(QObject* parent = nullptr);
+    ~DevRowan() override { smpStopAndWait(); }
     int devConnect(unsigned char* info) override;
     bool supportDualMode() const override { return true; }
     void setSmpMode(int mode) override;
@@ -19,6 +21,7 @@ class DevSpruce : public DevBase
     Q_OBJECT
 public:
     explicit DevSpruce(QObject* parent = nullptr);
+    ~DevSpruce() override { smpStopAndWait(); }
     int devConnect(unsigned char* info) override;
     bool supportDualMode() const override { return true; }
     void setSmpMode(int mode) override;
@@ -29,6 +32,7 @@ class DevTeak : public DevBase
     Q_OBJECT
 public:
     explicit DevTeak(QObject* parent = nullptr);
+    ~DevTeak() override { smpStopAndWait(); }
     int devConnect(unsigned char* info) override;
     bool supportDualMode() const override { return true; }
     void setSmpMode(int mode) override;
@@ -40,6 +44,7 @@ class DevWillow : public DevBase
     Q_OBJECT
 public:
     explicit DevWillow(QObject* parent = nullptr);
+    ~DevWillow() override { smpStopAndWait(); }
     int devConnect(unsigned char* info) override;
     bool supportDualMode() const override { return false; }
     void setSmpMode(int mode) override;

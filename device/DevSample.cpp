@@ -13,7 +13,7 @@ bool DevBase::dataConvertStart(int trgRecordIndex)
     if (!f)
         return false;
     cnvState.reset();
-    return f->dataConvertStart(trgRecordIndex, getSmpFrequ(), chnEna) != 0;
+    return f->dataConvertStart(trgRecordIndex, getSmpFrequ(), smpChnEna) != 0;
 }
 
 bool DevBase::dataConvertNormal(const unsigned char* buf, int len, long long* convertedBytes)
@@ -744,7 +744,7 @@ void SmpCtrlStream::run()
         preTrgDepth = expectDepth;
     const bool b8 = dev->devModel == DevModelAlder;
     // No enabled channel (or nothing to capture): there are no rows to count.
-    if (!setupTrigger(dev->chnTrg, dev->chnEna, b8) || expectDepth <= 0 || !devSupport || !cnvt) {
+    if (!setupTrigger(dev->chnTrg, dev->smpChnEna, b8) || expectDepth <= 0 || !devSupport || !cnvt) {
         dev->smpErr = 1;
         emit dev->sigSmpSta(dev->smpSta, dev->smpErr, 0);
         dev->smpSta = SmpStaStopped;

@@ -127,7 +127,8 @@ void SmpSimulate::threadLA()
     const long long blockSmp = (long long)(blockTime / 1000.0 * double(rate));
     const int period = getPeriodPoints(depth, blockSmp);
     const int pauseMs = int(qMin<long long>(depth * 1000 / rate, blockTime));
-    const int chnNum = dev->chnNum();
+    const QVector<bool>& ena = dev->smpChnEna;
+    const int chnNum = ena.size();
 
     std::vector<int*> rnd(chnNum, nullptr);
     std::vector<int> rndCount(chnNum, 0);
@@ -140,7 +141,6 @@ void SmpSimulate::threadLA()
         if (!dev->waitStoresSwapped())
             break;
         bool failed = !dev->dataConvertStart(0);
-        const QVector<bool> ena = dev->chnEna;
         for (int c = 0; c < chnNum; ++c) {
             pos[c] = 0;
             lastLevel[c] = 0;

@@ -61,6 +61,7 @@ bool DevSupport::registerNotification(NotifyCallback callback)
 
 int DevSupport::devRetrieve()
 {
+    denied = false;
     if (!ctx)
         return 0;
     libusb_device** list = nullptr;
@@ -108,27 +109,34 @@ int DevSupport::devRetrieve()
             epBulkOut = 0x02;
             epBulkIn = 0x86;
         }
-        if (tryOpen(list[i])) {
+        const int r = tryOpen(list[i]);
+        if (r == 0) {
+            denied = false;
             freeList();
             return 1;
         }
+        denied = denied || r == LIBUSB_ERROR_ACCESS;
     }
     freeList();
     return 0;
 }
 
-bool DevSupport::tryOpen(libusb_device* dev)
+int DevSupport::tryOpen(libusb_device* dev)
 {
     libusb_device_handle* h = nullptr;
+    int err = 0;
+    // Tried again for a while: a device that has just appeared may not yet
+    // have the permissions its udev rule gives it.
     for (int attempt = 0; attempt < 20; ++attempt) {
         if (attempt)
             QThread::msleep(50);
-        if (libusb_open(dev, &h) == 0)
+        err = libusb_open(dev, &h);
+        if (err == 0)
             break;
         h = nullptr;
     }
     if (!h)
-        return false;
+        return err;
     handle = h;
     device = libusb_ref_device(dev);
     devBus = libusb_get_bus_number(dev);
@@ -145,10 +153,10 @@ bool DevSupport::tryOpen(libusb_device* dev)
             libusb_clear_halt(handle, epBulkOut);
             libusb_clear_halt(handle, epBulkIn);
         }
-        return true;
+        return 0;
     }
     CloseDevice();
-    return false;
+    return 1;
 }
 
 bool DevSupport::devInitCheck()

@@ -34,13 +34,17 @@ public:
 
     static constexpr unsigned short VendorId = 0x6B87;
     // Transport error codes.
-    enum { ErrNone = 0, ErrNoDevice = 1, ErrTransfer = 2, ErrBulkRead = 3, ErrNoMemory = 4 };
+    enum { ErrNone = 0, ErrNoDevice = 1, ErrTransfer = 2, ErrBulkRead = 3, ErrNoMemory = 4,
+           ErrNoAccess = 6 };
 
     explicit DevSupport(QObject* parent = nullptr);
     ~DevSupport() override;
 
     // 1 a device was newly opened, 0 nothing changed, -1 the open device is gone.
     int devRetrieve();
+    // True when the last devRetrieve found a device it may open but was
+    // refused for lack of permission on its device node (no udev rule).
+    bool accessDenied() const { return denied; }
     bool devInitCheck();
 
     // The device layer reaches the hardware only through these virtual calls,
@@ -86,7 +90,9 @@ private:
     int control(unsigned char type, unsigned char request, unsigned short value,
                 unsigned short index, unsigned char* data, int length, unsigned timeout,
                 int* transferred);
-    bool tryOpen(libusb_device* dev);
+    // 0 opened and checked, else the libusb error of the open, or 1 when
+    // the opened device failed its check.
+    int tryOpen(libusb_device* dev);
 
     libusb_context* ctx = nullptr;
     libusb_device* device = nullptr;          // referenced while open
@@ -96,6 +102,7 @@ private:
     std::atomic<bool> claimed{false};
     int devBus = -1;
     int devAddress = -1;
+    bool denied = false;
     UsbMonitor* usbMonitor = nullptr;
 };
 

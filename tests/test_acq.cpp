@@ -15,6 +15,7 @@
 #include "device/DevGlobals.h"
 #include "device/DevLA.h"
 #include "device/DevSample.h"
+#include "support/CaptureSignals.h"
 #include "support/RecordingTransport.h"
 #include "support/TestEnv.h"
 
@@ -544,7 +545,7 @@ private slots:
             chs << c;
         }
         trg[trgChn] = TrgRising;
-        d->chnEna = ena;
+        d->smpChnEna = ena;   // as smpStart hands them to the capture
         d->chnTrg = trg;
         d->curDepth = expect;
         QVERIFY(s->setupTrigger(trg, ena, false));
@@ -653,18 +654,17 @@ private slots:
         {
             auto d = make(DevModelWillow);
             d->connected = true;
-            d->chnEna.fill(false);
-            QSignalSpy sta(d.get(), &DevBase::sigSmpSta);
-            QSignalSpy ready(d.get(), &DevBase::sigSmpDataReady);
+            QVERIFY(d->setDChnEna(QVector<bool>(d->chnNum(), false)));
+            CaptureSignals sig(d.get());
             d->smpStart(SmpStartSingle, false);
-            QTRY_VERIFY(!d->smpRunning);
+            QTRY_VERIFY(sig.ended());
             d->smpStopAndWait();
+            QVERIFY(!d->smpRunning);
             bool refused = false;
-            for (const auto& a : sta)
+            for (const auto& a : sig.sta)
                 refused |= a[1].toInt() == 1;
             QVERIFY(refused);
-            QCOMPARE(sta.last()[0].toInt(), int(SmpStaStopped));
-            QCOMPARE(ready.last()[0].toInt(), 1);
+            QCOMPARE(sig.sta.last()[0].toInt(), int(SmpStaStopped));
         }
         devSupport = nullptr;
     }

@@ -72,14 +72,7 @@ struct Capture {
         for (DigitalChnData* t : tables)
             freeTable(t);
     }
-    void fill(DataForAnly* d)
-    {
-        d->chnData = tables;
-        d->chnNum = 4;
-        d->smpDepth = 1000;
-        d->smpFrequ = 1000000;
-        d->trgPosition = 0;
-    }
+    DataForAnly record() { return DataForAnly{tables, 1000, 1000000, 0, 4}; }
 };
 
 // Sets the test plug-in's settings through its interfaces, as the settings
@@ -167,6 +160,7 @@ private slots:
     void staleNoticeIgnored();
     void rerun();
     void removeWhileDecoding();
+    void recordChangesAfterRuns();
     void handshakeBeforeEveryChange();
 
     void simulationCopies();
@@ -418,7 +412,7 @@ void TestAnalyzerHost::naturalEndAnnouncedOnce()
     Capture cap;
     AnalyzerManager m;
     Analyzer* a = addAnalyzer(m, "Host Test", chn, mode);
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QVERIFY(spy.wait(5000));
@@ -435,7 +429,7 @@ void TestAnalyzerHost::stopAnnouncesNothing()
     AnalyzerManager m;
     addAnalyzer(m, "Host Test", 0, 1);
     addAnalyzer(m, "Host Test", 0, 1);
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QVERIFY(m.anlyThreadIsRuning(0) && m.anlyThreadIsRuning(1));
@@ -468,7 +462,7 @@ void TestAnalyzerHost::staleNoticeIgnored()
     Capture cap;
     AnalyzerManager m;
     Analyzer* a = addAnalyzer(m, "Host Test", 0, 2);
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QVERIFY(waitIdleNoEvents(m, 0));
@@ -494,7 +488,7 @@ void TestAnalyzerHost::rerun()
     Capture cap;
     AnalyzerManager m;
     Analyzer* a = addAnalyzer(m, "Host Test", 0, 2, true);
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
@@ -511,7 +505,7 @@ void TestAnalyzerHost::removeWhileDecoding()
     AnalyzerManager m;
     addAnalyzer(m, "Host Test", 0, 1);
     Analyzer* keep = addAnalyzer(m, "Host Test", 0, 2);
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QVERIFY(m.anlyThreadIsRuning(0));
@@ -533,6 +527,41 @@ void TestAnalyzerHost::removeWhileDecoding()
     QCOMPARE(m.getUsingCount(), 0);
     addAnalyzer(m, "Host Test", 0, 1);
     m.startDecode();
+}
+
+// A new capture with fewer channels arrives while the runs of the last one
+// keep asking for its highest channel: the record they read changes only
+// once they have ended, so none reads the new, shorter table with the old
+// channel count.
+void TestAnalyzerHost::recordChangesAfterRuns()
+{
+    std::vector<DigitalChnData*> wide(8, nullptr), narrow(2, nullptr);
+    wide[7] = makeTable({100, 200}, 1000, 0);
+    narrow[0] = makeTable({10}, 1000, 1);
+    const DataForAnly wideRec{wide.data(), 1000, 1000000, 0, 8};
+    const DataForAnly narrowRec{narrow.data(), 1000, 1000000, 0, 2};
+    {
+        AnalyzerManager m;
+        addAnalyzer(m, "Host Test", 7, 3);
+        addAnalyzer(m, "Host Test", 7, 3);
+        for (int round = 0; round < 300; ++round) {
+            m.startDecode(wideRec);
+            QVERIFY(m.anlyThreadIsRuning(0) && m.anlyThreadIsRuning(1));
+            m.startDecode(narrowRec);
+            QCOMPARE(m.dataForAnly().chnData, narrow.data());
+            QCOMPARE(m.dataForAnly().chnNum, 2);
+            // Channel 7 is not in the new capture: the new runs end at once.
+            QVERIFY(waitIdleNoEvents(m, 0) && waitIdleNoEvents(m, 1));
+        }
+        // The same for a record that replaces the capture without a decode.
+        m.startDecode(wideRec);
+        m.setDataForAnly(narrowRec);
+        QVERIFY(!m.anlyThreadIsRuning(0) && !m.anlyThreadIsRuning(1));
+        QCOMPARE(m.dataForAnly().chnNum, 2);
+        QCoreApplication::sendPostedEvents();
+    }
+    freeTable(wide[7]);
+    freeTable(narrow[0]);
 }
 
 // Every change of the analyzers or their results waits for the Decoded
@@ -557,7 +586,7 @@ void TestAnalyzerHost::handshakeBeforeEveryChange()
     Analyzer* a = addAnalyzer(m, "Host Test", 0, 2);
     addAnalyzer(m, "Host Test", 1, 2);
     QCOMPARE(handshakes.load(), 0); // adding without decoding changes no result
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
 
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
@@ -595,7 +624,7 @@ void TestAnalyzerHost::simulationCopies()
     Analyzer* a = addAnalyzer(m, "Host Test", 1, 2);
     Analyzer* b = addAnalyzer(m, "Host Test B", 3, 0);
     QVERIFY(a && b);
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);
@@ -628,7 +657,7 @@ void TestAnalyzerHost::exportWritesFile()
     Capture cap;
     AnalyzerManager m;
     Analyzer* a = addAnalyzer(m, "Host Test", 0, 0);
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QVERIFY(spy.wait(5000));
@@ -655,7 +684,7 @@ void TestAnalyzerHost::exportProgressAndCancel()
     AnalyzerManager m;
     Analyzer* a = addAnalyzer(m, "Host Test", 0, 2);
     Capture cap;
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QVERIFY(spy.wait(5000));
@@ -680,7 +709,7 @@ void TestAnalyzerHost::exportFailureReported()
     AnalyzerManager m;
     Analyzer* a = addAnalyzer(m, "Host Test", 0, 2);
     Capture cap;
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QVERIFY(spy.wait(5000));
@@ -704,7 +733,7 @@ void TestAnalyzerHost::exportEndedByChanges()
     AnalyzerManager m;
     Analyzer* a = addAnalyzer(m, "Host Test", 0, 2);
     Analyzer* other = addAnalyzer(m, "Host Test", 1, 2);
-    cap.fill(m.getDataForAnly());
+    m.setDataForAnly(cap.record());
     QSignalSpy spy(&m, &AnalyzerManager::analyzerDecodedChanged);
     m.startDecode();
     QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 5000);

@@ -9,6 +9,7 @@
 
 #include "config/Config.h"
 #include "config/Lang.h"
+#include "config/XmlInput.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -32,6 +33,24 @@ QStringList globalTags(const QDomDocument& d)
          e = e.nextSiblingElement())
         tags << e.tagName();
     return tags;
+}
+
+// A settings document whose first channel name is 30 MB long.
+QByteArray hugeNameDocument()
+{
+    return "<settings><global><devModel>0</devModel><chnShowName0>" + QByteArray(30 * 1024 * 1024, 'x')
+           + "</chnShowName0></global><devices/><analyzers/></settings>\n";
+}
+
+// A settings header holding one global key, escaped as the writer does.
+QByteArray headerWith(const QString& key, const QString& value)
+{
+    QDomDocument d;
+    d.setContent(QStringLiteral("<settings><global><devModel>0</devModel></global><devices/><analyzers/></settings>"));
+    QDomElement e = d.createElement(key);
+    e.appendChild(d.createTextNode(value));
+    d.documentElement().firstChildElement("global").appendChild(e);
+    return d.toByteArray();
 }
 
 QVector<int> ints(const QString& s)
@@ -134,6 +153,10 @@ private slots:
         QTest::newRow("malformed") << TestEnv::dataPath("config/malformed.config");
         QTest::newRow("root is not settings") << TestEnv::dataPath("config/wrongroot.config");
         QTest::newRow("directory") << TestEnv::dataPath("config");
+        QTest::newRow("nesting 30000 deep") << TestEnv::dataPath("config/deep.config");
+        const QString huge = tmpPath("huge-name.config");
+        QVERIFY(writeAll(huge, hugeNameDocument()));
+        QTest::newRow("30 MB channel name") << huge;
     }
     void badFileGivesDefaultDocument()
     {
@@ -148,6 +171,122 @@ private slots:
         QCOMPARE(root.firstChildElement().tagName(), QString("global"));
         QCOMPARE(root.firstChildElement().nextSiblingElement().tagName(), QString("devices"));
         QCOMPARE(root.lastChildElement().tagName(), QString("analyzers"));
+    }
+
+    // Values read from the configuration or merged from a header stay within
+    // their key's bound: cut (names, lists) or dropped to the default.
+    void valuesBounded_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<bool>("merged");   // a header merge copies the key
+        const QString name(100000, 'n');
+        QTest::newRow("name cut") << "chnShowName0" << name << name.left(256) << true;
+        QTest::newRow("name at the bound") << "chnShowName1" << name.left(256) << name.left(256) << true;
+        QTest::newRow("cut keeps surrogate pairs whole")
+            << "chnShowName2" << QString(255, 'a') + QString::fromUtf8("\xf0\x9f\x98\x80") << QString(255, 'a')
+            << true;
+        QStringList aliases, numbers;
+        for (int i = 0; i < 100; ++i) {
+            aliases << "a" + QString::number(i);
+            numbers << QString::number(i % 32);
+        }
+        QTest::newRow("aliases cut to the analyzer count")
+            << "analyzerAlias" << aliases.join(';') + ";" << QStringList(aliases.mid(0, 64)).join(';') << true;
+        QTest::newRow("alias cut") << "analyzerAlias" << "x;" + name + ";" << "x;" + name.left(256) + ";" << true;
+        QTest::newRow("list cut to the channel count")
+            << "chnShowIndex" << numbers.join(',') << QStringList(numbers.mid(0, 32)).join(',') << true;
+        QTest::newRow("absurd list item drops the list") << "chnShowMultip" << "1," + QString(100, '2') << "" << true;
+        QTest::newRow("window position") << "windowPosition" << "1,2,3,4,5" << "1,2,3,4" << false;
+        QTest::newRow("path at the bound") << "lastPath" << QString(4096, 'p') << QString(4096, 'p') << false;
+        QTest::newRow("absurd path dropped") << "lastPath" << QString(4097, 'p') << "" << false;
+        QTest::newRow("unknown key dropped") << "someFutureKey" << name << "" << false;
+        QTest::newRow("plain value kept") << "chnShowName3" << "clk" << "clk" << true;
+    }
+    void valuesBounded()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, kept);
+        QFETCH(bool, merged);
+        // Read from the configuration file.
+        const QString path = tmpPath("bounded.config");
+        Config::saveGlobalParam(key, value);
+        QVERIFY(Config::saveConfig(path));
+        Config::setDefaultDocument();
+        Config::loadConfig(path);
+        QCOMPARE(Config::readGlobalParam(key), kept);
+
+        // Merged from a settings header.
+        fillDocument();
+        QVERIFY(Config::replaceConfig(headerWith(key, value)));
+        if (merged)
+            QCOMPARE(Config::readGlobalParam(key), kept);
+    }
+
+    void devicesAndAnalyzersBounded()
+    {
+        fillDocument();
+        QStringList trig;
+        for (int i = 0; i < 100; ++i)
+            trig << "3";
+        QByteArray header = "<settings><global><devModel>101</devModel></global><devices><Rowan><chnTrig>"
+                            + trig.join(',').toLatin1() + "</chnTrig><chnLevel>" + QByteArray(1000, 'L')
+                            + "</chnLevel><smpMode>1</smpMode></Rowan></devices><analyzers>";
+        for (int i = 0; i < 100; ++i)
+            header += "<item" + QByteArray::number(i) + "><fileName>libIR-RC6.so</fileName><parameters>"
+                      + (i == 0 ? QByteArray(70000, 'p') : QByteArray("p")) + "</parameters><format>"
+                      + QByteArray(300, 'f') + "</format></item" + QByteArray::number(i) + ">";
+        header += "</analyzers></settings>";
+        QVERIFY(Config::replaceConfig(header));
+        QCOMPARE(Config::readDeviceParam("Rowan", "chnTrig"), QStringList(trig.mid(0, 32)).join(','));
+        QCOMPARE(Config::readDeviceParam("Rowan", "chnLevel"), QString(256, 'L'));
+        QCOMPARE(Config::readDeviceParam("Rowan", "smpMode"), QString("1"));
+        const QStringList fields = Config::readAnalyzerParam().split(';');
+        QCOMPARE(fields.size(), 64 * 3 + 1);
+        QCOMPARE(fields[1], QString());                        // absurd settings text dropped
+        QCOMPARE(fields[4], QString("p"));
+        QCOMPARE(fields[2], QString(256, 'f'));
+    }
+
+    // The streaming check in front of every XML document from outside.
+    void xmlInputBounds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("accepted");
+        auto nested = [](int levels) {
+            return "<r>" + QByteArray("<a>").repeated(levels - 1) + QByteArray("</a>").repeated(levels - 1) + "</r>";
+        };
+        QTest::newRow("at the depth bound") << nested(XmlInput::MaxDepth) << true;
+        QTest::newRow("one level deeper") << nested(XmlInput::MaxDepth + 1) << false;
+        QTest::newRow("nesting 30000 deep") << readAll(TestEnv::dataPath("config/deep.config")) << false;
+        const QByteArray item = "<a>" + QByteArray(1017, 'x') + "</a>";   // 1 KiB
+        QByteArray full = "<r>" + item.repeated(XmlInput::MaxBytes / 1024 - 1) + "</r>";
+        full.insert(3, QByteArray(XmlInput::MaxBytes - full.size(), ' '));
+        QTest::newRow("at the size bound") << full << true;
+        QTest::newRow("one byte more") << full.replace(3, 1, "  ") << false;
+        const QByteArray many = "<r>" + QByteArray("<a/>").repeated(XmlInput::MaxElements - 1) + "</r>";
+        QTest::newRow("at the element bound") << many << true;
+        QTest::newRow("one element more") << QByteArray(many).insert(3, "<a/>") << false;
+        QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY l0 \"ha\">";
+        for (int i = 1; i < 10; ++i)
+            laughs += "<!ENTITY l" + QByteArray::number(i) + " \""
+                      + QByteArray("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
+        QTest::newRow("entity expansion bomb") << laughs + "]><r>&l9;</r>" << false;
+        QTest::newRow("malformed") << QByteArray("<r><a></r>") << false;
+        QTest::newRow("two roots") << QByteArray("<r/><r/>") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+    void xmlInputBounds()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, accepted);
+        QCOMPARE(XmlInput::withinBounds(bytes), accepted);
+        QDomDocument doc;
+        doc.setContent(QByteArray("<kept/>"));
+        QCOMPARE(XmlInput::parse(bytes, doc), accepted);
+        QCOMPARE(doc.documentElement().tagName(), QString(accepted ? "r" : "kept"));
     }
 
     void readingAKeyCreatesIt()
@@ -591,6 +730,34 @@ private slots:
         Config::takeCommandLineFile({"--flag", tmpPath("absent.cvdat"), path, tmpPath("second.cvset")});
         QCOMPARE(Config::dataFile, taken ? path : QString());
         QCOMPARE(Config::readGlobalParam("devModel"), model);
+    }
+
+    // A damaged settings or capture file named on the command line is refused
+    // like a malformed one: the settings stay as they were, no capture is taken.
+    void damagedFileOnCommandLine_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        const QByteArray deep = readAll(TestEnv::dataPath("config/deep.config"));
+        QVERIFY(deep.size() > 30000 * 7);
+        QTest::newRow("nesting 30000 deep, settings file") << "deep.cvset" << deep;
+        QTest::newRow("nesting 30000 deep, capture file") << "deep.cvdat" << deep + "\x01\x02\x03";
+        QTest::newRow("30 MB channel name, settings file") << "huge.cvset" << hugeNameDocument();
+    }
+    void damagedFileOnCommandLine()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        fillDocument();
+        const QString before = Config::cfgDoc.toString();
+        const QString path = tmpPath(name);
+        QVERIFY(writeAll(path, content));
+        Config::takeCommandLineFile({path});
+        QVERIFY(Config::dataFile.isEmpty());
+        QCOMPARE(Config::cfgDoc.toString(), before);
+        QByteArray header;
+        if (Config::extractConfig(path, header))
+            QVERIFY(!Config::replaceConfig(header));
     }
 
     void commandLineSettingsFile()

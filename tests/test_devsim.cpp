@@ -12,6 +12,7 @@
 #include "device/DevGlobals.h"
 #include "device/DevNone.h"
 #include "device/DevSimulate.h"
+#include "support/CaptureSignals.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -69,6 +70,7 @@ private:
 class DevNoMemory : public DevNone
 {
 public:
+    ~DevNoMemory() override { smpStopAndWait(); }
     bool dataConvertSimu(int, const int*, int, long long*, bool) override { return false; }
 };
 
@@ -107,14 +109,13 @@ class TestDevSim : public QObject
     // Runs one capture to its end and collects the phases.
     QVector<Phase> capture(DevBase* d, int mode)
     {
-        QVector<Phase> phases;
-        connect(d, &DevBase::sigSmpSta, this, [&](int s, int e, int n) { phases.append({s, e, n}); });
-        QSignalSpy done(d, &DevBase::sigSmpDataReady);
+        CaptureSignals sig(d);
         d->smpStart(mode, false);
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty() && done.last().at(0).toInt() == 1, 20000); }();
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(sig.ended(), 20000); }();
         d->smpStopAndWait();
-        QCoreApplication::processEvents();
-        disconnect(d, &DevBase::sigSmpSta, this, nullptr);
+        QVector<Phase> phases;
+        for (const QList<QVariant>& a : sig.sta)
+            phases.append({a.at(0).toInt(), a.at(1).toInt(), a.at(2).toInt()});
         return phases;
     }
 
@@ -197,7 +198,8 @@ private slots:
         d->setDChnEna(ena);
         QVector<bool> gateOnGui;
         DevBase::shownStoreGate = [&] { gateOnGui << (QThread::currentThread() == qApp->thread()); };
-        QSignalSpy ready(d.get(), &DevBase::sigSmpDataReady);
+        CaptureSignals sig(d.get());
+        const QSignalSpy& ready = sig.ready;
         const QVector<Phase> p = capture(d.get(), SmpStartSingle);
         QCOMPARE(p.size(), 3);
         QCOMPARE(p[0].sta, int(SmpStaStart));
@@ -295,24 +297,22 @@ private slots:
     void stopRepeatDiscards()
     {
         auto d = demo(8, 3);   // 1 MHz, 2 M samples: 20 blocks of 100 ms
-        QSignalSpy sta(d.get(), &DevBase::sigSmpSta);
-        QSignalSpy ready(d.get(), &DevBase::sigSmpDataReady);
+        CaptureSignals sig(d.get());
         d->smpStart(SmpStartRepeat, false);
-        QTRY_VERIFY(sta.count() >= 2);
+        QTRY_VERIFY(sig.sta.count() >= 2);
         d->smpStopAndWait();
-        QCoreApplication::processEvents();
+        QTRY_VERIFY(sig.ended());
         QVERIFY(!d->hasValidData());
-        QCOMPARE(ready.last().at(0).toInt(), 1);
-        QCOMPARE(sta.last().at(0).toInt(), int(SmpStaStopped));
+        QCOMPARE(sig.sta.last().at(0).toInt(), int(SmpStaStopped));
         QVERIFY(!d->smpRunning);
     }
 
     void stopSingleKeeps()
     {
         auto d = demo(8, 3);
-        QSignalSpy sta(d.get(), &DevBase::sigSmpSta);
+        CaptureSignals sig(d.get());
         d->smpStart(SmpStartSingle, false);
-        QTRY_VERIFY(sta.count() >= 2);
+        QTRY_VERIFY(sig.sta.count() >= 2);
         d->smpStopAndWait();
         QTRY_VERIFY(d->hasValidData());
         const long long depth = d->shownData()->smpDepth;
@@ -328,12 +328,12 @@ private slots:
         SmpSimulate::setSourceFactory([&](long long) -> std::unique_ptr<SimuSource> {
             return std::make_unique<FakeSource>(&log, std::vector<std::vector<Step>>{}, 0);
         });
-        QSignalSpy ready(d.get(), &DevBase::sigSmpDataReady);
+        CaptureSignals sig(d.get());
         d->smpStart(SmpStartRepeat, false);
         // Start announcement plus two finished cycles.
-        QTRY_VERIFY_WITH_TIMEOUT(ready.count() >= 3, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(sig.ready.count() >= 3, 20000);
         d->smpStopAndWait();
-        QCoreApplication::processEvents();
+        QTRY_VERIFY(sig.ended());   // the last kept capture is swapped in
         QVERIFY(d->hasValidData());
         QCOMPARE(d->shownData()->smpDepth, 200000LL);
         // Every cycle returned its analyzers.
@@ -364,10 +364,10 @@ private slots:
     void deleteWhileRunning()
     {
         auto d = demo(8, 3);
-        QSignalSpy sta(d.get(), &DevBase::sigSmpSta);
+        CaptureSignals sig(d.get());
         d->smpStart(SmpStartRepeat, false);
-        QTRY_VERIFY(sta.count() >= 2);
-        d.reset();   // joins the capture before the stores go
+        QTRY_VERIFY(sig.sta.count() >= 2);
+        d.reset();   // joins the capture before any part of the device goes
     }
 
     void simuRunsIntoStore()

@@ -2,10 +2,15 @@
 #include <QtTest>
 
 #include <QDirIterator>
+#include <QFontMetrics>
+#include <QLabel>
+
+#include "PluginRunner.h"
 
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "config/Version.h"
+#include "config/XmlInput.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -50,6 +55,13 @@ QByteArray langFile(const QString& code, const QString& provider = QString())
         s += "<provider>" + provider + "</provider>";
     s += "</head><zel><t src=\"Close\">C-" + code + "</t></zel><analyzers/></language>";
     return s.toUtf8();
+}
+
+// A language file whose program texts hold 30,000 nested elements.
+QByteArray deepLangFile(const QString& code)
+{
+    return QByteArray(langFile(code)).replace("<zel>", "<zel>" + QByteArray("<t>").repeated(30000)
+                                                           + QByteArray("</t>").repeated(30000));
 }
 
 // A C++ string literal's body as the program sees it.
@@ -155,6 +167,11 @@ private slots:
         QTest::newRow("missing file") << "fr" << QByteArray() << "Close";
         QTest::newRow("malformed file") << "it" << QByteArray("<language><head>") << "Close";
         QTest::newRow("English needs no file") << "en-US" << langFile("en-US") << "Close";
+        // Damaged files are refused before the XML library recurses into them.
+        QTest::newRow("nesting 30000 deep") << "dp" << deepLangFile("dp") << "Close";
+        QTest::newRow("over the size bound")
+            << "big" << QByteArray(langFile("big")).replace("<analyzers/>", "<analyzers>" + QByteArray(5 << 20, ' ') + "</analyzers>")
+            << "Close";
     }
     void initLoadsFile()
     {
@@ -187,6 +204,7 @@ private slots:
         writeFile(langDir.filePath("fr.xml"), langFile("pt"));             // name does not match code
         writeFile(langDir.filePath("bad.xml"), "<language><head><code>bad");  // does not parse
         writeFile(langDir.filePath("es.txt"), langFile("es"));             // not *.xml
+        writeFile(langDir.filePath("dp.xml"), deepLangFile("dp"));         // refused: too deep
         Lang::setLanguageDir(langDir.path());
         const QList<LangFileHead> list = Lang::getLangFileList();
         QCOMPARE(list.size(), 4);
@@ -300,45 +318,100 @@ private slots:
         for (const char* text : {"Decoded Results", "None"})
             QVERIFY2(Lang::tr(text) != text, text);
 
-        // The setting texts of every analyzer plug-in, in the context of the
-        // plug-in's analyzer name (the class the settings dialog passes).
-        const QRegularExpression nameDef("kAnalyzerName\\s*=\\s*\"([^\"]+)\"");
-        const QRegularExpression setting("\\b(SetTitleAndTooltip|AddNumber|AddExportOption|AddExportExtension)\\(([^;]*)\\);");
-        const QRegularExpression label("\\bk\\w*Label\\s*=\\s*\"([^\"]*)\"");
-        const QRegularExpression literal("\"((?:[^\"\\\\]|\\\\.)*)\"");
+        // The setting texts of every built analyzer plug-in, as the settings
+        // dialog passes them: in the context of the plug-in's analyzer name.
+        // Read from the plug-ins themselves, whatever way their sources hold
+        // the texts; a text may translate to itself (a name such as "RGB"),
+        // but the file must list it.
+        QSet<QPair<QString, QString>> listed;
+        for (QDomElement e = d.documentElement().firstChildElement("analyzers").firstChildElement(); !e.isNull();
+             e = e.nextSiblingElement())
+            listed.insert({e.attribute("class"), e.attribute("src")});
         int plugins = 0;
-        for (const QFileInfo& dir : QDir(src + "/plugins").entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QString all;
-            QDirIterator it(dir.filePath(), {"*.cpp"}, QDir::Files);
-            while (it.hasNext()) {
-                QFile s(it.next());
-                QVERIFY(s.open(QIODevice::ReadOnly));
-                all += QString::fromUtf8(s.readAll());
-            }
-            const QString cls = nameDef.match(all).captured(1);
-            QVERIFY2(!cls.isEmpty(), qPrintable("no analyzer name in " + dir.fileName()));
-            ++plugins;
+        const QDir analyzers(qEnvironmentVariable("CORVENA_BIN") + "/Analyzer");
+        for (const QFileInfo& file : analyzers.entryInfoList({"*.so"}, QDir::Files)) {
+            AnalyzerPlugin plugin;
+            std::string error;
+            QVERIFY2(plugin.load(file.filePath().toStdString(), &error), error.c_str());
+            PluginAnalyzer analyzer(plugin);
+            const QString cls = QString::fromUtf8(plugin.name());
+            AnalyzerSettings* s = analyzer->GetAnalyzerSettings();
             QStringList labels;
-            for (auto m = setting.globalMatch(all); m.hasNext();) {
-                const auto hit = m.next();
-                QStringList args;
-                for (auto l = literal.globalMatch(hit.captured(2)); l.hasNext();)
-                    args << unescape(l.next().captured(1));
-                if (hit.captured(1) == "AddExportExtension" && !args.isEmpty())
-                    args.removeLast();   // the file extension
-                labels << args;
+            for (U32 i = 0; i < s->GetSettingsInterfacesCount(); ++i) {
+                AnalyzerSettingInterface* itf = s->GetSettingsInterface(i);
+                labels << itf->GetTitle() << itf->GetToolTip();
+                if (itf->GetType() == INTERFACE_NUMBER_LIST) {
+                    auto* list = static_cast<AnalyzerSettingInterfaceNumberList*>(itf);
+                    for (U32 k = 0; k < list->GetListboxNumbersCount(); ++k)
+                        labels << list->GetListboxString(k) << list->GetListboxTooltip(k);
+                }
             }
-            for (auto m = label.globalMatch(all); m.hasNext();)
-                labels << m.next().captured(1);
+            for (U32 i = 0; i < s->GetChannelsCount(); ++i) {
+                const char* label = nullptr;
+                s->GetChannel(i, &label);
+                labels << label;
+            }
+            for (U32 i = 0; i < s->GetExportOptionsCount(); ++i) {
+                U32 id = 0;
+                const char* text = nullptr;
+                QVERIFY(s->GetExportOption(i, &id, &text));
+                labels << text;
+                for (U32 k = 0; k < s->GetFileExtensionCount(id); ++k) {
+                    const char* label = nullptr;
+                    const char* ext = nullptr;
+                    QVERIFY(s->GetFileExtension(id, k, &label, &ext));
+                    labels << label;
+                }
+            }
             QVERIFY(labels.size() >= 4);
             for (const QString& text : labels)
                 if (!text.isEmpty())
-                    QVERIFY2(Lang::tr(text, cls) != text, qPrintable("untranslated in " + cls + ": " + text));
+                    QVERIFY2(listed.contains({cls, text}), qPrintable("untranslated in " + cls + ": " + text));
+            ++plugins;
         }
         QVERIFY(plugins >= 1);
 
         // The build places the file beside the program.
         QVERIFY(QFile::exists(qEnvironmentVariable("CORVENA_BIN") + "/Language/zh-CN.xml"));
+    }
+
+    // The Chinese interface draws its texts, not missing-glyph boxes: the
+    // compiled-in faces hold no CJK glyphs, so Qt has to fall back to a CJK
+    // font of the system (installed with the program's dependencies).
+    void chineseTextsHaveGlyphs()
+    {
+        const QString src = QFileInfo(TestEnv::dataPath("..")).absoluteFilePath() + "/..";
+        QDomDocument d;
+        QVERIFY(XmlInput::parseFile(src + "/Language/zh-CN.xml", d));
+        Config::createFont();
+        QSet<uint> chars;
+        for (QDomElement e = d.documentElement().firstChildElement("zel").firstChildElement(); !e.isNull();
+             e = e.nextSiblingElement())
+            for (uint c : e.text().toUcs4())
+                chars.insert(c);
+        QVERIFY(chars.size() > 100);
+        for (const QFont& font : {Config::fontNormal, Config::fontNarrow, Config::fontLarge}) {
+            const QFontMetrics fm(font);
+            for (uint c : chars)
+                QVERIFY2(QChar::isSpace(c) || fm.inFontUcs4(c),
+                         qPrintable(QString("no glyph for U+%1 in %2").arg(c, 4, 16, QChar('0')).arg(font.family())));
+        }
+
+        // Drawn: two different characters give two different pictures, and
+        // neither is the box drawn for a character that no font holds.
+        auto render = [](const QString& text) {
+            QLabel label(text);
+            label.setFont(Config::fontNormal);
+            label.resize(label.sizeHint());
+            return label.grab().toImage();
+        };
+        const QImage tong = render(QString::fromUtf8("\xe9\x80\x9a"));   // 通
+        const QImage dao = render(QString::fromUtf8("\xe9\x81\x93"));    // 道
+        const QImage box = render(QString(QChar(0xE000)));               // private use: no glyph
+        QCOMPARE(tong.size(), dao.size());
+        QVERIFY(tong != dao);
+        QVERIFY(tong != box);
+        QVERIFY(dao != box);
     }
 
     void version_data()

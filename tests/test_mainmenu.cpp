@@ -34,6 +34,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/TestEnv.h"
 #include "toolbar/StatusBar.h"
+#include "view/MainView.h"
 #include "widgets/ChnEnaGroupBox.h"
 #include "widgets/MyProgressDlg.h"
 
@@ -276,7 +277,7 @@ private slots:
         QCOMPARE(w.windowTitle(), path("cap.cvdat") + " - Corvena");
         QCOMPARE(w.statusBar->text(), QString("Data Review"));
         // Announced for decoding too.
-        QCOMPARE(w.analyzerManager->getDataForAnly()->smpDepth, 5000LL);
+        QCOMPARE(w.analyzerManager->dataForAnly().smpDepth, 5000LL);
         QVERIFY(!devUsing->fillData()->chnData[2]);
     }
 
@@ -533,6 +534,10 @@ private slots:
     void markerPairsReachTheDialog()
     {
         MainWindow w;
+        // The window hands the main view's pairs to the menu.
+        using List = void (*)(QStringList*, QVector<long long>*);
+        QVERIFY(MainMenu::timeMarkersList.target<List>());
+        QVERIFY(*MainMenu::timeMarkersList.target<List>() == List(&MainView::timeMarkersList));
         fillShown(0, 10, 1000);
         MainMenu::timeMarkersList = [](QStringList* names, QVector<long long>* pos) {
             *names = QStringList{"A1 - A2"};

@@ -273,7 +273,7 @@ private slots:
         QCOMPARE(rowOf(0).height(), 0);
         QCOMPARE(rowOf(1).height(), px(120));
 
-        dev->chnEna.fill(false);
+        dev->setDChnEna(QVector<bool>(dev->chnNum(), false));
         view->slotChnEnaChanged();
         QCOMPARE(view->sidebarFrame->height(), 0);
         for (int i = 0; i < dev->chnNum(); ++i)

@@ -16,6 +16,7 @@
 #include "device/DevSupport.h"
 #include "support/TestEnv.h"
 #include "toolbar/StatusBar.h"
+#include "toolbar/VthSetting.h"
 #include "view/MainView.h"
 #include "view/PosiView.h"
 #include "view/TimeView.h"

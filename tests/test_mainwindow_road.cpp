@@ -13,6 +13,7 @@
 
 #include "Analyzer.h"
 #include "AnalyzerResults.h"
+#include "AnalyzerSettingInterface.h"
 #include "app/mainwindow.h"
 #include "config/Config.h"
 #include "config/Lang.h"
@@ -21,6 +22,7 @@
 #include "decode/ProtoResult.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "support/CaptureSignals.h"
 #include "support/TestEnv.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/StatusBar.h"
@@ -57,6 +59,23 @@ AnalyzerResults* resultsOf(Analyzer* a)
 {
     AnalyzerResults* r = nullptr;
     return a && a->GetAnalyzerResults(&r) ? r : nullptr;
+}
+
+// Sets an integer or channel setting of an analyzer by its title, as the
+// settings dialog does.
+void setSetting(Analyzer* a, const char* title, int value)
+{
+    AnalyzerSettings* s = a->GetAnalyzerSettings();
+    for (U32 i = 0; i < s->GetSettingsInterfacesCount(); ++i) {
+        AnalyzerSettingInterface* itf = s->GetSettingsInterface(i);
+        if (QByteArray(itf->GetTitle()) != title)
+            continue;
+        if (itf->GetType() == INTERFACE_CHANNEL)
+            static_cast<AnalyzerSettingInterfaceChannel*>(itf)->SetChannel(Channel(0, U32(value)));
+        else
+            static_cast<AnalyzerSettingInterfaceInteger*>(itf)->SetInteger(value);
+    }
+    s->SetSettingsFromInterfaces();
 }
 
 } // namespace
@@ -302,6 +321,11 @@ private slots:
         QTest::newRow("connecting") << 5 << 0 << 0 << 90 << wait << false << true;
         QTest::newRow("FPGA error") << 4 << 7 << 0 << 10 << "An error occurred: I-407" << true << true;
         QTest::newRow("no return") << 1 << 5 << 0 << 10 << "An error occurred: I-105" << true << true;
+        QTest::newRow("no permission")
+            << 0 << 6 << 0 << 0
+            << "An error occurred: I-6\nNo permission to open the analyzer. Install the udev rule 60-corvena.rules "
+               "in /etc/udev/rules.d and plug the analyzer in again."
+            << true << true;
         QTest::newRow("connected") << 6 << 0 << 0 << 10 << wait << false << false;
         QTest::newRow("unknown state") << 9 << 0 << 0 << 10 << wait << false << true;
     }
@@ -540,16 +564,61 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         devUsing->setSmpFrequ(devUsing->smpFrequList.indexOf(50000));
         devUsing->setSmpDepth(0);
-        QSignalSpy sta(devUsing, &DevBase::sigSmpSta);
+        CaptureSignals sig(devUsing);
         Config::saveGlobalParam("autoWaitTrig", "0");
         QTest::keyClick(&w, Qt::Key_F6);
-        QTRY_VERIFY(sta.count() > 0);
+        QTRY_VERIFY(sig.sta.count() > 0);
         QCOMPARE(devUsing->smpStartMode.load(), int(SmpStartRepeat));
         QTRY_VERIFY(devUsing->smpRunning);
         QTest::keyClick(&w, Qt::Key_F7);
         QTRY_VERIFY(!devUsing->smpRunning);
         devUsing->smpStopAndWait();
-        QTRY_COMPARE(sta.last().at(0).toInt(), int(SmpStaStopped));
+        QTRY_COMPARE(sig.sta.last().at(0).toInt(), int(SmpStaStopped));
+    }
+
+    // A decoder that keeps asking for channel 31 of a Rowan capture while
+    // the capture is announced again, then a change to a model of 16
+    // channels and its capture: the record the decoders read changes only
+    // once they have ended, and the restored decoder finds no channel 31.
+    void decodeRecordFollowsModel()
+    {
+        AnalyzerManager::setAnalyzerDir(QStringLiteral(HOST_PLUGIN_DIR));
+        {
+            MainWindow w;
+            AnalyzerManager* m = w.analyzerManager;
+            w.slotDevPreConnect(DevModelRowan);
+            QCOMPARE(devUsing->chnNum(), 32);
+            const int plugin = m->getAllAnalyzerName().indexOf("Host Test");
+            QVERIFY(plugin >= 0);
+            Analyzer* a = m->getNewAnalyzer(plugin);
+            setSetting(a, "Input", 31);
+            setSetting(a, "Mode", 3);   // asks for its channel until stopped
+            m->addUsing(a, false);
+            fillShown(devUsing, 31, 100, 150, 20000);
+            w.slotSmpDataReady(0);
+            w.slotSmpDataReady(1);
+            QVERIFY(m->anlyThreadIsRuning(0));
+            emit devUsing->sigSmpDataReady(1);
+            QVERIFY(m->anlyThreadIsRuning(0));
+            QCOMPARE(m->dataForAnly().chnNum, 32);
+
+            w.slotDevPreConnect(DevModelSpruce);
+            QCOMPARE(devUsing->chnNum(), 16);
+            QCOMPARE(m->getUsingCount(), 1);   // restored for the new model
+            fillShown(devUsing, 3, 100, 150, 20000);
+            w.slotSmpDataReady(0);
+            QSignalSpy decoded(m, &AnalyzerManager::analyzerDecodedChanged);
+            emit devUsing->sigSmpDataReady(1);
+            QCOMPARE(m->dataForAnly().chnNum, 16);
+            QCOMPARE(m->dataForAnly().chnData, devUsing->shownData()->chnData);
+            QVERIFY(decoded.wait(10000));   // no channel 31: the run ends by itself
+            QTRY_VERIFY(!m->anlyThreadIsRuning(0));
+            devUsing->clearSmpData();
+        }
+        // Back to the prepared configuration and the program's plug-ins.
+        AnalyzerManager::setAnalyzerDir(QString::fromLocal8Bit(qgetenv("CORVENA_BIN")) + "/Analyzer/");
+        Config::loadConfig(TestEnv::dataPath("road/cv.config"));
+        Config::cfgFile = tmp.filePath("cv.config");
     }
 };
 

@@ -117,7 +117,12 @@ public:
     void startWorkThread() override
     {
         join();
-        thread = std::thread([this] { anly->RunWorkerThread(); });
+        // The worker notes its own id: `thread` is assigned only after the
+        // worker has started, so the worker must not read it.
+        thread = std::thread([this] {
+            workerId = std::this_thread::get_id();
+            anly->RunWorkerThread();
+        });
     }
     void stopWorkThread() override
     {
@@ -125,7 +130,7 @@ public:
         lastRunId = anly->GetRunId();
         lastStopRequested = anly->StopWasRequested();
         lastEnd = anly->GetRunEnd();
-        onWorker = std::this_thread::get_id() == thread.get_id();
+        onWorker = std::this_thread::get_id() == workerId;
     }
     void reportProgress(double p) override
     {
@@ -147,6 +152,7 @@ public:
 
     Analyzer* anly;
     std::thread thread;
+    std::thread::id workerId;   // written and read by the worker only
     std::atomic<int> stops{0};
     std::atomic<U64> lastRunId{0};
     std::atomic<bool> lastStopRequested{false};

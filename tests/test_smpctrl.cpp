@@ -15,6 +15,7 @@
 #include "device/DevGlobals.h"
 #include "device/DevNone.h"
 #include "device/DevSimulate.h"
+#include "support/CaptureSignals.h"
 #include "support/TestEnv.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/SmpSetting.h"
@@ -309,7 +310,7 @@ void TestSmpCtrl::startWithoutDecoderHooks()
 void TestSmpCtrl::stopRequestsWithoutWaiting()
 {
     SmpCtrl c(nullptr);
-    QSignalSpy sta(devUsing, &DevBase::sigSmpSta);
+    CaptureSignals sig(devUsing);
     startRepeat();
     c.devSmpStaChanged(SmpStartRepeat);
     QPushButton* stop = button(c, "btnSmpStop");
@@ -319,7 +320,7 @@ void TestSmpCtrl::stopRequestsWithoutWaiting()
     QCOMPARE(log.events, QStringList({"start"}));   // no decoder calls, no start
     // The device ends the capture on its own and reports it.
     QTRY_VERIFY(!devUsing->smpRunning);
-    QTRY_VERIFY(!sta.isEmpty() && sta.last().at(0).toInt() == SmpStaStopped);
+    QTRY_VERIFY(!sig.sta.isEmpty() && sig.sta.last().at(0).toInt() == SmpStaStopped);
 
     // Stop while idle stays checked although the click toggles it.
     c.devSmpStaChanged(-1);

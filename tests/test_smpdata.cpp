@@ -151,6 +151,41 @@ QVector<int> filterBySamples(const Entries& entries, int init, long long width)
     return out;
 }
 
+// The filter rule entry by entry, as a plain list walk (the reference for
+// tables too long to check sample by sample). Returns the entries and sets
+// *init to the start level.
+Entries filterByEntries(const Entries& src, int* init, long long width)
+{
+    Entries out;
+    long long prev = 0, k = 0;
+    for (long long pos : src) {
+        if (pos - prev <= width) {
+            ++k;
+        } else {
+            if (k == 0) {
+                out.append(pos);
+            } else if (out.isEmpty()) {
+                *init ^= int(k & 1);
+                out.append(pos);
+            } else if (k & 1) {
+                out.last() = pos;
+            } else {
+                out.last() = prev;
+                out.append(pos);
+            }
+            k = 0;
+        }
+        prev = pos;
+    }
+    if (k > 0) {
+        if (out.isEmpty())
+            out.append(prev);
+        else
+            out.last() = prev;
+    }
+    return out;
+}
+
 QVector<int> samplesOf(const DigitalChnData* d)
 {
     const Entries e = entriesOf(d);
@@ -614,6 +649,71 @@ private slots:
         QVERIFY(s.modifyFilter(widths));
         QVERIFY(s.checkData());
         QCOMPARE(samplesOf(s.chnData[0]), filterBySamples(entriesOf(s.chnDataRaw[0]), 0, 3));
+    }
+
+    // Long tables: bursts across block borders and across the 2^32 border of
+    // the high byte, and several channels filtered at once, against the
+    // plain list walk.
+    void filterLongTables_data()
+    {
+        QTest::addColumn<long long>("first");
+        QTest::addColumn<int>("chns");
+        QTest::addColumn<int>("edges");
+        QTest::addColumn<unsigned>("width");
+        QTest::newRow("over blocks") << 5LL << 1 << 3 * SMP_BLOCK_ENTRIES << 4u;
+        QTest::newRow("over the high byte") << (1LL << 32) - 200000 << 1 << 2 * SMP_BLOCK_ENTRIES << 7u;
+        QTest::newRow("channels at once") << 0LL << 4 << 700000 << 2u;
+        // Long enough to be filtered in pieces on several threads.
+        QTest::newRow("one channel in pieces") << 7LL << 1 << 2200000 << 3u;
+        QTest::newRow("pieces over the high byte") << (1LL << 32) - 9000000 << 1 << 2200000 << 2u;
+        QTest::newRow("pieces, everything suppressed") << 0LL << 1 << 2200000 << 64u;
+    }
+    void filterLongTables()
+    {
+        QFETCH(long long, first);
+        QFETCH(int, chns);
+        QFETCH(int, edges);
+        QFETCH(unsigned, width);
+        std::mt19937_64 rng(first + chns);
+        SmpData s(chns);
+        QVERIFY(s.dataConvertStart(0, 1000000, QVector<bool>(chns, true)));
+        long long depth = 0;
+        QVector<Entries> src(chns);
+        for (int c = 0; c < chns; ++c) {
+            long long pos = first;
+            for (int i = 0; i < edges; ++i) {
+                src[c].append(pos);
+                // Mostly short gaps: bursts of every length, odd and even
+                // (and none longer than a width of 64).
+                const long long most = std::min<long long>(2 * width, 16);
+                pos += 1 + (long long)(rng() % (rng() % 4 == 0 ? 4 * most : most));
+            }
+            depth = std::max(depth, pos);
+            s.setInitLevel(c, c & 1);
+            for (long long e : src[c])
+                QVERIFY(s.appendEdge(c, e));
+        }
+        s.smpDepth = depth;
+        QVERIFY(s.dataConvertComplete(depth));
+        QVector<unsigned> widths(chns, width);
+        QVERIFY(s.modifyFilter(widths.data()));
+        QVERIFY(s.checkData());
+        for (int c = 0; c < chns; ++c) {
+            int init = c & 1;
+            const Entries expect = filterByEntries(src[c] + Entries{depth}, &init, width);
+            QCOMPARE(entriesOf(s.chnData[c]), expect);
+            QCOMPARE(s.chnData[c]->initLevel, init);
+            QVERIFY(s.indexMatchesTable(c));
+        }
+        // Pieces side by side or one thread: the same table.
+        DigitalChnData* one = SmpData::newChnData();
+        QVERIFY(SmpData::dataFilter(s.chnDataRaw[0], one, width, 1));
+        DigitalChnData* many = SmpData::newChnData();
+        QVERIFY(SmpData::dataFilter(s.chnDataRaw[0], many, width, 3));
+        QCOMPARE(entriesOf(many), entriesOf(one));
+        QCOMPARE(many->initLevel, one->initLevel);
+        SmpData::clearOneChn(one);
+        SmpData::clearOneChn(many);
     }
 
     // The search index is a copy of the table's positions: it must follow

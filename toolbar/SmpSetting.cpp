@@ -10,6 +10,7 @@
 #include "config/Lang.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "toolbar/PanelSupport.h"
 
 namespace {
 
@@ -115,14 +116,8 @@ void SmpSetting::devSmpModeChanged()
 void SmpSetting::changeWithRestart(const std::function<void(DevBase*)>& change)
 {
     DevBase* dev = devUsing;
-    const bool wasRunning = dev->smpStopForRestart();
-    change(dev);
+    PanelSupport::changeWithRestart(dev, [&] { change(dev); });
     lblTime->setText(getSmpTime());
-    // Whatever reacts to the change may run its own stop/restart bracket,
-    // which resets the device's restart flag while nothing runs. Restart from
-    // what was seen here, and only when nothing has started a capture since.
-    dev->smpRestart = wasRunning && !dev->smpRunning;
-    dev->smpRestartIfNeed();
 }
 
 void SmpSetting::slotSmpFrequClicked(int index)

@@ -7,9 +7,12 @@ what=${1:-run}
 common=(g++ cmake ninja-build pkg-config make binutils
         qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libqt5svg5
         libusb-1.0-0-dev fonts-dejavu-core fonts-dejavu-extra)
+# The compiled-in DejaVu faces hold no CJK glyphs: the Chinese interface
+# falls back to this font.
+cjk=fonts-wqy-microhei
 case "$what" in
-  run)   pkgs=("${common[@]}" xvfb xauth) ;;
-  test)  pkgs=("${common[@]}" umockdev libumockdev-dev python3) ;;
+  run)   pkgs=("${common[@]}" "$cjk" xvfb xauth) ;;
+  test)  pkgs=("${common[@]}" "$cjk" umockdev libumockdev-dev python3) ;;
   bench) pkgs=("${common[@]}" libbenchmark-dev) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac

@@ -1,5 +1,6 @@
 #include "view/ItemChnSidebar.h"
 
+#include <QContextMenuEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -219,6 +220,12 @@ ItemChnSidebar::~ItemChnSidebar()
 {
     // A focused editor finishes its editing while the row is torn down.
     disconnect(nameEdit, nullptr, this, nullptr);
+}
+
+void ItemChnSidebar::contextMenuEvent(QContextMenuEvent* e)
+{
+    e->accept();
+    emit sigMenuClicked();
 }
 
 QString ItemChnSidebar::defaultName() const

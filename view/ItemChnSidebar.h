@@ -95,8 +95,12 @@ public slots:
     void slotChnNameChanged();
 
 signals:
+    // The settings button, or a right click on the label.
     void sigMenuClicked();
     void sigTrgEdgeChanged();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
     void saveName(const QString& text);

@@ -17,20 +17,24 @@
 
 class AnalyzerManager;
 class CursorBody;
+class DlgFilter;
 class ItemChnSidebar;
 class ItemWaveBackground;
 class ItemWaveLine;
 class NextEdge;
+class PeriodArrow;
+class QAction;
 class QDialog;
 class QFrame;
-class QGraphicsItem;
 class QGraphicsScene;
 class QHBoxLayout;
 class QMenu;
 class QMouseEvent;
 class QScrollArea;
 class QShortcut;
+class QThread;
 class SamplingProgressBar;
+class SmpData;
 class WaveDataGen;
 class WaveDataGenOsc;
 class WaveView;
@@ -49,6 +53,20 @@ public:
     // Alias texts of the analyzers in use, two entries per logic channel
     // (channel number, alias); installed by whoever wires the analyzer host.
     static std::function<QStringList(int except)> chnAliasSource;
+    // The pulse counter's wishes, each "channel,range" (range 0 the whole
+    // capture, k the marker pair k - 1), and the channels it counts between
+    // the markers of one pair; installed by whoever wires the panel.
+    static std::function<QStringList()> pulseWishSource;
+    static std::function<QStringList(int pair)> pulseChnSource;
+    // Stops the decoders, clears their results and decodes the shown capture
+    // again; installed by whoever wires the analyzer host.
+    static std::function<void()> restartDecode;
+    // Runs a modal dialog or message box and returns its result; tests set
+    // it so that nothing ever blocks. Unset: QDialog::exec.
+    static std::function<int(QDialog*)> runDialog;
+    // Filter runs over at least this many entries go to a worker thread
+    // behind a progress dialog.
+    static long long filterThreadEntries;
 
     void init();
     void updateViewDisplay();
@@ -62,6 +80,8 @@ public:
     int getMouseChnPhy(const QPoint& pos) const;
 
     // ---- timing markers ----
+    // Index of the marker with this id, creating its pair when missing (-1
+    // for an id outside 0..51).
     int getCursorBodySub(int id);
     int getCursorBodyIndex(int state) const;
     void setLogTimeMarkerStateType(int index, int state);
@@ -75,10 +95,36 @@ public:
     void removeMarkerPair(int i);
     // Marker whose line lies under x (scene pixels), -1 none.
     int markerAt(int x) const;
+    // The digit keys: "1" to "9" and "0" pick up A1, A2, ... E2.
+    void timeMarkerKey(int digit);
+    // Pairs with both lines shown: names "A1 - A2" and the two positions.
+    static void timeMarkersList(QStringList* names, QVector<long long>* positions);
+    // shown[k]: pair 'A' + k exists with both lines shown (false for k >= 26).
+    static void getTimeMarkersShow(bool* shown, int count);
+    // Picoseconds as text in the largest unit that keeps an integer part,
+    // every digit kept: 1234567 gives 1.234567us.
+    QString timeDataToString(long long ps) const;
+    // 10^12 x samples / rate, truncated; false for a rate <= 0 or a result
+    // outside 64 bits.
+    static bool samplesToPs(long long samples, long long rate, long long* ps);
+    // ",rising,falling,positive pulses,negative pulses" of channel chn over
+    // [a, b] (a <= b); ",0,0,0,0" without an edge, ",###,###,###,###" when
+    // the store cannot count.
+    static QString pulseCountText(const SmpData* s, int chn, long long a, long long b);
 
     // ---- period mark and measurements ----
     void updatePeriodMark(const QPoint& pos);
     void updateMeasureValue(double width, double period, double duty, double frequency);
+
+    // ---- channel menu and glitch filter ----
+    void saveChnShowIndex();
+    // New glitch widths on both stores (one per channel): a running capture
+    // restarts with them, else the shown one is recounted, redrawn and
+    // decoded again.
+    void applyFilter(const QVector<unsigned int>& widths);
+    // Returns once a filter run on the worker thread has ended.
+    void finishFilter();
+    bool filterRunning() const { return filtering; }
 
     // ---- members ----
     QHBoxLayout* hLayout;
@@ -86,15 +132,18 @@ public:
     QFrame* sidebarFrame;
     QVector<ItemChnSidebar*> chnSidebars;
     QMenu* chnMenu = nullptr;
+    QAction* actLogicProbe = nullptr;
+    QAction* actColorWave = nullptr;
+    QVector<QAction*> heightActions;
     WaveView* waveView;
     QGraphicsScene* scene;
     QVector<ItemWaveBackground*> waveBackgrounds;
     QVector<ItemWaveLine*> waveLines;
     QVector<CursorBody*> timingMarkers;
-    QGraphicsItem* periodArrow = nullptr;   // made with the period measurement
+    PeriodArrow* periodArrow;
     SamplingProgressBar* progressBar;
     NextEdge* nextEdge;
-    QDialog* dlgFilter = nullptr;
+    DlgFilter* dlgFilter = nullptr;
     QVector<QShortcut*> shortcuts;
     bool movedSincePress = false;
     QPoint pressPoint;
@@ -158,6 +207,10 @@ public slots:
     void slotPulseMeasureInfoChanged();
     void slotChnSetMenu();
     void slotChnMove(int phase, int row, int dy);
+    void slotChnHeightClicked();
+    void slotChnResetClick();
+    void slotChnEnaClicked();
+    void slotFilterClicked();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -166,11 +219,25 @@ protected:
 
 private:
     static bool hasData();
+    // A capture the markers and measurements can use: samples, a rate and a scale.
+    bool markerDataReady() const;
+    // Index of the marker with this id, -1 when its pair does not exist.
+    int markerIndex(int id) const;
+    // Both lines of the pair whose first marker sits at index i are shown.
+    bool pairShown(int i) const;
+    // Sample under scene x, kept far inside 64 bits.
+    long long sampleAtX(double x) const;
+    void buildChnMenu();
+    void saveChnShowMultip();
+    void runFilter(SmpData* const stores[2], const QVector<unsigned int>& widths);
     int chnCount() const;
     void createChnSidebar(int chn, const QString& name, int showIndex, int multip);
     void createWaveItems(int chn);
     void placeProgressRing();
     void updateWaveLines();
+
+    QThread* filterThread = nullptr;
+    bool filtering = false;   // the stores are being filtered: nothing here reads them
 };
 
 #endif

@@ -268,3 +268,74 @@ void CursorBody::paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*)
     p->setPen(pen);
     p->drawLine(width / 2, 0, width / 2, height);
 }
+
+// ---------------------------------------------------------------- period arrow
+
+PeriodArrow::PeriodArrow()
+{
+    hide();
+}
+
+void PeriodArrow::setEdgeWidth(const double e[4], int w, int h)
+{
+    prepareGeometryChange();
+    for (int i = 0; i < 4; ++i)
+        edges[i] = e[i];
+    width = w;
+    height = h;
+    update();
+}
+
+QRectF PeriodArrow::boundingRect() const
+{
+    return QRectF(0, 0, width, height);
+}
+
+void PeriodArrow::paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    if (edges[1] - edges[0] < 4 && edges[3] - edges[2] < 4)
+        return;
+    const int px = Config::pixel(1);
+    p->setRenderHint(QPainter::Antialiasing, false);
+    p->setPen(QPen(Config::grayColor.value(2), px, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    int x[4];
+    for (int i = 0; i < 4; ++i)
+        x[i] = int(edges[i] * px + px / 2);
+    const int y = (Config::pixel(4) + height) / 2 + px / 2;
+    // k point pairs one pixel apart, diagonally above and below the line,
+    // running from x in direction dir.
+    auto head = [&](int from, int dir, int k) {
+        for (int j = 1; j <= k; ++j) {
+            p->drawPoint(from + dir * j * px, y - j * px);
+            p->drawPoint(from + dir * j * px, y + j * px);
+        }
+    };
+
+    // The pulse: heads at both ends once there is room for them.
+    const int n = int((edges[1] - edges[0] - 1) * 0.5 - 1);
+    if (n >= 2) {
+        p->drawLine(x[0] + 2 * px, y, x[1] - 2 * px, y);
+        p->drawPoint(x[0], y);
+        p->drawPoint(x[1], y);
+    } else {
+        p->drawLine(x[0], y, x[1], y);
+    }
+    const int k = std::min(n, 3);
+    if (n >= 1) {
+        head(x[0], 1, k);
+        head(x[1], -1, k);
+    }
+
+    // The following pulse: a head at its right end only.
+    if (edges[3] <= 0)
+        return;
+    const int m = int(edges[3] - edges[2] - 1);
+    const int need = n >= 1 ? k : 2;
+    if (m >= need) {
+        p->drawLine(x[2], y, x[3] - 2 * px, y);
+        p->drawPoint(x[3], y);
+        head(x[3], -1, n >= 1 ? k : std::min(m, 3));
+    } else if (m >= 1) {
+        p->drawLine(x[2], y, x[3], y);
+    }
+}

@@ -1,8 +1,8 @@
 #ifndef MYMAINVIEW_H
 #define MYMAINVIEW_H
 // Graphics pieces of the waveform area: the view that shows the rows (with
-// its overlay scroll bar), the edge-jump arrow, the capture progress ring
-// and the timing-marker line.
+// its overlay scroll bar), the edge-jump arrow, the capture progress ring,
+// the timing-marker line and the period arrow of the pulse under the mouse.
 
 #include <QGraphicsObject>
 #include <QGraphicsView>
@@ -93,6 +93,24 @@ public:
     int id;
     int state = 5;
     long long position = 0;
+};
+
+// Double-headed arrow over the pulse under the mouse and, beside it, the
+// following pulse (the period).
+class PeriodArrow : public QGraphicsItem
+{
+public:
+    PeriodArrow();
+    // edges: start and end of the pulse, start and end of the following
+    // one, in logical pixels from the view's left edge (0, 0 for the second
+    // pair: no second span); w and h in scene pixels. Repaints.
+    void setEdgeWidth(const double edges[4], int w, int h);
+    QRectF boundingRect() const override;
+    void paint(QPainter* p, const QStyleOptionGraphicsItem* o, QWidget* w) override;
+
+    int width = 0;
+    int height = 0;
+    double edges[4] = {0, 0, 0, 0};
 };
 
 #endif

@@ -10,6 +10,9 @@ class ColorLump : public QWidget
     Q_OBJECT
 public:
     explicit ColorLump(int n, QWidget* parent = nullptr);
+
+    // A one-pixel horizontal separator strip of style n.
+    static ColorLump* separator(QWidget* parent, int n = 2);
 };
 
 #endif

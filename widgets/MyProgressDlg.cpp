@@ -49,6 +49,11 @@ int MyProgressDlg::value() const
     return bar->value();
 }
 
+void MyProgressDlg::setBusy(bool busy)
+{
+    bar->setRange(0, busy ? 0 : 100);
+}
+
 void MyProgressDlg::setValue(int percent)
 {
     if (percent < 0) {

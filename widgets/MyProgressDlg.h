@@ -16,6 +16,8 @@ public:
     MyProgressDlg(const QString& title, const QString& buttonText, QWidget* parent = nullptr);
 
     int value() const;
+    // A job that cannot tell its progress: the bar only shows that it runs.
+    void setBusy(bool busy);
 
     QLabel* label = nullptr;
     QPushButton* button = nullptr;

@@ -15,8 +15,7 @@ U64 samplesOf(U64 rate_hz, U64 ns)
 
 IR_RC6_Analyzer::IR_RC6_Analyzer()
     : Analyzer(), mSettings(new IR_RC6_AnalyzerSettings()), mSimulationInitilized(false), mSampleRateHz(0),
-      mIR(nullptr), mHalfBitMin(0), mHalfBitMax(0), mUnit(0), mOneLevel(BIT_HIGH), mPosition(0),
-      mLevel(BIT_LOW), mNextEdge(0), mCaptureEnd(0)
+      mIR(nullptr), mHalfBitMin(0), mHalfBitMax(0), mUnit(0), mLimits(), mOneLevel(BIT_HIGH), mCaptureEnd(0)
 {
     SetAnalyzerSettings(mSettings.get());
 }
@@ -46,74 +45,70 @@ void IR_RC6_Analyzer::AddField(U64 start, U64 end, U8 flags, U64 data1)
     mResults->AddFrame(frame);
 }
 
-// The cursor's sample and level are followed here rather than asked for
-// again: every move below either passes exactly one edge or stops short of
-// the next one. Decoding cost is then a few library calls per edge.
-void IR_RC6_Analyzer::StepToNextEdge()
+void IR_RC6_Analyzer::SetLimits()
 {
-    mPosition = mNextEdge != 0 ? mNextEdge : mIR->GetSampleOfNextEdge();
-    mNextEdge = 0;
-    mIR->AdvanceToNextEdge();
-    mLevel = mLevel == BIT_HIGH ? BIT_LOW : BIT_HIGH;
+    mHalfBitMin = samplesOf(mSampleRateHz, 244200);
+    mHalfBitMax = samplesOf(mSampleRateHz, 643800);
+    mUnit = samplesOf(mSampleRateHz, 444000);
+    for (U32 kind = 0; kind < kSymbolKinds; ++kind) {
+        // Lengths of the two halves in time units.
+        const U64 m1 = kind == Leader ? 6 : kind == TrailerBit ? 2 : 1;
+        const U64 m2 = kind == Leader || kind == TrailerBit ? 2 : 1;
+        mLimits[kind] = SymbolLimits{m1 * mHalfBitMin, m1 * mHalfBitMax, m2 * mHalfBitMin,
+                                     m2 * mHalfBitMax, (m2 + 1) * mHalfBitMax, m2 * mUnit, m2};
+    }
 }
 
+// The limits are in samples already and the cursor's calls are inline, so
+// a symbol costs a few compares beyond its two edges.
 bool IR_RC6_Analyzer::GetLogicSymbol(U32 kind, BitState& value, U64& start, U64& end)
 {
-    // Lengths of the two halves in time units.
-    const U64 m1 = kind == Leader ? 6 : kind == TrailerBit ? 2 : 1;
-    const U64 m2 = kind == Leader || kind == TrailerBit ? 2 : 1;
+    const SymbolLimits& lim = mLimits[kind < kSymbolKinds ? kind : CommandBit];
+    AnalyzerChannelData* ir = mIR;
 
-    if (kind == Leader && mLevel == mOneLevel)
-        StepToNextEdge();
+    if (kind == Leader && ir->GetBitState() == mOneLevel)
+        ir->AdvanceToNextEdge();
 
-    start = mPosition;
-    StepToNextEdge();
-    const U64 mid = mPosition;
+    start = ir->GetSampleNumber();
+    ir->AdvanceToNextEdge();
+    const U64 mid = ir->GetSampleNumber();
     // The second half of the last symbol of a capture may run into the end
     // of the capture; the end then closes it, so that a complete last
     // message is not lost.
-    const bool edgeFollows = mIR->DoMoreTransitionsExistInCurrentData();
-    const U64 next = edgeFollows ? mIR->GetSampleOfNextEdge() : mCaptureEnd;
+    const bool edgeFollows = ir->DoMoreTransitionsExistInCurrentData();
+    const U64 next = edgeFollows ? ir->GetSampleOfNextEdge() : mCaptureEnd;
 
     const U64 first = mid - start;
-    if (first < m1 * mHalfBitMin || first > m1 * mHalfBitMax)
+    if (first < lim.firstMin || first > lim.firstMax)
         return true;
     const U64 second = next > mid ? next - mid : 0;
-    if (second < m2 * mHalfBitMin)
+    if (second < lim.secondMin)
         return true;
 
-    value = mLevel == mOneLevel ? BIT_HIGH : BIT_LOW;
+    value = ir->GetBitState() == mOneLevel ? BIT_HIGH : BIT_LOW;
     if (kind != Leader)
         mResults->AddMarker(mid, value == BIT_HIGH ? AnalyzerResults::One : AnalyzerResults::Zero,
                             mSettings->mInputChannel);
 
     U64 target;
-    if (second < m2 * mHalfBitMax)
+    if (second < lim.secondMax)
         target = next;
-    else if (second < (m2 + 1) * mHalfBitMax)
+    else if (second < lim.runOnMax)
         // The second half ran on into the next symbol's first half (same
-        // level): split the run in proportion.
-        target = mid + m2 * second / (m2 + 1);
+        // level): split the run in proportion, m2 parts of m2 + 1.
+        target = mid + (lim.m2 == 1 ? second / 2 : 2 * second / 3);
     else
-        target = mid + m2 * mUnit;
+        target = mid + lim.fullAdvance;
 
     if (!edgeFollows && target >= next) {
         // Nothing left to move to: the symbol ends with the capture.
         end = next > 0 ? next - 1 : 0;
         return false;
     }
-    if (edgeFollows && target == next) {
-        mIR->AdvanceToNextEdge();
-        mPosition = next;
-        mLevel = mLevel == BIT_HIGH ? BIT_LOW : BIT_HIGH;
-    } else if (target > mPosition) {
-        // Short of the next edge (or of the end): the level stays, and the
-        // next edge is still the one already read.
-        mIR->AdvanceToAbsPosition(target);
-        mPosition = target;
-        mNextEdge = edgeFollows ? next : 0;
-    }
-    end = mPosition;
+    // Onto the next edge or short of it (the target never lies past it).
+    if (target > mid)
+        ir->AdvanceToAbsPosition(target);
+    end = ir->GetSampleNumber();
     return false;
 }
 
@@ -138,14 +133,8 @@ void IR_RC6_Analyzer::WorkerThread()
     mIR = GetAnalyzerChannelData(mSettings->mInputChannel);
     if (!mIR)
         return;
-    mPosition = mIR->GetSampleNumber();
-    mLevel = mIR->GetBitState();
-    mNextEdge = 0;
     mCaptureEnd = GetCaptureSampleCount();
-
-    mHalfBitMin = samplesOf(mSampleRateHz, 244200);
-    mHalfBitMax = samplesOf(mSampleRateHz, 643800);
-    mUnit = samplesOf(mSampleRateHz, 444000);
+    SetLimits();
     mOneLevel = mSettings->mLogicStyle != 0 ? BIT_HIGH : BIT_LOW;
 
     for (;;) {

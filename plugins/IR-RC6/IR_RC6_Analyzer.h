@@ -44,10 +44,21 @@ public:
     bool GetLogicSymbol(U32 kind, BitState& value, U64& start, U64& end);
 
 protected:
+    // A symbol kind's limits in samples, for the run's sample rate.
+    struct SymbolLimits {
+        U64 firstMin, firstMax; // first half: m1 x half-bit minimum and maximum
+        U64 secondMin;          // second half: m2 x half-bit minimum
+        U64 secondMax;          // below it the second half ends at the next edge
+        U64 runOnMax;           // below it the second half ran on into the next symbol
+        U64 fullAdvance;        // else the symbol ends m2 units after its middle
+        U64 m2;
+    };
+    static const U32 kSymbolKinds = CommandBit + 1;
+
     // Reads count bits of one kind, most significant first; true on failure.
     bool GetField(U32 kind, U32 count, U64& value, U64& end);
     void AddField(U64 start, U64 end, U8 flags, U64 data1);
-    void StepToNextEdge();
+    void SetLimits();
 
     std::unique_ptr<IR_RC6_AnalyzerSettings> mSettings;
     std::unique_ptr<IR_RC6_AnalyzerResults> mResults;
@@ -60,10 +71,8 @@ protected:
     U64 mHalfBitMin;   // samples
     U64 mHalfBitMax;
     U64 mUnit;
+    SymbolLimits mLimits[kSymbolKinds];
     BitState mOneLevel;
-    U64 mPosition;     // the cursor's sample and level
-    BitState mLevel;
-    U64 mNextEdge;     // sample of the edge after the cursor when already read, else 0
     U64 mCaptureEnd;   // sample count of the capture
     Frame mBlankFrame; // what a new frame holds
 };

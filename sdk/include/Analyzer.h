@@ -92,8 +92,10 @@ public:
     // has been reported.
     void RunWorkerThread();
     // Asks the running decode to end; returns at once (any thread). The
-    // decode notices it at its next cursor move, ReportProgress or
-    // CheckIfThreadShouldExit.
+    // decode notices it at its next ReportProgress or
+    // CheckIfThreadShouldExit, and within a block of the edge table's
+    // cursor moves (see AnalyzerChannelData.h); called on the decode thread
+    // itself, at its next cursor move.
     void StopWorkerThread();
     // True from StartProcessing until the end has been reported.
     bool IsRunActive() const;

@@ -109,6 +109,13 @@ void Analyzer::RunWorkerThread()
 void Analyzer::StopWorkerThread()
 {
     mStopRequested.store(true);
+    // Cursor steps look at the request only on their out-of-line path. A
+    // decoder that stops its own run must not take another step: send its
+    // cursors there (they belong to this thread, so touching them is safe).
+    if (runsOnThisThread())
+        for (AnalyzerChannelData* c : mCursors)
+            if (c)
+                c->leaveFastPath();
 }
 
 bool Analyzer::IsRunActive() const

@@ -4,7 +4,6 @@
 
 #include "Analyzer.h"
 #include "RunControl.h"
-#include "data/SmpTables.h"
 
 namespace {
 
@@ -35,9 +34,9 @@ U32 addCount(U32 a, S64 n)
 } // namespace
 
 AnalyzerChannelData::AnalyzerChannelData(Analyzer* owner, const DigitalChnData* table)
-    : mOwner(owner), mStopFlag(owner ? &owner->mStopRequested : &kNoStop), mTable(table), mBlock(nullptr), mSample(0), mNextPos(0), mEndPos(0),
-      mGroup(0), mBlockIdx(0), mIdx(0), mLimit(0), mLastGroup(-1), mLastBlock(-1),
-      mHasNext(false), mLevel(BIT_LOW)
+    : mBlock(nullptr), mNextPos(0), mIdx(0), mStepEnd(-1), mLimit(0), mLevel(BIT_LOW), mSample(0), mOwner(owner),
+      mStopFlag(owner ? &owner->mStopRequested : &kNoStop), mTable(table), mEndPos(0), mGroup(0), mBlockIdx(0),
+      mLastGroup(-1), mLastBlock(-1)
 {
     if (!table || table->groupNum <= 0 || table->groupNum > SMP_CHN_GROUPS)
         return;
@@ -57,8 +56,8 @@ AnalyzerChannelData::AnalyzerChannelData(Analyzer* owner, const DigitalChnData* 
     mBlockIdx = 0;
     loadBlock();
     // An edge on sample 0 already holds at the start.
-    while (mHasNext && mNextPos <= 0)
-        AdvanceToNextEdge();
+    while (hasNext() && mNextPos <= 0)
+        stepEdge();
     mSample = 0;
 }
 
@@ -68,14 +67,13 @@ AnalyzerChannelData::~AnalyzerChannelData() = default;
 // blocks; unreadable tables end the edges there.
 void AnalyzerChannelData::loadBlock()
 {
-    mHasNext = false;
     for (;;) {
         if (mGroup > mLastGroup)
-            return;
+            break;
         const DigitalDataGroup* g = mTable->group[mGroup];
         int nb = groupBlocks(g);
         if (nb < 0)
-            return;
+            break;
         if (mBlockIdx >= nb) {
             ++mGroup;
             mBlockIdx = 0;
@@ -84,30 +82,42 @@ void AnalyzerChannelData::loadBlock()
         const DigitalDataBlock* b = g->block[mBlockIdx];
         int n = blockCount(b);
         if (n < 0)
-            return;
+            break;
         bool last = mGroup == mLastGroup && mBlockIdx == mLastBlock;
-        mBlock = b;
-        mIdx = 0;
-        mLimit = last ? n - 1 : n;
-        if (mLimit > 0) {
+        int limit = last ? n - 1 : n;
+        if (limit > 0) {
+            mBlock = b;
+            mIdx = 0;
+            mLimit = limit;
+            mStepEnd = limit - 1;
             mNextPos = smpEntryPos(b, 0);
-            mHasNext = true;
             return;
         }
         if (last)
-            return;
+            break;
         ++mBlockIdx;
     }
+    noMoreEdges();
 }
 
 void AnalyzerChannelData::loadNextBlock()
 {
     if (mGroup == mLastGroup && mBlockIdx == mLastBlock) {
-        mHasNext = false;
+        noMoreEdges();
         return;
     }
     ++mBlockIdx;
     loadBlock();
+}
+
+// Only the closing entry is ahead: every fast path fails, and a move that
+// passes no edge still compares against the end.
+void AnalyzerChannelData::noMoreEdges()
+{
+    mIdx = 0;
+    mLimit = 0;
+    mStepEnd = -1;
+    mNextPos = mEndPos;
 }
 
 void AnalyzerChannelData::endOfData() const
@@ -122,39 +132,8 @@ void AnalyzerChannelData::checkStop() const
         mOwner->endRun(RunStopped);
 }
 
-U64 AnalyzerChannelData::GetSampleNumber() const
+void AnalyzerChannelData::stepEdge()
 {
-    return U64(mSample);
-}
-
-BitState AnalyzerChannelData::GetBitState() const
-{
-    return mLevel;
-}
-
-// The plug-ins' hottest call: one flag test, one bounds test and one table
-// read per edge; stop requests and block changes leave the straight path.
-void AnalyzerChannelData::AdvanceToNextEdge()
-{
-    if (__builtin_expect(mStopFlag->load(std::memory_order_relaxed) || !mHasNext, 0)) {
-        slowStep();
-        return;
-    }
-    mSample = mNextPos;
-    mLevel = BitState(mLevel ^ 1);
-    if (__builtin_expect(++mIdx < mLimit, 1))
-        mNextPos = smpEntryPos(mBlock, mIdx);
-    else
-        loadNextBlock();
-}
-
-void AnalyzerChannelData::slowStep()
-{
-    checkStop();
-    if (!mHasNext) {
-        endOfData();
-        return;
-    }
     mSample = mNextPos;
     mLevel = BitState(mLevel ^ 1);
     if (++mIdx < mLimit)
@@ -163,24 +142,27 @@ void AnalyzerChannelData::slowStep()
         loadNextBlock();
 }
 
-U64 AnalyzerChannelData::GetSampleOfNextEdge()
+void AnalyzerChannelData::stepSlow()
 {
-    if (!mHasNext) {
+    checkStop();
+    mStepEnd = mLimit - 1; // undoes leaveFastPath
+    if (!hasNext()) {
         endOfData();
-        return U64(mEndPos);
+        return;
     }
-    return U64(mNextPos);
+    stepEdge();
 }
 
-U32 AnalyzerChannelData::Advance(U32 num_samples)
+U64 AnalyzerChannelData::noNextEdge() const
 {
-    return AdvanceToAbsPosition(U64(mSample) + num_samples);
+    endOfData();
+    return U64(mEndPos);
 }
 
-U32 AnalyzerChannelData::AdvanceToAbsPosition(U64 sample_number)
+U32 AnalyzerChannelData::advanceSlow(U64 sample_number)
 {
-    if (__builtin_expect(mStopFlag->load(std::memory_order_relaxed), 0))
-        checkStop();
+    checkStop();
+    mStepEnd = mLimit - 1;
     if (sample_number <= U64(mSample))
         return 0;
     if (sample_number >= U64(mEndPos)) {
@@ -189,13 +171,13 @@ U32 AnalyzerChannelData::AdvanceToAbsPosition(U64 sample_number)
     }
     S64 target = S64(sample_number);
     U32 crossed = 0;
-    while (mHasNext && mNextPos <= target) {
+    while (hasNext() && mNextPos <= target) {
         // Whole rest of the block passed: skip it in one step.
         if (smpEntryPos(mBlock, mLimit - 1) <= target) {
             S64 n = mLimit - mIdx;
             crossed = addCount(crossed, n);
             if (n & 1)
-                mLevel = mLevel == BIT_LOW ? BIT_HIGH : BIT_LOW;
+                mLevel = BitState(mLevel ^ 1);
             mIdx = mLimit;
             loadNextBlock();
             continue;
@@ -212,26 +194,11 @@ U32 AnalyzerChannelData::AdvanceToAbsPosition(U64 sample_number)
         S64 n = lo - mIdx;
         crossed = addCount(crossed, n);
         if (n & 1)
-            mLevel = mLevel == BIT_LOW ? BIT_HIGH : BIT_LOW;
+            mLevel = BitState(mLevel ^ 1);
         mIdx = lo;
         mNextPos = smpEntryPos(mBlock, lo);
         break;
     }
     mSample = target;
     return crossed;
-}
-
-bool AnalyzerChannelData::WouldAdvancingCauseTransition(U32 num_samples) const
-{
-    return WouldAdvancingToAbsPositionCauseTransition(U64(mSample) + num_samples);
-}
-
-bool AnalyzerChannelData::WouldAdvancingToAbsPositionCauseTransition(U64 sample_number) const
-{
-    return mHasNext && U64(mNextPos) <= sample_number;
-}
-
-bool AnalyzerChannelData::DoMoreTransitionsExistInCurrentData() const
-{
-    return mHasNext;
 }

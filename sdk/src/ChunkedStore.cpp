@@ -28,10 +28,12 @@ size_t pageSize()
 // Large chunks of deleted results, kept for the next decode: a re-run (new
 // settings, same capture) needs the same chunk sizes again and then finds
 // their pages still resident instead of faulting in fresh zeroed memory,
-// which costs more than the decode loop itself. Spares are handed to the
-// kernel as lazily freeable (MADV_FREE), so under memory pressure it takes
-// the pages back; only chunks of at least kLarge bytes, which small
-// captures never make, are kept, and at most 1 GiB or 1/16 of the memory.
+// which costs more than the decode loop itself. Spares stay resident as
+// they are: handing them to the kernel as lazily freeable (MADV_FREE) made
+// the next write to every page as slow as a fresh fault under
+// virtualisation, which undid the reuse. Only chunks of at least kLarge
+// bytes, which small captures never make, are kept, and at most 1 GiB or
+// 1/16 of the memory.
 constexpr int kMaxSpares = 64;
 struct Spare {
     void* p;
@@ -106,10 +108,8 @@ void release(void* p, size_t bytes)
         return;
     }
     const size_t len = roundUp(bytes, pageSize());
-#ifdef MADV_FREE
-    if (madvise(p, len, MADV_FREE) == 0 && keepSpare(p, len))
+    if (keepSpare(p, len))
         return;
-#endif
     munmap(p, len);
 }
 

@@ -1,10 +1,15 @@
 // A small analyzer plug-in for the host tests. Its "Mode" setting picks the
 // decode: 0 one frame per level run of the input until the data ends,
-// 1 report progress until stopped, 2 three frames without reading the input.
-// "Rerun" asks for exactly one re-run. Export option 0 writes one line per
-// frame; option 1 stays at 50 % until cancelled.
+// 1 report progress until stopped, 2 three frames without reading the input,
+// 3 ask for the input channel again and again until stopped, 4 three frames
+// as in 2, then progress until stopped.
+// "Rerun" asks for exactly one re-run. Input and Aux on one channel are
+// refused. Export option 0 writes one line per frame; option 1 stays at 50 %
+// until cancelled.
 // Built in variants: HOST_TEST_B (another name, supports models 101 and 102
-// only) and HOST_TEST_NO_DESTROY (lacks the DestroyAnalyzer export).
+// only), HOST_TEST_NO_DESTROY (lacks the DestroyAnalyzer export) and
+// HOST_TEST_PLAIN (named after its file, "libUART.so" is "UART"; only the
+// two channel settings; nothing to export).
 
 #include <atomic>
 #include <chrono>
@@ -20,8 +25,32 @@
 
 #define HT_EXPORT extern "C" __attribute__((visibility("default")))
 
+#ifdef HOST_TEST_PLAIN
+#include <dlfcn.h>
+#include <string>
+
+static const char* nameFromFile()
+{
+    static std::string name = [] {
+        Dl_info info{};
+        std::string n = "Plain";
+        if (dladdr(reinterpret_cast<void*>(&nameFromFile), &info) && info.dli_fname) {
+            n = info.dli_fname;
+            n = n.substr(n.rfind('/') + 1);
+            if (n.compare(0, 3, "lib") == 0)
+                n = n.substr(3);
+            n = n.substr(0, n.find(".so"));
+        }
+        return n;
+    }();
+    return name.c_str();
+}
+#endif
+
 #ifdef HOST_TEST_B
 static const char* const kName = "Host Test B";
+#elif defined(HOST_TEST_PLAIN)
+static const char* const kName = nameFromFile();
 #else
 static const char* const kName = "Host Test";
 #endif
@@ -43,17 +72,19 @@ public:
         mode = new AnalyzerSettingInterfaceInteger();
         mode->SetTitleAndTooltip("Mode", "Decode mode");
         mode->SetMin(0);
-        mode->SetMax(2);
+        mode->SetMax(4);
         rerun = new AnalyzerSettingInterfaceBool();
         rerun->SetTitleAndTooltip("Rerun", "");
         AddInterface(input);
         AddInterface(aux);
+#ifndef HOST_TEST_PLAIN
         AddInterface(mode);
         AddInterface(rerun);
         AddExportOption(0, "Export as text file");
         AddExportExtension(0, "Text file", "txt");
         AddExportOption(1, "Endless export");
         AddExportExtension(1, "Text file", "txt");
+#endif
         ClearChannels();
         AddChannel(mInput, "Input", false);
     }
@@ -66,6 +97,10 @@ public:
     }
     bool SetSettingsFromInterfaces() override
     {
+        if (!input->GetChannel().IsUndefined() && input->GetChannel() == aux->GetChannel()) {
+            SetErrorText("Input and Aux must differ");
+            return false;
+        }
         mInput = input->GetChannel();
         mAux = aux->GetChannel();
         mMode = mode->GetInteger();
@@ -191,7 +226,14 @@ public:
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
-        if (mSettings.mMode == 2) {
+        if (mSettings.mMode == 3) {
+            // Every call reads the host's capture record afresh.
+            for (;;) {
+                AnalyzerChannelData* c = GetAnalyzerChannelData(mSettings.mInput);
+                ReportProgress(U64(c->GetBitState()));
+            }
+        }
+        if (mSettings.mMode == 2 || mSettings.mMode == 4) {
             for (int i = 0; i < 3; ++i) {
                 Frame f;
                 f.mStartingSampleInclusive = 10 * i;
@@ -199,6 +241,10 @@ public:
                 mResults->AddFrame(f);
             }
             mResults->CommitResults();
+            while (mSettings.mMode == 4) {
+                ReportProgress(0);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
             return;
         }
         AnalyzerChannelData* c = GetAnalyzerChannelData(mSettings.mInput);

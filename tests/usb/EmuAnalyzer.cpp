@@ -56,6 +56,11 @@ bool EmuBus::inMockEnvironment() const
     return umockdev_in_mock_environment();
 }
 
+QString EmuBus::rootDir() const
+{
+    return QString::fromLocal8Bit(umockdev_testbed_get_root_dir(tb));
+}
+
 // ---------------------------------------------------------------- EmuAnalyzer
 
 EmuAnalyzer::EmuAnalyzer(EmuBus* b, const Options& options)

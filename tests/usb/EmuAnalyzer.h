@@ -18,6 +18,7 @@
 #include <QMap>
 #include <QMutex>
 #include <QObject>
+#include <QString>
 #include <QVector>
 #include <atomic>
 
@@ -38,6 +39,8 @@ public:
     // test ever reaches the real bus. (umockdev can only tell once a test bed
     // exists, and it remembers the first answer, hence a member.)
     bool inMockEnvironment() const;
+    // The test bed's directory, which stands in for / under the wrapper.
+    QString rootDir() const;
 
 private:
     UMockdevTestbed* tb = nullptr;

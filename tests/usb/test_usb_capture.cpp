@@ -13,6 +13,7 @@
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "device/DevSupport.h"
+#include "support/CaptureSignals.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -127,15 +128,13 @@ class TestUsbCapture : public QObject
         sup->bulkSize.store(2048);
     }
 
-    // Waits for the end of the capture and for the swap queued before it.
-    void waitEnd(QSignalSpy& ready, int timeout = 15000)
+    // Waits for the end of the capture; the swap of the stores was queued
+    // to this thread before it, so it has been applied as well.
+    void waitEnd(CaptureSignals& sig, int timeout = 15000)
     {
-        QTRY_VERIFY_WITH_TIMEOUT(!ready.isEmpty() && ready.last()[0].toInt() == 1, timeout);
-        QVERIFY(!dev->smpRunning);
+        QTRY_VERIFY_WITH_TIMEOUT(sig.ended(), timeout);
         dev->smpStopAndWait();
-        // The spy sees the signals as they are sent; the swap of the stores
-        // was posted to this thread before the thread ended.
-        QCoreApplication::sendPostedEvents(dev.get(), QEvent::MetaCall);
+        QVERIFY(!dev->smpRunning);
     }
 
     // Loads a buffered capture into the emulator's memory, wrapping around
@@ -184,15 +183,15 @@ private slots:
         emu->setStatusScript({0x85C1, 0x85C9, 0x85C6});
         emu->setStatusAfterStart(0x85C5);   // done
         emu->clearRegWrites();
-        QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-        QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+        CaptureSignals sig(dev.get());
+        const QSignalSpy& sta = sig.sta;
         dev->smpStart(SmpStartSingle, false);
-        waitEnd(ready);
+        waitEnd(sig);
 
         QCOMPARE(errors(sta), QVector<int>());
         QCOMPARE(states(sta), QVector<int>({SmpStaStart, SmpStaPre, SmpStaWaitTrg, SmpStaSampling,
                                             SmpStaReading, SmpStaStopped}));
-        QCOMPARE(ready.size(), 3);   // empty view, new capture, finished
+        QCOMPARE(sig.ready.size(), 3);   // empty view, new capture, finished
         // The window wraps from the end of memory to its start.
         const int len = n / 5 * 16;
         QByteArray win(8, '\0');
@@ -219,10 +218,10 @@ private slots:
         emu->setCaptureResult(3, 0, 100);
         emu->setStatusAfterStart(0x85C5);
         const int submitted = emu->bulkInSubmitted();
-        QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-        QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+        CaptureSignals sig(dev.get());
+        const QSignalSpy& sta = sig.sta;
         dev->smpStart(SmpStartSingle, false);
-        waitEnd(ready);
+        waitEnd(sig);
         QCOMPARE(errors(sta), QVector<int>());
         QCOMPARE(emu->bulkInSubmitted(), submitted);
         QCOMPARE(dev->shownData()->smpDepth, 0LL);
@@ -235,10 +234,10 @@ private slots:
         emu->setCaptureResult(0xFFFFFFF0u, 0, 100);
         emu->setStatusAfterStart(0x85C5);
         const int submitted = emu->bulkInSubmitted();
-        QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-        QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+        CaptureSignals sig(dev.get());
+        const QSignalSpy& sta = sig.sta;
         dev->smpStart(SmpStartSingle, false);
-        waitEnd(ready);
+        waitEnd(sig);
         QCOMPARE(errors(sta), QVector<int>({3}));
         QCOMPARE(emu->bulkInSubmitted(), submitted);
     }
@@ -263,10 +262,10 @@ private slots:
         const Records r = loadMemory(2, n, 10);
         emu->setStatusAfterStart(0x85C5);
         emu->injectBulkFault(EmuAnalyzer::Fault(fault), 2);
-        QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-        QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+        CaptureSignals sig(dev.get());
+        const QSignalSpy& sta = sig.sta;
         dev->smpStart(SmpStartSingle, false);
-        waitEnd(ready);
+        waitEnd(sig);
         QVERIFY2(errors(sta).contains(error), qPrintable(QString::number(errors(sta).value(0))));
         QCOMPARE(states(sta).last(), int(SmpStaStopped));
         // What was read before the fault is shown.
@@ -287,13 +286,13 @@ private slots:
         const Records r = loadMemory(3, n, 5);
         emu->setStatusScript({0x85C5});
         emu->setStatusAfterStart(0x85C1);   // the second cycle never ends
-        QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-        QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+        CaptureSignals sig(dev.get());
+        const QSignalSpy& sta = sig.sta;
         dev->smpStart(SmpStartRepeatWait, false);
         // Empty view, then the first capture once it has been swapped in.
         QTRY_COMPARE_WITH_TIMEOUT(dev->shownData()->smpDepth, runSum(r, n), 10000);
         emu->unplug();
-        waitEnd(ready);
+        waitEnd(sig);
         QVERIFY(!errors(sta).isEmpty());
         const SmpData* s = dev->shownData();
         QCOMPARE(s->smpDepth, runSum(r, n));
@@ -334,8 +333,8 @@ private slots:
         // Shorter than the pre-trigger depth, and not a multiple of the 6-byte row.
         sup->bulkSize.store(602);
 
-        QSignalSpy sta(dev.get(), &DevBase::sigSmpSta);
-        QSignalSpy ready(dev.get(), &DevBase::sigSmpDataReady);
+        CaptureSignals sig(dev.get());
+        const QSignalSpy& sta = sig.sta;
         dev->smpStart(SmpStartSingle, false);
         // The device streams once the start command is in.
         QTRY_VERIFY([&] {
@@ -356,7 +355,7 @@ private slots:
             }());
             emu->unplug();
         }
-        waitEnd(ready);
+        waitEnd(sig);
 
         const QVector<int> st = states(sta);
         QCOMPARE(st.first(), int(SmpStaStart));

@@ -3,6 +3,9 @@
 // code the start-up reports.
 #include <QtTest>
 #include <memory>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "EmuAnalyzer.h"
@@ -25,6 +28,22 @@ int onDevListChanged()
 struct Sta {
     int sta, err, n;
 };
+
+// Lets a thread without root's file-system rights reach the test bed's ioctl
+// sockets, but not open the device nodes themselves (umockdev connects to a
+// node's socket even when the open of the node failed, and gives up the
+// process when it cannot).
+void openTestbedSocketsOnly(const QString& root)
+{
+    chmod(QFile::encodeName(root).constData(), 0711);
+    chmod(QFile::encodeName(root + "/ioctl").constData(), 0711);
+    QDirIterator it(root + "/ioctl", QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        chmod(QFile::encodeName(path).constData(), it.fileInfo().isDir() ? 0711 : 0666);
+    }
+}
 
 QByteArray modelCode(int model)
 {
@@ -274,6 +293,44 @@ private slots:
         plug(ours, 103);
         QTRY_VERIFY(has(6, 0));
         QCOMPARE(devSupport->productId, quint16(0x8102));
+    }
+
+    // An analyzer the user may not open (no udev rule for its node) is
+    // reported, once while it stays; once it may be opened, start-up runs.
+    void noPermissionIsReported()
+    {
+        // Taking the file-system rights away from this thread alone needs
+        // root; everything else in the process keeps them.
+        if (geteuid() != 0)
+            QSKIP("needs root");
+        struct FsUid {
+            explicit FsUid(uid_t u) { setfsuid(u); }
+            ~FsUid() { setfsuid(0); }
+        };
+        auto denials = [this] {
+            return int(std::count_if(stas.begin(), stas.end(),
+                                     [](const Sta& s) { return s.sta == 0 && s.err == DevSupport::ErrNoAccess; }));
+        };
+        EmuAnalyzer::Options o;
+        o.firmwareRunning = true;
+        plug(o, 102);
+        openTestbedSocketsOnly(bus->rootDir());
+        {
+            // The hot-plug search runs on this thread. (umockdev keeps a socket
+            // for every failed open and gives up after about 50: no search
+            // here may run more often than needed.)
+            const FsUid nobody(65534);
+            QTRY_VERIFY_WITH_TIMEOUT(denials() > 0, 10000);
+            QVERIFY(devSupport->accessDenied());
+            QVERIFY(!devSupport->isOpen());
+            devInit->init();
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(denials(), 1);
+        }
+        devInit->init();
+        QVERIFY(!devSupport->accessDenied());
+        QTRY_VERIFY_WITH_TIMEOUT(has(6, 0), 10000);
+        QCOMPARE(denials(), 1);
     }
 
     void unplugWhileNotConnectedIsSilent()

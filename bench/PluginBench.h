@@ -1,0 +1,267 @@
+#ifndef PLUGINBENCH_H
+#define PLUGINBENCH_H
+// Shared harness of the plug-in benchmarks: a plug-in from the Analyzer
+// directory beside the program, captures built from its demonstration signal
+// or tiled from a real recording, a decode timed against a bare walk of the
+// library's cursor over the same edges (vs_cursor_walk), and the export
+// file in lines per second.
+
+#include <benchmark/benchmark.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Analyzer.h"
+#include "AnalyzerResults.h"
+#include "AnalyzerSettingInterface.h"
+#include "AnalyzerSettings.h"
+#include "SimulationChannelDescriptor.h"
+#include "tests/tools/CaptureTables.h"
+#include "tests/tools/VcdReader.h"
+
+namespace pluginbench {
+
+typedef Analyzer* (*CreateFn)();
+typedef void (*DestroyFn)(Analyzer*);
+
+struct Plugin {
+    CreateFn create = nullptr;
+    DestroyFn destroy = nullptr;
+};
+
+// The plug-in lib<name>.so from the Analyzer directory beside this program.
+inline bool loadPlugin(const std::string& name, Plugin* p, std::string* error)
+{
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+    if (n <= 0) {
+        *error = "cannot find the program's directory";
+        return false;
+    }
+    exe[n] = '\0';
+    std::string path(exe);
+    path = path.substr(0, path.rfind('/')) + "/Analyzer/lib" + name + ".so";
+    void* lib = dlopen(path.c_str(), RTLD_NOW);
+    if (!lib) {
+        *error = dlerror();
+        return false;
+    }
+    p->create = reinterpret_cast<CreateFn>(dlsym(lib, "CreateAnalyzer"));
+    p->destroy = reinterpret_cast<DestroyFn>(dlsym(lib, "DestroyAnalyzer"));
+    if (!p->create || !p->destroy) {
+        *error = path + " lacks CreateAnalyzer or DestroyAnalyzer";
+        return false;
+    }
+    return true;
+}
+
+// Channel 0, then the number lists of the dialog in order.
+inline void configure(Analyzer* a, const std::vector<double>& values)
+{
+    AnalyzerSettings* s = a->GetAnalyzerSettings();
+    size_t next = 0;
+    for (U32 i = 0; i < s->GetSettingsInterfacesCount(); ++i) {
+        AnalyzerSettingInterface* in = s->GetSettingsInterface(i);
+        if (in->GetType() == INTERFACE_CHANNEL)
+            static_cast<AnalyzerSettingInterfaceChannel*>(in)->SetChannel(Channel(0, 0));
+        else if (in->GetType() == INTERFACE_NUMBER_LIST && next < values.size())
+            static_cast<AnalyzerSettingInterfaceNumberList*>(in)->SetNumber(values[next++]);
+    }
+    s->SetSettingsFromInterfaces();
+}
+
+// A capture on channel 0 and its edge count.
+struct Signal {
+    std::unique_ptr<CaptureTables> capture;
+    U64 edges = 0;
+    std::string error;
+};
+
+// The plug-in's demonstration signal at a rate, up to a sample.
+inline Signal* demoSignal(const Plugin& plugin, const std::vector<double>& settings, U64 rate, U64 until)
+{
+    Signal* s = new Signal;
+    Analyzer* sim = plugin.create();
+    configure(sim, settings);
+    sim->Init(nullptr, &rate, nullptr);
+    SimulationChannelDescriptor* d = nullptr;
+    sim->GenerateSimulationData(until, U32(rate), &d);
+    s->capture.reset(new CaptureTables(1, S64(rate)));
+    bool ok = s->capture->begin(0, d->GetInitialBitState() == BIT_HIGH);
+    S64 pos = 0;
+    for (S32 run : *d->GetData()) {
+        pos += run;
+        ok = ok && s->capture->append(0, pos);
+        ++s->edges;
+    }
+    ok = ok && s->capture->finish(0, S64(d->GetCurrentSampleNumber()) + 1);
+    plugin.destroy(sim);
+    if (!ok)
+        s->error = "cannot build the capture";
+    return s;
+}
+
+// A real recording read at a rate and repeated until it holds at least
+// minEdges edges (each copy starts at the recording's first level).
+inline Signal* tiledRecording(const std::string& file, const std::string& signal, U64 rate, U64 minEdges)
+{
+    Signal* s = new Signal;
+    const char* env = std::getenv("CORVENA_SHARED_TESTDATA");
+    const std::string path = std::string(env && *env ? env : CORVENA_SHARED_TESTDATA) + "/" + file;
+    VcdSignal v;
+    if (!readVcdSignal(path, signal, rate, &v, &s->error))
+        return s;
+    if (v.edges.empty()) {
+        s->error = path + ": no edges";
+        return s;
+    }
+    s->capture.reset(new CaptureTables(1, S64(rate)));
+    bool ok = s->capture->begin(0, v.initLevel);
+    const bool flips = v.edges.size() % 2 == 1;
+    int64_t offset = 0;
+    while (ok && s->edges < minEdges) {
+        if (offset > 0 && flips) { // back to the first level where the copy starts
+            ok = s->capture->append(0, offset);
+            ++s->edges;
+        }
+        for (int64_t e : v.edges)
+            ok = ok && s->capture->append(0, offset + e);
+        s->edges += v.edges.size();
+        offset += v.depth;
+    }
+    ok = ok && s->capture->finish(0, offset);
+    if (!ok)
+        s->error = "cannot build the capture";
+    return s;
+}
+
+// Walks every edge and does nothing else.
+class CursorWalk : public Analyzer {
+public:
+    ~CursorWalk() override { KillThread(); }
+    void WorkerThread() override
+    {
+        AnalyzerChannelData* c = GetAnalyzerChannelData(Channel(0, 0));
+        for (;;)
+            c->AdvanceToNextEdge();
+    }
+    U32 GenerateSimulationData(U64, U32, SimulationChannelDescriptor**) override { return 0; }
+    U32 GetMinimumSampleRateHz() override { return 1; }
+    const char* GetAnalyzerName() const override { return "walk"; }
+};
+
+inline double secondsOf(Analyzer* a)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    a->InitialWorkerThread();
+    a->StartProcessing(); // no progress manager: runs here, to the end of the data
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Decodes the signal with the plug-in, each iteration from fresh results;
+// the counters give edges per second and the ratio to the cursor walk.
+// frameCheck(frames) returns an error text when the decode went wrong.
+template <class Check>
+void decodeBench(benchmark::State& state, const Plugin& plugin, const std::vector<double>& settings, Signal* signal,
+                 Check frameCheck)
+{
+    std::unique_ptr<Signal> owner(signal);
+    if (!signal->error.empty()) {
+        state.SkipWithError(signal->error.c_str());
+        return;
+    }
+    CursorWalk walk;
+    walk.Init(signal->capture->data(), nullptr, nullptr);
+    const double walkSeconds = secondsOf(&walk);
+
+    Analyzer* a = plugin.create();
+    configure(a, settings);
+    a->Init(signal->capture->data(), nullptr, nullptr);
+    double seconds = 0;
+    U64 frames = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        a->SetupResults(); // frees the previous run's results outside the timing
+        state.ResumeTiming();
+        seconds += secondsOf(a);
+        AnalyzerResults* r = nullptr;
+        a->GetAnalyzerResults(&r);
+        frames = r->GetNumFrames();
+    }
+    plugin.destroy(a);
+    const std::string error = frameCheck(frames);
+    if (!error.empty()) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    const double perRun = seconds / double(state.iterations());
+    state.counters["edges"] = double(signal->edges);
+    state.counters["frames"] = double(frames);
+    state.counters["edges_per_s"] = double(signal->edges) / perRun;
+    state.counters["walk_edges_per_s"] = double(signal->edges) / walkSeconds;
+    state.counters["vs_cursor_walk"] = walkSeconds / perRun;
+}
+
+// At least `min` frames.
+inline auto atLeast(U64 min)
+{
+    return [min](U64 frames) {
+        return frames >= min ? std::string()
+                             : "decoded " + std::to_string(frames) + " frames, expected " + std::to_string(min);
+    };
+}
+
+// Decodes once, then times the export file of the results in a display base.
+inline void exportBench(benchmark::State& state, const Plugin& plugin, const std::vector<double>& settings,
+                        Signal* signal, DisplayBase base)
+{
+    std::unique_ptr<Signal> owner(signal);
+    if (!signal->error.empty()) {
+        state.SkipWithError(signal->error.c_str());
+        return;
+    }
+    Analyzer* a = plugin.create();
+    configure(a, settings);
+    a->Init(signal->capture->data(), nullptr, nullptr);
+    a->SetupResults();
+    secondsOf(a);
+    AnalyzerResults* r = nullptr;
+    a->GetAnalyzerResults(&r);
+    char path[] = "/tmp/corvena-export-bench-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) {
+        plugin.destroy(a);
+        state.SkipWithError("cannot make a temporary file");
+        return;
+    }
+    close(fd);
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        r->StartExportThread(nullptr, base, 0);
+        r->GenerateExportFile(path, base, 0);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    }
+    const bool failed = r->ExportFailed();
+    const U64 frames = r->GetNumFrames();
+    plugin.destroy(a);
+    std::remove(path);
+    if (failed) {
+        state.SkipWithError("the export failed");
+        return;
+    }
+    state.counters["lines"] = double(frames);
+    state.counters["lines_per_s"] = double(frames) * double(state.iterations()) / seconds;
+}
+
+} // namespace pluginbench
+
+#endif

@@ -1,0 +1,18 @@
+#ifndef RGBANALYZER_H
+#define RGBANALYZER_H
+
+#include "LedAnalyzer.h"
+
+// WS2812 chains of three-colour LEDs: 24-bit words.
+class RGBAnalyzer : public LedAnalyzer {
+public:
+    RGBAnalyzer();
+};
+
+extern "C" {
+ANALYZER_EXPORT const char* GetAnalyzerName();
+ANALYZER_EXPORT Analyzer* CreateAnalyzer();
+ANALYZER_EXPORT void DestroyAnalyzer(Analyzer* analyzer);
+}
+
+#endif

@@ -1,0 +1,18 @@
+#ifndef RGBWANALYZER_H
+#define RGBWANALYZER_H
+
+#include "LedAnalyzer.h"
+
+// WS2812 chains of four-colour LEDs (red, green, blue, white): 32-bit words.
+class RGBWAnalyzer : public LedAnalyzer {
+public:
+    RGBWAnalyzer();
+};
+
+extern "C" {
+ANALYZER_EXPORT const char* GetAnalyzerName();
+ANALYZER_EXPORT Analyzer* CreateAnalyzer();
+ANALYZER_EXPORT void DestroyAnalyzer(Analyzer* analyzer);
+}
+
+#endif

@@ -1,0 +1,41 @@
+#ifndef LEDANALYZER_H
+#define LEDANALYZER_H
+// WS2812 LED chain decoder, one source for the family: the member table
+// gives the word width, the texts, the settings and the demonstration words.
+
+#include "EdgeWalker.h"
+#include "LedAnalyzerResults.h"
+#include "LedAnalyzerSettings.h"
+#include "LedSimulationDataGenerator.h"
+#include "PatternAnalyzer.h"
+
+class LedAnalyzer : public PatternAnalyzer<LedAnalyzerSettings, LedAnalyzerResults, LedSimulationDataGenerator> {
+public:
+    explicit LedAnalyzer(const LedMember& member);
+    ~LedAnalyzer() override;
+
+    void WorkerThread() override;
+    U32 GetMinimumSampleRateHz() override;
+    const char* GetAnalyzerName() const override;
+
+protected:
+    LedAnalyzerResults* makeResults() override;
+    // Reads the words of a chain after its reset, until one is broken off
+    // or the chain ends; returns the last falling edge of a chain that ended,
+    // ~0 after a broken word.
+    U64 ReadChain();
+
+    const LedMember& mMember;
+
+    // Set at the start of every decode run.
+    U64 mSampleRateHz;
+    AnalyzerChannelData* mInput;
+    EdgeWalker mWalk;
+    U64 mReset;          // samples: 50 us
+    U64 mMinPulse;       // 100 ns
+    U64 mMinBitPeriod;   // 650 ns
+    U64 mOneThreshold;   // 550 ns
+    bool mSwapTopBytes;  // the stored order differs from the shown one
+};
+
+#endif
