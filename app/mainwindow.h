@@ -13,6 +13,8 @@
 
 #include <functional>
 
+#include "app/MainMenu.h"
+
 class AnalyzerManager;
 class DevSetting;
 class MainView;
@@ -44,12 +46,16 @@ public:
     // Registered with the USB layer: a device change starts a device search.
     static int libusbHotplugCallback();
 
-    // Opens a capture or settings file (drop target and deferred start).
+    // Opens a dropped capture or settings file.
     void loadFile(const QString& path);
+    // True while a file command or its threaded job runs: captures and file
+    // commands from elsewhere wait until it ends.
+    bool fileJobRunning() const { return mainMenu->fileJobRunning(); }
 
     // Shows a modal critical box (title, text) with one Close button. Tests
     // set the seam so that no box ever blocks.
     void showCritical(const QString& title, const QString& text);
+    static void critical(QWidget* parent, const QString& title, const QString& text);
     static std::function<void(QWidget*, const QString&, const QString&)> criticalBox;
 
     // The window rectangle before the latest move and resize (x1, y1, x2, y2
@@ -91,7 +97,7 @@ public:
     PosiView* posiView = nullptr;
     StatusBar* statusBar = nullptr;
     MainView* mainView = nullptr;
-    QWidget* mainMenu = nullptr;
+    MainMenu* mainMenu = nullptr;
 
     const QVector<QShortcut*>& shortcutList() const { return shortcuts; }
     const QVector<QWidget*>& separatorList() const { return separators; }

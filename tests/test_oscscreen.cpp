@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 
+#include "app/MainMenu.h"
 #include "app/Startup.h"
 #include "app/mainwindow.h"
 #include "config/Config.h"
@@ -166,6 +167,7 @@ private slots:
     void screenLayout();
     void demonstrationRepeatAndPan();
     void settingsMergeKeepsCapture();
+    void captureFile();
     void autoScaleOneChannel();
     void autoScaleTwoChannels();
     void autoScaleGivesUpOnDc();
@@ -293,6 +295,54 @@ void TestOscScreen::settingsMergeKeepsCapture()
     QCOMPARE(devUsing->shownDataOsc()->record(0)->samples[100], first);
     WaveLineA* cols = nullptr;
     QVERIFY(w.waveDataGenOsc->getData(0, &cols) > 0);
+}
+
+// An analog capture saved through the main menu and opened again; a file
+// cut short is refused and the shown capture stays.
+void TestOscScreen::captureFile()
+{
+    QTemporaryDir tmp;
+    QStringList boxes;
+    MainWindow::criticalBox = [&](QWidget*, const QString&, const QString& text) { boxes << text; };
+    const QString file = tmp.filePath("scope.cvdat");
+    Config::fileDialog = [&](const Config::FileDialogRequest&) { return file; };
+    setDemoMixedSignal(true);
+    devUsing = createStartDevice(DevModelDemo);
+    {
+        MainWindow w;
+        w.resize(1400, 900);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        devUsing->smpStart(SmpStartSingle, false);
+        QTRY_VERIFY(!devUsing->smpRunning && devUsing->hasValidData());
+        QCoreApplication::processEvents();
+        QVector<short> saved(20480);
+        std::copy_n(devUsing->shownDataOsc()->record(1)->samples, 20480, saved.begin());
+        w.mainMenu->slotActSaveDataClicked();
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(";")));
+        QVERIFY(QFileInfo(file).size() > 2 * 20480 * 2);
+
+        devUsing->clearSmpData();
+        w.mainMenu->loadFile(file);
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(";")));
+        QCOMPARE(devUsing->devModel, int(DevModelPoplar));
+        const AnalogChnData* d = devUsing->shownDataOsc()->record(1);
+        QVERIFY(d);
+        QCOMPARE(d->count, 20480);
+        QVERIFY(std::equal(saved.begin(), saved.end(), d->samples));
+        WaveLineA* cols = nullptr;
+        QVERIFY(w.waveDataGenOsc->getData(1, &cols) > 0);
+
+        // Cut short: refused, the capture shown before stays.
+        QFile f(file);
+        QVERIFY(f.resize(f.size() - 3));
+        w.mainMenu->loadFile(file);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(devUsing->hasValidData());
+        QCOMPARE(devUsing->shownDataOsc()->record(1)->count, 20480);
+    }
+    Config::fileDialog = nullptr;
+    MainWindow::criticalBox = [](QWidget*, const QString&, const QString&) {};
 }
 
 void TestOscScreen::autoScaleOneChannel()
