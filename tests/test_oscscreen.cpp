@@ -96,6 +96,17 @@ class TestOscScreen : public QObject
     Q_OBJECT
     RecordingTransport* usb = nullptr;
 
+    // The main window, shown, on the demonstration switch's device.
+    std::unique_ptr<MainWindow> demoWindow()
+    {
+        setDemoMixedSignal(true);
+        devUsing = createStartDevice(DevModelDemo);
+        auto w = std::make_unique<MainWindow>();
+        w->resize(1400, 900);
+        w->show();
+        return w;
+    }
+
     // The main window on a connected mixed-signal device whose captures
     // come from `f`; the auto-scale states it passes are recorded.
     std::unique_ptr<MainWindow> connectedWindow(const Signal& f, AnalogSource** source)
@@ -197,11 +208,8 @@ void TestOscScreen::demoSwitch()
 
 void TestOscScreen::screenLayout()
 {
-    setDemoMixedSignal(true);
-    devUsing = createStartDevice(DevModelDemo);
-    MainWindow w;
-    w.resize(1400, 900);
-    w.show();
+    auto win = demoWindow();
+    MainWindow& w = *win;
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     OscView* osc = w.mainView->oscView;
     QVERIFY(osc);
@@ -235,11 +243,8 @@ void TestOscScreen::screenLayout()
 
 void TestOscScreen::demonstrationRepeatAndPan()
 {
-    setDemoMixedSignal(true);
-    devUsing = createStartDevice(DevModelDemo);
-    MainWindow w;
-    w.resize(1400, 900);
-    w.show();
+    auto win = demoWindow();
+    MainWindow& w = *win;
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     w.findChild<QPushButton*>("btnSmpRepeat")->click();
     QTRY_VERIFY(devUsing->hasValidData());
@@ -275,11 +280,8 @@ void TestOscScreen::demonstrationRepeatAndPan()
 
 void TestOscScreen::settingsMergeKeepsCapture()
 {
-    setDemoMixedSignal(true);
-    devUsing = createStartDevice(DevModelDemo);
-    MainWindow w;
-    w.resize(1400, 900);
-    w.show();
+    auto win = demoWindow();
+    MainWindow& w = *win;
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     devUsing->smpStart(SmpStartSingle, false);
     QTRY_VERIFY(!devUsing->smpRunning && devUsing->hasValidData());
@@ -306,12 +308,9 @@ void TestOscScreen::captureFile()
     MainWindow::criticalBox = [&](QWidget*, const QString&, const QString& text) { boxes << text; };
     const QString file = tmp.filePath("scope.cvdat");
     Config::fileDialog = [&](const Config::FileDialogRequest&) { return file; };
-    setDemoMixedSignal(true);
-    devUsing = createStartDevice(DevModelDemo);
     {
-        MainWindow w;
-        w.resize(1400, 900);
-        w.show();
+        auto win = demoWindow();
+        MainWindow& w = *win;
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         devUsing->smpStart(SmpStartSingle, false);
         QTRY_VERIFY(!devUsing->smpRunning && devUsing->hasValidData());
