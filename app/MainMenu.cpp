@@ -200,10 +200,11 @@ void MainMenu::loadFile(QString path)
 bool MainMenu::loadCaptureData(const QString& path, int headerLen)
 {
     DevBase* dev = devUsing;
-    // The oscilloscope data part comes with the analog store.
-    if (!dev || dev->workMode != WorkModeLA)
+    if (!dev)
         return false;
     DataFile job(dev->fillData());
+    if (dev->workMode != WorkModeLA)
+        job.smpDataOsc = dev->fillDataOsc();
     // A device replaced while the job ran has cancelled it first.
     if (!job.loadData(path, headerLen))
         return false;
@@ -252,9 +253,13 @@ void MainMenu::slotActSaveDataClicked()
     if (!canSaveData())
         return;
     FileCommand running(this);
-    // The oscilloscope data part comes with the analog store.
-    if (devUsing->workMode != WorkModeLA)
+    if (devUsing->workMode != WorkModeLA) {
+        // An analog capture is saved whole: there is no range to choose.
+        const QString path = Config::getSaveFileName(FileTypeData);
+        if (!path.isEmpty() && !saveCapture(path, {}, 0, 0))
+            fileSaveFailed(path);
         return;
+    }
     QVector<bool> digital;
     long long start = 0, end = 0;
     if (!chooseRange(Lang::tr("Save Data Settings"), &digital, &start, &end))
@@ -275,6 +280,8 @@ bool MainMenu::saveCapture(const QString& path, const QVector<bool>& digital, lo
     // Header and data go beside the target and replace it only when whole.
     PartFile part(path);
     DataFile job(dev->shownData());
+    if (dev->workMode != WorkModeLA)
+        job.smpDataOsc = dev->shownDataOsc();
     return part.isValid() && Config::saveMinConfig(part.path(), dev->devName)
            && job.saveData(part.path(), digital, start, end, false) && part.commit();
 }

@@ -34,6 +34,7 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "osc/WaveDataGenOsc.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
@@ -117,6 +118,7 @@ void MainWindow::buildModels()
 {
     analyzerManager = new AnalyzerManager(this);
     waveDataGen = new WaveDataGen(this);
+    waveDataGenOsc = new WaveDataGenOsc(this);
     installHooks();
 }
 
@@ -191,7 +193,7 @@ void MainWindow::buildTopBox()
     devSetting = new DevSetting;
     smpSetting = new SmpSetting;
     pwmSetting = new PWMSetting;
-    smpCtrl = new SmpCtrl(nullptr);   // no oscilloscope generator in this build
+    smpCtrl = new SmpCtrl(waveDataGenOsc);
     zoomCtrl = new ZoomCtrl(waveDataGen);
 
     QHBoxLayout* box = new QHBoxLayout;
@@ -285,7 +287,7 @@ void MainWindow::buildGrid()
     posiView = new PosiView(this);
     statusBar = new StatusBar;
     statusBar->setObjectName("StatusBar");
-    mainView = new MainView(waveDataGen, nullptr, analyzerManager);
+    mainView = new MainView(waveDataGen, waveDataGenOsc, analyzerManager);
     mainMenu = new MainMenu(this);
 
     QGridLayout* grid = new QGridLayout(this);
@@ -327,6 +329,7 @@ void MainWindow::connectPanels()
     connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
+    connect(waveDataGenOsc, &WaveDataGenOsc::sigViewRefreshOsc, this, &MainWindow::slotWaveViewRefresh);
     // The remote-control server (row 25) joins with the server.
 }
 

@@ -33,6 +33,7 @@ class StatusBar;
 class TimeView;
 class VthSetting;
 class WaveDataGen;
+class WaveDataGenOsc;
 class ZoomCtrl;
 
 class MainWindow : public QWidget
@@ -71,6 +72,7 @@ public:
     // Models.
     AnalyzerManager* analyzerManager = nullptr;
     WaveDataGen* waveDataGen = nullptr;
+    WaveDataGenOsc* waveDataGenOsc = nullptr;
 
     // Panels and views. Those of later steps stand as named, hidden
     // placeholders in their layout slots.
@@ -134,6 +136,8 @@ protected:
     bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
 
 private:
+    void smpDataReadyOsc(int decode);
+    void posiViewUpdateOsc();
     void setupWindow();
     void buildModels();
     void buildTopBox();

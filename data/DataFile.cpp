@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "data/SmpData.h"
+#include "data/SmpDataOsc.h"
 #include "data/SmpTimeExport.h"
 
 DataFile* DataFile::active = nullptr;
@@ -306,6 +307,10 @@ long long DataFile::getTotalRecordNum() const
 
 bool DataFile::saveData(const QString& path, const QVector<bool>& sel, long long start, long long end, bool direct)
 {
+    if (smpDataOsc) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly | QIODevice::Append) && smpDataOsc->writeFile(f) && f.flush();
+    }
     filePath = path;
     selected = sel;
     setExportInterval(start, end);
@@ -315,6 +320,13 @@ bool DataFile::saveData(const QString& path, const QVector<bool>& sel, long long
 
 bool DataFile::loadData(const QString& path, qint64 offset, bool direct)
 {
+    if (smpDataOsc) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly) && f.seek(offset))
+            return smpDataOsc->readFile(f);
+        smpDataOsc->clearData();
+        return false;
+    }
     filePath = path;
     fileOffset = offset;
     scratch.clear();

@@ -23,6 +23,7 @@
 #include <vector>
 
 class SmpData;
+class SmpDataOsc;
 
 // A file written beside its target and renamed onto it by commit(), so that
 // a failed or cancelled write never damages the file that stood there. A
@@ -66,6 +67,10 @@ public:
 
     // The store to save or export from, or to load into.
     SmpData* smpData;
+    // In the oscilloscope work mode, the analog store instead: its part of
+    // the file is written whole and read whole, always directly (it holds
+    // at most a few hundred kilobytes).
+    SmpDataOsc* smpDataOsc = nullptr;
 
     // Appends the data part for the selected channels (one flag per
     // channel) and the sample range [start, end] to path, which already
