@@ -21,6 +21,8 @@
 #include <cmath>
 #include <utility>
 
+#include "app/CheckUpdate.h"
+#include "app/SocketAPI.h"
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "data/DataFile.h"
@@ -83,6 +85,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
     if (devSupport)
         devSupport->registerNotification(&MainWindow::libusbHotplugCallback);
+    checkUpdate = new CheckUpdate(this);
 
     // The deferred start: the window is up before a file loads or a search begins.
     startTimerId = startTimer(200, Qt::CoarseTimer);
@@ -119,6 +122,8 @@ void MainWindow::buildModels()
     analyzerManager = new AnalyzerManager(this);
     waveDataGen = new WaveDataGen(this);
     waveDataGenOsc = new WaveDataGenOsc(this);
+    socketApi = new SocketAPI(this);
+    socketApi->fileJobRunning = [this] { return mainMenu && mainMenu->fileJobRunning(); };
     installHooks();
 }
 
@@ -330,7 +335,7 @@ void MainWindow::connectPanels()
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
     connect(waveDataGenOsc, &WaveDataGenOsc::sigViewRefreshOsc, this, &MainWindow::slotWaveViewRefresh);
-    // The remote-control server (row 25) joins with the server.
+    connect(socketApi, &SocketAPI::sigUpdateGUI, this, &MainWindow::slotUpdateFromSocket);
 }
 
 void MainWindow::connectDevice()

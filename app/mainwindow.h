@@ -16,6 +16,7 @@
 #include "app/MainMenu.h"
 
 class AnalyzerManager;
+class CheckUpdate;
 class DevSetting;
 class MainView;
 class MyProgressDlg;
@@ -28,6 +29,7 @@ class QScrollArea;
 class QShortcut;
 class QVBoxLayout;
 class SmpCtrl;
+class SocketAPI;
 class SmpSetting;
 class StatusBar;
 class TimeView;
@@ -73,6 +75,8 @@ public:
     AnalyzerManager* analyzerManager = nullptr;
     WaveDataGen* waveDataGen = nullptr;
     WaveDataGenOsc* waveDataGenOsc = nullptr;
+    SocketAPI* socketApi = nullptr;
+    CheckUpdate* checkUpdate = nullptr;
 
     // Panels and views. Those of later steps stand as named, hidden
     // placeholders in their layout slots.
