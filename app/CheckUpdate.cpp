@@ -81,6 +81,8 @@ QString CheckUpdate::getUpdateInfo(const QDomNode& root, const QString& tag)
 
 void CheckUpdate::schedule(int delay)
 {
+    // A Cancel during the delay holds for this check's answer too.
+    cancelled = false;
     if (timerId)
         killTimer(timerId);
     timerId = startTimer(delay);
@@ -126,7 +128,6 @@ void CheckUpdate::timerEvent(QTimerEvent* e)
 
 void CheckUpdate::sendRequest()
 {
-    cancelled = false;
     const QUrl url = serviceUrl("/update");
     if (url.isEmpty()) {
         dialog->setResult(UpdateFailed, QString(), QString(), QString());
