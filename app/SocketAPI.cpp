@@ -351,10 +351,7 @@ bool SocketAPI::actSetSampleDepth(const QStringList& args)
         return fail(ErrInvalidParameter);
     // The device takes a time and truncates time x rate to samples: half a
     // sample more keeps a quotient that is not exact from losing one.
-    if (!dev->setSmpTime((double(depth) + 0.5) / double(rate)))
-        return fail(ErrInvalidParameter);
-    emit sigUpdateGUI(2);
-    return true;
+    return applySmpTime(dev, (double(depth) + 0.5) / double(rate)) || fail(ErrInvalidParameter);
 }
 
 bool SocketAPI::actSetSampleTime(const QStringList& args)
@@ -363,8 +360,20 @@ bool SocketAPI::actSetSampleTime(const QStringList& args)
         return fail(ErrBusy);
     DevBase* dev = devUsing;
     double seconds = 0;
-    if (args.size() != 1 || !dev || !finiteNumber(args[0], &seconds) || !dev->setSmpTime(seconds))
+    if (args.size() != 1 || !dev || !finiteNumber(args[0], &seconds) || !applySmpTime(dev, seconds))
         return fail(ErrInvalidParameter);
+    return true;
+}
+
+bool SocketAPI::applySmpTime(DevBase* dev, double seconds)
+{
+    if (!dev->setSmpTime(seconds))
+        return false;
+    // The sampling bar shows the entries of the depth list: a depth that is
+    // one of them becomes the chosen entry.
+    const int i = dev->smpDepthList.indexOf(dev->getExpectDepth());
+    if (i >= 0)
+        dev->setSmpDepth(i);
     emit sigUpdateGUI(2);
     return true;
 }

@@ -99,6 +99,8 @@ private:
     void write(const QString& text);
     void deviceGone();
     bool fail(int code);
+    // The device's sample time, and the depth it makes shown where it can be.
+    bool applySmpTime(DevBase* dev, double seconds);
     bool sampling() const;
 
     bool actStart(const QStringList& args);

@@ -3,9 +3,11 @@
 // script would: starts and stops captures, sets triggers, saves and exports.
 #include <QtTest>
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTcpServer>
 
@@ -19,6 +21,8 @@
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "support/TestEnv.h"
+#include "toolbar/SmpSetting.h"
+#include "toolbar/VthSetting.h"
 #include "view/ItemChnSidebar.h"
 #include "view/MainView.h"
 #include "widgets/MyButton.h"
@@ -196,6 +200,21 @@ private slots:
         QTRY_VERIFY(!w->mainView->chnSidebars.isEmpty());
         for (MyButton* b : w->mainView->chnSidebars[3]->trgButtons)
             QCOMPARE(b->isChecked(), b->index == TrgRising);
+    }
+
+    // Rate, depth and thresholds set remotely show in the tool bar.
+    void toolBarFollows()
+    {
+        SocketAPI* api = w->socketApi;
+        QCOMPARE(api->execute("set-sample-rate 1000000"), QString("ACK"));
+        QCOMPARE(w->smpSetting->findChild<QComboBox*>("cbxSmpFrequ")->currentText(), QString("1 MHz"));
+        QCOMPARE(api->execute("set-sample-depth 2000000"), QString("ACK"));
+        QCOMPARE(w->smpSetting->findChild<QComboBox*>("cbxSmpDepth")->currentText(), QString("2 MSa"));
+        QCOMPARE(api->execute("set-sample-time 0.2"), QString("ACK"));
+        QCOMPARE(w->smpSetting->findChild<QComboBox*>("cbxSmpDepth")->currentText(), QString("200 KSa"));
+        QCOMPARE(api->execute("set-threshold-voltage 1.5"), QString("ACK"));
+        QCOMPARE(w->vthSetting->presetButton()->text(), QString("Custom I/O"));
+        QCOMPARE(w->vthSetting->vthEdit()->text(), QString("1.50"));
     }
 
     // Saved and exported remotely; Python checks the CSV against the binary

@@ -320,6 +320,14 @@ private slots:
         QCOMPARE(dev->getExpectDepth(), 999999LL);
         QCOMPARE(api.execute("set-sample-time 0.5"), QString("ACK"));
         QCOMPARE(dev->getExpectDepth(), rate / 2);
+        // A depth of the list is the chosen entry, which the sampling bar shows.
+        const int entry = dev->smpDepthList.indexOf(1000000);
+        QVERIFY(entry >= 0 && entry != dev->smpDepthIndex);
+        QCOMPARE(api.execute("set-sample-depth 1000000"), QString("ACK"));
+        QCOMPARE(dev->smpDepthIndex, entry);
+        QCOMPARE(dev->getExpectDepth(), 1000000LL);
+        QCOMPARE(api.execute("set-sample-time 0.5"), QString("ACK"));
+        QCOMPARE(dev->getExpectDepth(), rate / 2);
         for (const char* bad : {"set-sample-time inf", "set-sample-time nan", "set-sample-time 1e400",
                                 "set-sample-time -1", "set-sample-time x", "set-sample-depth 0",
                                 "set-sample-depth 1e6", "set-sample-depth -5", "set-sample-depth 99999999999999999999",
