@@ -28,6 +28,9 @@
 #include "decode/ProtoManager.h"
 #include "decode/ProtoResult.h"
 #include "decode/SimuAnalyzerSource.h"
+#include "rightbox/MouseMeasure.h"
+#include "rightbox/PulseMeasure.h"
+#include "rightbox/TimingMarker.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "device/DevInit.h"
@@ -129,10 +132,13 @@ void MainWindow::initRightBox(bool logic)
         QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
         separators[i]->setVisible(on && !(before && placeholders.contains(before)));
     }
-    // The measurement and marker panels (logic) and the oscilloscope panels
-    // initialise here once they exist.
-    if (logic)
+    // The oscilloscope panels initialise here once they exist. Emptying the
+    // marker panel goes with the view's rebuild, which removes the markers.
+    if (logic) {
         static_cast<ProtoManager*>(protoManager)->init();
+        static_cast<PulseMeasure*>(pulseMeasure)->init();
+        static_cast<TimingMarker*>(timingMarker)->init();
+    }
     rightBoxArea->verticalScrollBar()->setValue(0);
 }
 
@@ -186,7 +192,7 @@ void MainWindow::slotReplaceConfig()
         }
         smpCtrl->devConnectChanged(true);
     }
-    // The mouse-measurement menu initialises here once the panel exists.
+    static_cast<MouseMeasure*>(mouseMeasure)->initMenuTriggered();
 
     // The kept capture is shown and decoded with the merged analyzers.
     if (dev->hasValidData()) {

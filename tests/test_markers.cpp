@@ -14,6 +14,8 @@
 #include "data/SmpData.h"
 #include "device/DevGlobals.h"
 #include "device/DevNone.h"
+#include "rightbox/PulseMeasure.h"
+#include "support/PulseRows.h"
 #include "support/TestEnv.h"
 #include "view/ItemChnSidebar.h"
 #include "view/MainView.h"
@@ -163,8 +165,6 @@ private slots:
 
     void cleanupTestCase()
     {
-        MainView::pulseChnSource = nullptr;
-        MainView::pulseWishSource = nullptr;
         view.reset();
         gen.reset();
         devUsing = nullptr;
@@ -173,8 +173,6 @@ private slots:
 
     void init()
     {
-        MainView::pulseChnSource = nullptr;
-        MainView::pulseWishSource = nullptr;
         while (!view->timingMarkers.isEmpty())
             view->removeMarkerPair(0);
         fillCapture(dev->shownData());
@@ -183,13 +181,6 @@ private slots:
         gen->zoomAll();
         QTRY_VERIFY(gen->isIdle());
         clearLogs();
-    }
-
-    void cleanup()
-    {
-        // The hooks of a case read its locals.
-        MainView::pulseChnSource = nullptr;
-        MainView::pulseWishSource = nullptr;
     }
 
     // ------------------------------------------------------------------ texts
@@ -310,37 +301,40 @@ private slots:
 
     void pulseCountsOfPair()
     {
-        QStringList asked;
-        MainView::pulseChnSource = [&](int p) {
-            asked << QString::number(p);
-            return QStringList{"0", "5", "-1", "99", "x", "3"};
-        };
-        setEna(5, false);
         showAt(1500);
         place(2, 8, 1500);
-        // B2 still hidden: every entry ###, none dropped.
-        QCOMPARE(pairCounts.last().first, 1);
-        QCOMPARE(pairCounts.last().second[0], QString("0,###,###,###,###"));
-        QCOMPARE(pairCounts.last().second.size(), 6);
         place(3, 8, 2500);
-        // Disabled channels and numbers that are no channel are left out.
+        // Counter rows over pair B (chosen while its markers show).
+        PulseMeasure counters;
+        counters.init();
+        for (int chn : {0, 5, 3, 0})
+            addPulseRow(counters, 0, chn, 2);
+        setEna(5, false);
+        const int b2 = view->getCursorBodySub(3);
+        view->setLogTimeMarkerStateType(b2, 5);
+        // B2 hidden: every channel ###.
+        QCOMPARE(pairCounts.last(), qMakePair(1, QStringList{"0,###,###,###,###", "3,###,###,###,###"}));
+        view->setLogTimeMarkerStateType(b2, 8);
+        // The disabled channel is left out, the repeated one counted once.
         QCOMPARE(pairCounts.last(), qMakePair(1, QStringList{"0,0,1,0,0", "3,0,0,0,0"}));
-        QVERIFY(asked.size() >= 2);
-        QCOMPARE(QSet<QString>(asked.begin(), asked.end()), QSet<QString>{"1"});
     }
 
     void pulseCountsOfWishes()
     {
-        QStringList wishes{"0,0", "4,1", "0,2", "0,27", "x,0", "1"};
-        MainView::pulseWishSource = [&] { return wishes; };
         showAt(1000);
-        view->slotPulseMeasureInfoChanged();
-        // Pair A does not exist: its wish and the malformed ones drop out.
-        QCOMPARE(allCounts.last(), (QStringList{"0,0,50,49,49,49"}));
         place(0, 8, 1200);
         place(1, 8, 1000);   // the range runs from the smaller position
+        PulseMeasure counters;
+        counters.init();
+        addPulseRow(counters, 0, 0, 0);
+        addPulseRow(counters, 1, 4, 1);
+        addPulseRow(counters, 2, 0, 0);
         view->slotPulseMeasureInfoChanged();
         QCOMPARE(allCounts.last(), (QStringList{"0,0,50,49,49,49", "4,1,2,3,2,2"}));
+        // Pair A gone: its wish drops out.
+        view->slotTimingMarkerClicked(0, 20);
+        view->slotPulseMeasureInfoChanged();
+        QCOMPARE(allCounts.last(), (QStringList{"0,0,50,49,49,49"}));
         // No capture: an empty list.
         dev->shownData()->clearData();
         view->slotPulseMeasureInfoChanged();
@@ -396,9 +390,12 @@ private slots:
 
     void removePair()
     {
-        MainView::pulseChnSource = [](int) { return QStringList{"0"}; };
         place(0, 8, 100);
         place(3, 8, 200);   // pair B
+        place(2, 8, 300);
+        PulseMeasure counters;
+        counters.init();
+        addPulseRow(counters, 0, 0, 2);
         clearLogs();
         view->slotTimingMarkerClicked(3, 20);   // an odd id names its pair
         QCOMPARE(body, (QList<Code>{{28, 2, -1}}));
