@@ -224,6 +224,9 @@ void PulseMeasure::slotValueChanged(QStringList pulseList)
 
 void PulseMeasure::slotValueChangedbyTimeMarker(int index, QStringList pulseList)
 {
+    // A pair number outside A..Z would otherwise name the whole-capture rows (-1).
+    if (index < 0 || index + 1 >= RangeCount)
+        return;
     for (int r = 0; r < rowCount(); ++r) {
         if (rowRange(r) != index + 1)
             continue;
