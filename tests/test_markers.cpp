@@ -53,33 +53,6 @@ struct Code {
     bool operator==(const Code& o) const { return code == o.code && a == o.a && b == o.b; }
 };
 
-// Per-sample definition of the four counts over [a, b]: an edge is a level
-// change at a sample p >= 1 (the closing entry is none); a pulse is an edge
-// and the next one, both in the range. No edge after a: all zero.
-QString countBySamples(const QVector<int>& level, long long a, long long b)
-{
-    if (a < 0 || b >= level.size() || a > b)
-        return ",###,###,###,###";
-    QVector<long long> edges;
-    bool after = false;
-    for (long long p = std::max(a, 1LL); p <= b; ++p) {
-        if (level[int(p)] != level[int(p - 1)]) {
-            edges.append(p);
-            after = after || p > a;
-        }
-    }
-    if (!after)
-        return ",0,0,0,0";
-    long long rise = 0, fall = 0, pos = 0, neg = 0;
-    for (int i = 0; i < edges.size(); ++i) {
-        const bool up = level[int(edges[i])] == 1;
-        (up ? rise : fall) += 1;
-        if (i + 1 < edges.size())
-            (up ? pos : neg) += 1;
-    }
-    return QString(",%1,%2,%3,%4").arg(rise).arg(fall).arg(pos).arg(neg);
-}
-
 } // namespace
 
 class TestMarkers : public QObject
@@ -281,9 +254,9 @@ private slots:
             }
             for (const auto& r : ranges) {
                 const QString ctx = QString("round %1 [%2, %3]").arg(round).arg(r.first).arg(r.second);
-                QVERIFY2(MainView::pulseCountText(&s, 0, r.first, r.second) == countBySamples(level, r.first, r.second),
+                QVERIFY2(MainView::pulseCountText(&s, 0, r.first, r.second) == pulseCountsBySamples(level, r.first, r.second),
                          qPrintable(ctx + " " + MainView::pulseCountText(&s, 0, r.first, r.second) + " vs "
-                                    + countBySamples(level, r.first, r.second)));
+                                    + pulseCountsBySamples(level, r.first, r.second)));
             }
         }
         // A rising edge right at a with the level high opens the first pulse.
