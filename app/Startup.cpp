@@ -10,6 +10,33 @@
 #include "device/DevGlobals.h"
 #include "device/DevInit.h"
 #include "device/DevSupport.h"
+#include "osc/DevMS.h"
+
+namespace {
+bool demoMs = false;
+}
+
+bool demoMixedSignal()
+{
+    return demoMs;
+}
+
+void setDemoMixedSignal(bool on)
+{
+    demoMs = on;
+}
+
+void readDemoSwitch()
+{
+    demoMs = qgetenv("CORVENA_DEMO_MODEL").trimmed() == QByteArray::number(int(DevModelPoplar));
+}
+
+DevBase* createStartDevice(int model)
+{
+    if (demoMs)
+        return new DevPoplar;
+    return DevBase::createDevice(model);
+}
 
 void installStyleSheet(QApplication& app)
 {
@@ -32,9 +59,10 @@ int corvenaRun(QApplication& app)
     Config::createFont();
     installStyleSheet(app);
 
+    readDemoSwitch();
     const int model = Config::getDevModel();
     devSupport = new DevSupport;
-    devUsing = DevBase::createDevice(model);
+    devUsing = createStartDevice(model);
     devInit = new DevInit;
 
     MainWindow* w = new MainWindow;

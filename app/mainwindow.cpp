@@ -23,6 +23,7 @@
 
 #include "config/Config.h"
 #include "config/Lang.h"
+#include "data/DataFile.h"
 #include "data/SmpData.h"
 #include "decode/AnalyzerManager.h"
 #include "decode/ProtoManager.h"
@@ -36,6 +37,7 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "osc/WaveDataGenOsc.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
@@ -64,8 +66,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     buildGrid();
     connectPanels();
 
-    // Shortcuts work whatever panel inside the window has focus. Open and
-    // save (Ctrl+O, Ctrl+S) join with the main menu.
+    // Shortcuts work whatever panel inside the window has focus.
+    connect(addShortcut(QKeySequence(Qt::CTRL + Qt::Key_O)), &QShortcut::activated, mainMenu,
+            &MainMenu::slotActOpenFileClicked);
+    connect(addShortcut(QKeySequence(Qt::CTRL + Qt::Key_S)), &QShortcut::activated, mainMenu,
+            &MainMenu::slotActSaveDataClicked);
     connect(addShortcut(QKeySequence(Qt::Key_F5)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnSingleClicked);
     connect(addShortcut(QKeySequence(Qt::Key_F6)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnRepeatClicked);
     connect(addShortcut(QKeySequence(Qt::Key_F7)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnStopClicked);
@@ -116,6 +121,7 @@ void MainWindow::buildModels()
 {
     analyzerManager = new AnalyzerManager(this);
     waveDataGen = new WaveDataGen(this);
+    waveDataGenOsc = new WaveDataGenOsc(this);
     installHooks();
 }
 
@@ -137,14 +143,18 @@ void MainWindow::installHooks()
     // The generator installs a gate that rests it before the shown store is
     // cleared or swapped; the decoders read that store too, so they rest
     // first. (Runs on the GUI thread, like every caller of the gate.)
-    // A glitch filter running on its worker writes the stores: it ends first.
+    // File jobs and a glitch filter running on its worker read or write
+    // the stores: they end first.
     WaveDataGen* gen = waveDataGen;
     DevBase::shownStoreGate = [this, gen] {
+        DataFile::abortRunning();
         if (mainView)
             mainView->finishFilter();
         AnalyzerManager::stopAllAnalyzer();
         gen->quiesce();
     };
+    DataFile::progressView = &MainMenu::showJobProgress;
+    MainMenu::timeMarkersList = &MainView::timeMarkersList;
     // After a glitch filter change of the shown capture.
     MainView::restartDecode = [this] {
         AnalyzerManager::stopAllAnalyzer();
@@ -158,6 +168,7 @@ void MainWindow::installHooks()
 
 void MainWindow::quiesceReaders()
 {
+    DataFile::abortRunning();
     if (mainView)
         mainView->finishFilter();
     if (waveDataGen)
@@ -185,7 +196,7 @@ void MainWindow::buildTopBox()
     devSetting = new DevSetting;
     smpSetting = new SmpSetting;
     pwmSetting = new PWMSetting;
-    smpCtrl = new SmpCtrl(nullptr);   // no oscilloscope generator in this build
+    smpCtrl = new SmpCtrl(waveDataGenOsc);
     zoomCtrl = new ZoomCtrl(waveDataGen);
 
     QHBoxLayout* box = new QHBoxLayout;
@@ -279,8 +290,8 @@ void MainWindow::buildGrid()
     posiView = new PosiView(this);
     statusBar = new StatusBar;
     statusBar->setObjectName("StatusBar");
-    mainView = new MainView(waveDataGen, nullptr, analyzerManager);
-    mainMenu = placeholder("MainMenu");
+    mainView = new MainView(waveDataGen, waveDataGenOsc, analyzerManager);
+    mainMenu = new MainMenu(this);
 
     QGridLayout* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -304,9 +315,10 @@ void MainWindow::buildGrid()
 
 void MainWindow::connectPanels()
 {
-    // Settings-file merge and progress placement (rows 1, 2) join with the
-    // main menu. (Row 5, a model chosen in a simulated-model menu, has no
-    // such menu to come from.)
+    connect(mainMenu, &MainMenu::sigOpenSettingFile, this, &MainWindow::slotReplaceConfig);
+    connect(mainMenu, &MainMenu::sigSmpProgPositionChanged, this, &MainWindow::slotSmpProgPositionChanged);
+    // (Row 5, a model chosen in a simulated-model menu, has no such menu to
+    // come from.)
     connect(timeView, &TimeView::timeMarkerChanged, mainView, &MainView::slotCursorBodyChanged);
     connect(mainView, &MainView::timeMarkBodyChanged, timeView, &TimeView::slotCursorHandleChanged);
     connect(zoomCtrl, &ZoomCtrl::zoomChanged, this, &MainWindow::slotZoomCtrlChanged);
@@ -328,6 +340,7 @@ void MainWindow::connectPanels()
     connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
+    connect(waveDataGenOsc, &WaveDataGenOsc::sigViewRefreshOsc, this, &MainWindow::slotWaveViewRefresh);
     // The remote-control server (row 25) joins with the server.
 }
 
@@ -384,20 +397,23 @@ int MainWindow::libusbHotplugCallback()
 
 void MainWindow::showCritical(const QString& title, const QString& text)
 {
+    critical(this, title, text);
+}
+
+void MainWindow::critical(QWidget* parent, const QString& title, const QString& text)
+{
     if (criticalBox) {
-        criticalBox(this, title, text);
+        criticalBox(parent, title, text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Close, this,
-                    Qt::WindowCloseButtonHint);
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Close, parent, Qt::WindowCloseButtonHint);
     box.button(QMessageBox::Close)->setText(Lang::tr("Close"));
     box.exec();
 }
 
 void MainWindow::loadFile(const QString& path)
 {
-    // Capture and settings files cannot be read yet: say so.
-    showCritical(Lang::tr("An error occurred"), Lang::tr("File open failed.") + "\r\n" + path);
+    mainMenu->loadFile(path);
 }
 
 void MainWindow::timerEvent(QTimerEvent* e)
@@ -410,11 +426,24 @@ void MainWindow::timerEvent(QTimerEvent* e)
     startTimerId = 0;
     started = true;
     if (!Config::dataFile.isEmpty()) {
-        // No capture reader exists yet, so a named capture cannot be shown.
+        // The capture named on the command line: its header is merged
+        // already, the data part goes to the hidden store.
+        const QString path = Config::dataFile;
         QByteArray header;
-        Config::extractConfig(Config::dataFile, header);
-        showCritical(Lang::tr("An error occurred"), Lang::tr("File open failed.") + "\r\n" + Config::dataFile);
-        return;
+        if (Config::extractConfig(path, header) && mainMenu->loadCaptureData(path, header.size())) {
+            Config::cfgDocBeforeDataFile.clear();
+            return;
+        }
+        // It cannot be shown: the settings go back to what they were before
+        // its header was merged, and the window to the device.
+        if (!Config::cfgDocBeforeDataFile.isNull()) {
+            Config::cfgDoc = Config::cfgDocBeforeDataFile;
+            Config::initShadowConfig();
+            Config::cfgDocBeforeDataFile.clear();
+        }
+        Config::dataFile.clear();
+        slotReplaceConfig();
+        showCritical(Lang::tr("An error occurred"), Lang::tr("File open failed.") + "\r\n" + path);
     }
     if (devInit)
         devInit->init();

@@ -13,6 +13,8 @@
 
 #include <functional>
 
+#include "app/MainMenu.h"
+
 class AnalyzerManager;
 class DevSetting;
 class MainView;
@@ -31,6 +33,7 @@ class StatusBar;
 class TimeView;
 class VthSetting;
 class WaveDataGen;
+class WaveDataGenOsc;
 class ZoomCtrl;
 
 class MainWindow : public QWidget
@@ -43,12 +46,16 @@ public:
     // Registered with the USB layer: a device change starts a device search.
     static int libusbHotplugCallback();
 
-    // Opens a capture or settings file (drop target and deferred start).
+    // Opens a dropped capture or settings file.
     void loadFile(const QString& path);
+    // True while a file command or its threaded job runs: captures and file
+    // commands from elsewhere wait until it ends.
+    bool fileJobRunning() const { return mainMenu->fileJobRunning(); }
 
     // Shows a modal critical box (title, text) with one Close button. Tests
     // set the seam so that no box ever blocks.
     void showCritical(const QString& title, const QString& text);
+    static void critical(QWidget* parent, const QString& title, const QString& text);
     static std::function<void(QWidget*, const QString&, const QString&)> criticalBox;
 
     // The window rectangle before the latest move and resize (x1, y1, x2, y2
@@ -65,6 +72,7 @@ public:
     // Models.
     AnalyzerManager* analyzerManager = nullptr;
     WaveDataGen* waveDataGen = nullptr;
+    WaveDataGenOsc* waveDataGenOsc = nullptr;
 
     // Panels and views. Those of later steps stand as named, hidden
     // placeholders in their layout slots.
@@ -89,7 +97,7 @@ public:
     PosiView* posiView = nullptr;
     StatusBar* statusBar = nullptr;
     MainView* mainView = nullptr;
-    QWidget* mainMenu = nullptr;
+    MainMenu* mainMenu = nullptr;
 
     const QVector<QShortcut*>& shortcutList() const { return shortcuts; }
     const QVector<QWidget*>& separatorList() const { return separators; }
@@ -128,6 +136,8 @@ protected:
     bool nativeEvent(const QByteArray& eventType, void* message, long* result) override;
 
 private:
+    void smpDataReadyOsc(int decode);
+    void posiViewUpdateOsc();
     void setupWindow();
     void buildModels();
     void buildTopBox();

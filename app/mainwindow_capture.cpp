@@ -32,6 +32,7 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "osc/WaveDataGenOsc.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/SmpSetting.h"
@@ -66,7 +67,8 @@ void MainWindow::slotDevSmpStaShow(int sta, int err, int n)
             // A remote client is acknowledged here once the server exists.
             smpCtrl->devSmpStaChanged(-1);
         }
-        if (Config::smpProgPosition)
+        // The oscilloscope screen keeps its traces clear of the ring.
+        if (Config::smpProgPosition || dev->workMode == WorkModeOsc)
             statusBar->setSmpProgress(DevSmpSta(sta), n);
         else
             mainView->updateDevSmpSta(DevSmpSta(sta), n);
@@ -95,8 +97,12 @@ void MainWindow::slotSmpDataReady(int decode)
     if (closing)
         return;
     DevBase* dev = devUsing;
-    if (!dev || dev->workMode != WorkModeLA)
-        return;   // the oscilloscope hand-over joins with its display
+    if (!dev)
+        return;
+    if (dev->workMode != WorkModeLA) {
+        smpDataReadyOsc(decode);
+        return;
+    }
     if (decode != 0) {
         DataForAnly data{};
         dev->genDataForAnly(&data);
@@ -133,8 +139,12 @@ void MainWindow::slotSmpModeChanged()
 void MainWindow::slotWaveViewRefresh(bool decRefresh, bool isZoom)
 {
     DevBase* dev = devUsing;
-    if (dev && dev->workMode != WorkModeLA)
-        return;   // the oscilloscope refresh joins with its display
+    if (dev && dev->workMode != WorkModeLA) {
+        // The measurement panel refreshes here once it exists.
+        mainView->updateViewDisplay();
+        slotPosiViewUpdate();
+        return;
+    }
     const SmpData* s = dev ? dev->shownData() : nullptr;
     if (!s || s->smpFrequ == 0 || s->smpDepth == 0) {
         timeView->setTimesValues(0, 0);
@@ -153,7 +163,11 @@ void MainWindow::slotPosiViewUpdate()
 {
     DevBase* dev = devUsing;
     const double span = waveDataGen->width * waveDataGen->scale;
-    if (!dev || dev->workMode != WorkModeLA) {
+    if (dev && dev->workMode != WorkModeLA) {
+        posiViewUpdateOsc();
+        return;
+    }
+    if (!dev) {
         posiView->slotSetPosition(-1, 0, 0, waveDataGen->start, span);
         return;
     }
@@ -194,9 +208,39 @@ void MainWindow::slotZoomCtrlChanged(const QString& text)
 
 void MainWindow::slotWaveDateMoved(int chn, double begSmp)
 {
-    Q_UNUSED(chn);   // the channel matters to the oscilloscope strip only
-    if (devUsing && devUsing->workMode == WorkModeLA)
+    if (!devUsing)
+        return;
+    if (devUsing->workMode == WorkModeLA)
         waveDataGen->moveTo(begSmp);
+    else
+        waveDataGenOsc->moveTo(chn, begSmp);
+}
+
+// ---------------------------------------------------------------------------
+// Oscilloscope halves
+
+void MainWindow::smpDataReadyOsc(int decode)
+{
+    // Analog captures are not decoded; the calibration window takes each
+    // capture here once it exists.
+    if (decode == 0)
+        waveDataGenOsc->zoomFirst();
+}
+
+void MainWindow::posiViewUpdateOsc()
+{
+    // The strip follows the first enabled channel that holds a capture.
+    const DevBase* dev = devUsing;
+    const SmpDataOsc* s = dev->shownDataOsc();
+    const WaveDataGenOsc* g = waveDataGenOsc;
+    for (int c = 0; s && c < dev->aChnNum() && c < g->start.size(); ++c) {
+        const AnalogChnData* d = s->record(c);
+        if (dev->aChnEna[c] && d && d->count > 0) {
+            posiView->slotSetPosition(c, d->trgIndex, d->count, g->start[c], g->width * g->scale[c]);
+            return;
+        }
+    }
+    posiView->slotSetPosition(-1, 0, 0, 0, 0);
 }
 
 void MainWindow::slotSmpProgPositionChanged()

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/Startup.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,6 +37,7 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "osc/WaveDataGenOsc.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
@@ -81,6 +83,7 @@ void MainWindow::devModelChanged()
     }
 
     waveDataGen->devModelChanged();
+    waveDataGenOsc->devModelChanged();
 
     const bool logic = !dev || dev->workMode == WorkModeLA;
     initTopBox(logic);
@@ -124,7 +127,8 @@ void MainWindow::initRightBox(bool logic)
     for (QWidget* w : {mouseMeasure, pulseMeasure, timingMarker, protoManager})
         showPanel(w, logic);
     showPanel(protoResult, logic);
-    showPanel(smpCtrl, logic);
+    // The sampling controls serve both modes; the zoom only logic captures.
+    showPanel(smpCtrl, true);
     showPanel(zoomCtrl, logic);
     // A separator follows its item: hidden with it.
     for (int i = 0; i < separators.size(); ++i) {
@@ -147,15 +151,14 @@ void MainWindow::slotReplaceConfig()
     DevBase* old = devUsing;
     bool connected = old && old->connected;
     const int fpgaVersion = old ? old->fpgaVersion : 1;
-    const int model = Config::getDevModel();
-    const bool sameModel = old && old->devModel == model;
-    if (!sameModel)
-        connected = false;
-
     if (old)
         old->smpStopAndWait();
     quiesceReaders();
-    DevBase* dev = DevBase::createDevice(model);
+    // The demonstration switch keeps its device whatever the file names.
+    DevBase* dev = createStartDevice(Config::getDevModel());
+    const bool sameModel = old && old->devModel == dev->devModel;
+    if (!sameModel)
+        connected = false;
     if (sameModel) {
         // The user's capture belongs to the window, not to the settings:
         // the new object takes over the stores of the old one.
@@ -164,6 +167,11 @@ void MainWindow::slotReplaceConfig()
         const int sel = old->smpDataSel;
         old->smpDataSel = dev->smpDataSel.load();
         dev->smpDataSel = sel;
+        std::swap(dev->smpDataOsc[0], old->smpDataOsc[0]);
+        std::swap(dev->smpDataOsc[1], old->smpDataOsc[1]);
+        const int oscSel = old->smpDataOscSel;
+        old->smpDataOscSel = dev->smpDataOscSel.load();
+        dev->smpDataOscSel = oscSel;
     }
     delete old;
     devUsing = dev;

@@ -13,6 +13,7 @@ QDomDocument Config::cfgDoc;
 QString Config::cfgFile;
 Version Config::curVersion("3.6.3");
 QString Config::dataFile;
+QDomDocument Config::cfgDocBeforeDataFile;
 ViewState Config::viewState = ViewKeep;
 bool Config::disAnimate = false;
 bool Config::autoWaitTrig = false;

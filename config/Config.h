@@ -28,6 +28,10 @@ public:
     static QString cfgFile;
     static Version curVersion;
     static QString dataFile;
+    // The settings as they were before the header of the capture named on
+    // the command line was merged (null otherwise): put back when its data
+    // part cannot be loaded.
+    static QDomDocument cfgDocBeforeDataFile;
     static ViewState viewState;
     static bool disAnimate;
     static bool autoWaitTrig;

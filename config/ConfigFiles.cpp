@@ -239,15 +239,19 @@ bool Config::saveMinConfig(const QString& path, const QString& model)
 void Config::takeCommandLineFile(const QStringList& args)
 {
     dataFile.clear();
+    cfgDocBeforeDataFile.clear();
     for (const QString& a : args) {
         const int type = parseLoadFile(a);
         if (type < 0)
             continue;
         QByteArray header;
+        const QDomDocument before = type == 0 ? cfgDoc.cloneNode(true).toDocument() : QDomDocument();
         // A capture without a readable header cannot be shown: no file is
         // taken and the start-up device search runs as usual.
         if (!extractConfig(a, header) || !replaceConfig(header))
             dataFile.clear();
+        else if (type == 0)
+            cfgDocBeforeDataFile = before;
         return;
     }
 }

@@ -56,6 +56,8 @@ DevBase::~DevBase()
     delete smpCnvtStream;
     delete smpData[0];
     delete smpData[1];
+    delete smpDataOsc[0];
+    delete smpDataOsc[1];
 }
 
 DevBase* DevBase::createDevice(int model)
@@ -134,6 +136,8 @@ void DevBase::smpStart(int mode, bool bySocket)
     if (mode >= 0)
         smpStartMode = mode;
     smpChnEna = chnEna;
+    if (workMode == WorkModeOsc)
+        takeOscCaptureSet();
     if (connected) {
         reqSmpSettings();
         QThread* t = (smpMode == SmpModeStream) ? smpCtrlStream : smpCtrlNormal;
@@ -197,6 +201,8 @@ long long DevBase::getExpectDepth() const
 
 long long DevBase::getPreTrgDepth() const
 {
+    if (workMode == WorkModeOsc)
+        return curDepth * aTrgPercent / 1000;
     for (TrgType t : chnTrg)
         if (t != TrgNone)
             return (long long)trgPosPercent * curDepth / 100;

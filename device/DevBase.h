@@ -17,7 +17,9 @@
 
 #include "config/Types.h"
 #include "data/SmpData.h"
+#include "data/SmpDataOsc.h"
 
+class QRandomGenerator;
 class QThread;
 class SmpSimulate;
 class SmpCtrlNormal;
@@ -50,7 +52,9 @@ public:
     virtual bool supportDualMode() const = 0;
     virtual void setSmpMode(int mode) = 0;
     virtual void setWorkMode(int mode) { workMode = mode; }
-    virtual void saveCalibParam() {}
+    // Writes the calibration record to the device; true when it was stored
+    // (the base has none to store).
+    virtual bool saveCalibParam() { return false; }
 
     void devDisconnect();
     void devStandby();
@@ -147,12 +151,19 @@ public:
     void toggleSmpData();
     void clearSmpData();
     bool hasValidData() const;
+    // Analog stores of the oscilloscope work mode, shown and being filled.
+    SmpDataOsc* shownDataOsc() const { return smpDataOsc[smpDataOscSel == 2 ? 1 : 0]; }
+    SmpDataOsc* fillDataOsc() const { return smpDataOsc[smpDataOscSel == 2 ? 0 : 1]; }
+    // Demonstration signal of analog channel chn in the store being filled.
+    void dataConvertSimuOsc(const int* table, int tableLength, int chn, int count, QRandomGenerator* rng);
     // Acquisition threads call this before they refill the spare store: it
     // returns once the last kept capture has been swapped in on the GUI
     // thread, or false when a stop was requested meanwhile.
     bool waitStoresSwapped();
 
     // ---- analog channel settings (oscilloscope work mode) ----
+    // Levels are mV at the input (without the probe), offsets thousandths of
+    // the screen height (-500..500), time per division ns.
     void loadAChnSettings();
     void setAChnEna(const QVector<bool>& ena);
     void setAChnEna();
@@ -165,17 +176,37 @@ public:
     void setAChnOffset(int chn, int offset);
     void setAChnOffset();
     void setATimeDivIndex(int index);
-    void setATimeDivValue(int value);
+    // Selects the entry of `ns` per division; false when the table lacks it.
+    bool setATimeDivValue(long long ns);
     bool setATrgPercent(int value);
+    // Rising (3) or falling (4); any other type is taken as rising.
     void setATrgType(int type);
-    void setATrgChn(int chn);
-    void setATrgVolt(int chn, double volts);
+    // False (nothing changed) for a channel the device does not have.
+    bool setATrgChn(int chn);
+    void setATrgVolt(int chn, double mV);
     void saveAMathSet();
     void saveSmpCtrlSet();
     void resetAutoScaleSet();
     QStringList getVoltDivStringList(int chn) const;
     QStringList getATimeDivStringList() const;
     int aChnNum() const { return aChnEna.size(); }
+    // V/div (mV) and time/div (ns) of the current choice; 0 when unknown.
+    int aVoltDiv(int chn) const;
+    long long aTimeDiv() const;
+
+    // What an analog capture is taken with: copied by smpStart, read by the
+    // capture threads instead of the settings the GUI may change meanwhile.
+    struct OscCaptureSet {
+        long long rate = 0;
+        int trgPermille = 500;
+        QVector<bool> ena;
+        QVector<int> gain, scale, offset;
+        int slope[2] = {1000, 1000};
+        int zeroDual[2] = {0, 0};
+        int zeroSingle[2] = {0, 0};
+    };
+    OscCaptureSet oscCapture;
+    void takeOscCaptureSet();
 
     // ---- members ----
     int devModel = DevModelDemo;
@@ -208,25 +239,35 @@ public:
     SmpData* smpData[2] = {nullptr, nullptr};
     std::atomic<int> smpDataSel{1};
 
-    // Analog settings; no current model has analog channels.
+    // Analog settings; only the mixed-signal model has analog channels.
     QVector<bool> aChnEna;
     QVector<int> aProbeRate;
     QVector<int> aCoupling;
     QVector<int> aVoltDivIndex;
     QVector<int> aChnOffset;
-    QVector<double> aTrgVolt;
+    QVector<double> aTrgVolt;               // mV
     int aTimeDivIndex = 9;
     int aTrgPercent = 500;
-    int aTrgType = 0;
+    int aTrgType = TrgRising;
     int aTrgChn = 0;
-    int aMathOperator = 0;
-    int aMathScale = 0;
-    int aMathOffset = 0;
+    int aMathEna = 0;
+    int aMathOperator = 0;                  // 0 CH1 + CH2, 1 CH1 - CH2, 2 CH2 - CH1
+    QVector<int> aMathScale;                // per operator, mV per division
+    QVector<int> aMathOffset;               // per operator, thousandths
     QVector<int> aVoltDivList;              // mV
-    QVector<long long> aTimeDivList;        // ps per division
-    QVector<QVector<int>> aChnGainTable;    // [chn][volt-div index]
-    QVector<QVector<int>> aChnZeroTable;    // [chn][volt-div index]
-    QVector<double> aChnOffsetK;            // [chn]
+    QVector<int> aVoltDivScale;             // codes from zero to the screen edge, per V/div
+    QVector<long long> aTimeDivList;        // ns per division
+    // Calibration: zero correction per channel and range group, slope per
+    // channel, gain correction per channel and V/div; per converter the
+    // zeros of the dual and the single capture and the slope (thousandths).
+    QVector<QVector<int>> aChnZeroTable;
+    QVector<double> aChnOffsetK;
+    QVector<QVector<int>> aChnGainTable;
+    QVector<int> adcZeroDual;
+    QVector<int> adcZeroSingle;
+    QVector<int> adcSlope;
+    SmpDataOsc* smpDataOsc[2] = {nullptr, nullptr};
+    std::atomic<int> smpDataOscSel{1};
 
     // Written by the detection thread while the GUI thread reads it.
     std::atomic<bool> connected{false};
@@ -276,6 +317,12 @@ protected:
                         int bufDefFrequ, int streamDefFrequ);
     int connectMaxRateMHz = 0;
     int connectBaseClockMHz = 0;
+    // The work-mode-1 halves of the rate, the pre-trigger depth, the store
+    // hand-over and the trigger registers.
+    long long getOscSmpFrequ() const;
+    bool oscConvertStart(int trgRecordIndex);
+    void reqOscTrgSettings();
+    OscWordState oscWords;
 
     int ctrlOut(unsigned char request, unsigned short value, const unsigned char* data, int length);
     int ctrlIn(unsigned char request, unsigned short value, unsigned char* data, int length);

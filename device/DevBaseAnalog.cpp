@@ -50,26 +50,27 @@ void DevBase::loadAChnSettings()
     aVoltDivIndex.resize(n);
     loadIntList(devName, "AVoltDivIndex", aVoltDivIndex, qMin(5, voltMax), 0, voltMax);
     aChnOffset.resize(n);
-    loadIntList(devName, "AChnOffset", aChnOffset, 0, -1000, 1000);
+    loadIntList(devName, "AChnOffset", aChnOffset, 0, -500, 500);
     aTrgVolt.fill(0.0, n);
     const QString tv = Config::readDeviceParam(devName, "ATrigVolt");
     if (!tv.isEmpty() && n > 0) {
         const int got = Config::StringToDoubleArray(tv, aTrgVolt.data(), n);
         for (int i = 0; i < got; ++i)
-            if (!std::isfinite(aTrgVolt[i]))
+            if (!std::isfinite(aTrgVolt[i]) || std::fabs(aTrgVolt[i]) > 1e6)
                 aTrgVolt[i] = 0;
     }
     long long v = 0;
     const bool timeOk = storedLongLong(Config::readDeviceParam(devName, "TimeDivIndex"), &v);
     aTimeDivIndex = (timeOk && v >= 0 && (aTimeDivList.isEmpty() || v < aTimeDivList.size())) ? int(v) : 9;
     aTrgPercent = storedLongLong(Config::readDeviceParam(devName, "ATrgPercent"), &v) ? int(qBound(0LL, v, 1000LL)) : 500;
-    aTrgType = storedLongLong(Config::readDeviceParam(devName, "ATrigType"), &v) && v >= 0 && v <= 255 ? int(v) : 0;
+    aTrgType = storedLongLong(Config::readDeviceParam(devName, "ATrigType"), &v) && v == TrgFalling ? TrgFalling
+                                                                                                      : TrgRising;
     aTrgChn = storedLongLong(Config::readDeviceParam(devName, "ATrigChn"), &v) && v >= 0 && v < qMax(1, n) ? int(v) : 0;
-    QVector<int> math(3, 0);
-    Config::StringToIntArray(Config::readDeviceParam(devName, "AMathOperator"), math.data(), 3);
-    aMathOperator = math[0];
-    aMathScale = math[1];
-    aMathOffset = math[2];
+    aMathOperator = storedLongLong(Config::readDeviceParam(devName, "AMathOperator"), &v) && v >= 0 && v <= 2 ? int(v) : 0;
+    aMathScale.resize(3);
+    loadIntList(devName, "AMathScale", aMathScale, 1000, 1, 1000000);
+    aMathOffset.resize(3);
+    loadIntList(devName, "AMathOffset", aMathOffset, 0, -500, 500);
 }
 
 void DevBase::setAChnEna(const QVector<bool>& ena)
@@ -125,6 +126,8 @@ void DevBase::setAVoltDivIndex(int chn, int index)
 {
     if (chn < 0 || chn >= aVoltDivIndex.size() || index < 0 || index >= aVoltDivList.size())
         return;
+    if (aVoltDivIndex[chn] == index)
+        return;
     aVoltDivIndex[chn] = index;
     Config::saveDeviceParam(devName, "AVoltDivIndex",
                             Config::IntArrayToString(aVoltDivIndex.data(), aVoltDivIndex.size()));
@@ -156,7 +159,8 @@ void DevBase::setAChnOffset(int chn, int offset)
 {
     if (chn < 0 || chn >= aChnOffset.size())
         return;
-    aChnOffset[chn] = offset;
+    // The zero line stays on the screen.
+    aChnOffset[chn] = qBound(-500, offset, 500);
     Config::saveDeviceParam(devName, "AChnOffset", Config::IntArrayToString(aChnOffset.data(), aChnOffset.size()));
     setAChnOffset();
 }
@@ -186,11 +190,13 @@ void DevBase::setATimeDivIndex(int index)
     Config::saveDeviceParam(devName, "TimeDivIndex", QString::number(index));
 }
 
-void DevBase::setATimeDivValue(int value)
+bool DevBase::setATimeDivValue(long long ns)
 {
-    const int i = aTimeDivList.indexOf(value);
-    if (i >= 0)
-        setATimeDivIndex(i);
+    const int i = aTimeDivList.indexOf(ns);
+    if (i < 0)
+        return false;
+    setATimeDivIndex(i);
+    return true;
 }
 
 bool DevBase::setATrgPercent(int value)
@@ -207,30 +213,32 @@ bool DevBase::setATrgPercent(int value)
 
 void DevBase::setATrgType(int type)
 {
-    aTrgType = type;
-    Config::saveDeviceParam(devName, "ATrigType", QString::number(type));
+    aTrgType = type == TrgFalling ? TrgFalling : TrgRising;
+    Config::saveDeviceParam(devName, "ATrigType", QString::number(aTrgType));
 }
 
-void DevBase::setATrgChn(int chn)
+bool DevBase::setATrgChn(int chn)
 {
-    if (chn < 0 || chn >= qMax(1, aChnNum()))
-        return;
+    if (chn < 0 || chn >= aChnNum())
+        return false;
     aTrgChn = chn;
     Config::saveDeviceParam(devName, "ATrigChn", QString::number(chn));
+    return true;
 }
 
-void DevBase::setATrgVolt(int chn, double volts)
+void DevBase::setATrgVolt(int chn, double mV)
 {
-    if (chn < 0 || chn >= aTrgVolt.size() || !std::isfinite(volts))
+    if (chn < 0 || chn >= aTrgVolt.size() || !std::isfinite(mV))
         return;
-    aTrgVolt[chn] = volts;
+    aTrgVolt[chn] = mV;
     Config::saveDeviceParam(devName, "ATrigVolt", Config::DoubleArrayToString(aTrgVolt.data(), aTrgVolt.size()));
 }
 
 void DevBase::saveAMathSet()
 {
-    const int v[3] = {aMathOperator, aMathScale, aMathOffset};
-    Config::saveDeviceParam(devName, "AMathOperator", Config::IntArrayToString(v, 3));
+    Config::saveDeviceParam(devName, "AMathOperator", QString::number(aMathOperator));
+    Config::saveDeviceParam(devName, "AMathScale", Config::IntArrayToString(aMathScale.data(), aMathScale.size()));
+    Config::saveDeviceParam(devName, "AMathOffset", Config::IntArrayToString(aMathOffset.data(), aMathOffset.size()));
 }
 
 void DevBase::saveSmpCtrlSet()
@@ -248,26 +256,129 @@ void DevBase::resetAutoScaleSet()
     Config::saveDeviceParam(devName, "ATrgPercent", QString::number(aTrgPercent));
 }
 
-QStringList DevBase::getVoltDivStringList(int) const
+QStringList DevBase::getVoltDivStringList(int chn) const
 {
     QStringList l;
-    for (int mv : aVoltDivList)
-        l << (mv >= 1000 ? QString::number(mv / 1000.0, 'g', 6) + "V" : QString::number(mv) + "mV");
+    const int probe = aProbeRate.value(chn, 1);
+    for (int mv : aVoltDivList) {
+        const long long v = (long long)mv * probe;
+        l << (v >= 1000 ? QString::number(v / 1000.0, 'g', 6) + "V" : QString::number(v) + "mV");
+    }
     return l;
 }
 
 QStringList DevBase::getATimeDivStringList() const
 {
     QStringList l;
-    for (long long ps : aTimeDivList) {
-        if (ps >= 1000000000000LL)
-            l << QString::number(ps / 1e12, 'g', 6) + "s";
-        else if (ps >= 1000000000LL)
-            l << QString::number(ps / 1e9, 'g', 6) + "ms";
-        else if (ps >= 1000000LL)
-            l << QString::number(ps / 1e6, 'g', 6) + "us";
+    for (long long ns : aTimeDivList) {
+        if (ns >= 1000000000LL)
+            l << QString::number(ns / 1e9, 'g', 6) + "s";
+        else if (ns >= 1000000LL)
+            l << QString::number(ns / 1e6, 'g', 6) + "ms";
+        else if (ns >= 1000LL)
+            l << QString::number(ns / 1e3, 'g', 6) + "us";
         else
-            l << QString::number(ps / 1e3, 'g', 6) + "ns";
+            l << QString::number(ns) + "ns";
     }
     return l;
+}
+
+int DevBase::aVoltDiv(int chn) const
+{
+    const int i = aVoltDivIndex.value(chn, -1);
+    return i >= 0 && i < aVoltDivList.size() ? aVoltDivList[i] : 0;
+}
+
+long long DevBase::aTimeDiv() const
+{
+    return aTimeDivIndex >= 0 && aTimeDivIndex < aTimeDivList.size() ? aTimeDivList[aTimeDivIndex] : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Analog captures
+
+long long DevBase::getOscSmpFrequ() const
+{
+    // Ten divisions hold the sample depth: the highest rate that fits.
+    const long long ns = aTimeDiv();
+    if (smpFrequList.isEmpty())
+        return 0;
+    if (ns <= 0)
+        return smpFrequList.first();
+    const double fit = double(curDepth) * 1e9 / (10.0 * double(ns));
+    for (long long r : smpFrequList)
+        if (double(r) <= fit)
+            return r;
+    return smpFrequList.last();
+}
+
+void DevBase::takeOscCaptureSet()
+{
+    OscCaptureSet& s = oscCapture;
+    const int n = aChnNum();
+    s.rate = getOscSmpFrequ();
+    s.trgPermille = aTrgPercent;
+    s.ena = aChnEna;
+    s.gain.fill(0, n);
+    s.scale.fill(0, n);
+    s.offset.fill(0, n);
+    for (int c = 0; c < n; ++c) {
+        const int i = aVoltDivIndex.value(c, -1);
+        s.gain[c] = aVoltDiv(c);
+        s.scale[c] = i >= 0 && i < aVoltDivScale.size() ? aVoltDivScale[i] : 0;
+        s.offset[c] = aChnOffset.value(c, 0);
+    }
+    for (int k = 0; k < 2; ++k) {
+        s.slope[k] = adcSlope.value(k, 1000);
+        s.zeroDual[k] = adcZeroDual.value(k, 0);
+        s.zeroSingle[k] = adcZeroSingle.value(k, 0);
+    }
+}
+
+bool DevBase::oscConvertStart(int trgRecordIndex)
+{
+    SmpDataOsc* f = fillDataOsc();
+    const OscCaptureSet& s = oscCapture;
+    const int n = s.ena.size();
+    if (!f || f->chnNum != n || s.gain.size() != n)
+        return false;
+    OscWordState w;
+    for (int c = 0; c < n; ++c) {
+        if (s.ena[c] && w.nEna < 2)
+            w.chn[w.nEna++] = c;
+    }
+    const bool single = w.nEna == 1;
+    for (int k = 0; k < 2; ++k) {
+        w.slope[k] = s.slope[k];
+        w.zero[k] = single ? s.zeroSingle[k] : s.zeroDual[k];
+    }
+    oscWords = w;
+    if (!f->dataConvertStart(trgRecordIndex, s.rate, s.gain.constData(), s.scale.constData(), s.offset.constData(),
+                             s.ena.constData()))
+        return false;
+    // The device counts the trigger in samples of each channel.
+    for (int c = 0; c < n; ++c)
+        if (AnalogChnData* d = f->record(c))
+            d->trgIndex = qMax(0, trgRecordIndex);
+    return true;
+}
+
+void DevBase::dataConvertSimuOsc(const int* table, int tableLength, int chn, int count, QRandomGenerator* rng)
+{
+    if (SmpDataOsc* f = fillDataOsc())
+        f->dataConvertSimu(table, tableLength, chn, oscCapture.trgPermille, count, rng);
+}
+
+void DevBase::reqOscTrgSettings()
+{
+    const unsigned char t[2] = {uchar(aTrgChn), uchar(aTrgType == TrgFalling ? TrgFalling : TrgRising)};
+    regWrite(48, t, 2);
+    // 25 device steps per division of the channel's scale.
+    unsigned char lv[2] = {0, 0};
+    for (int c = 0; c < 2 && c < aTrgVolt.size(); ++c) {
+        const int vdiv = aVoltDiv(c);
+        if (vdiv > 0 && std::isfinite(aTrgVolt[c]))
+            lv[c] = uchar(int8_t(qBound(-127.0, std::trunc(aTrgVolt[c] / vdiv * 25.0), 127.0)));
+    }
+    regWrite(80, lv, 2);
 }

@@ -226,20 +226,7 @@ int DevBase::reqSmpSettings()
     S64ToBytes(divider, g + 13, 3);
     regWrite(16, g, 16);
 
-    if (workMode == WorkModeOsc) {
-        const unsigned char t[2] = {uchar(aTrgChn), uchar(aTrgType)};
-        regWrite(48, t, 2);
-        unsigned char lv[2] = {0, 0};
-        for (int c = 0; c < 2 && c < aTrgVolt.size(); ++c) {
-            // 25 device steps per division of the channel's current scale.
-            const int vi = (c < aVoltDivIndex.size()) ? aVoltDivIndex[c] : -1;
-            const int probe = (c < aProbeRate.size() && aProbeRate[c] > 0) ? aProbeRate[c] : 1;
-            if (vi >= 0 && vi < aVoltDivList.size() && aVoltDivList[vi] > 0) {
-                const double steps = aTrgVolt[c] * 1000.0 / (double(aVoltDivList[vi]) * probe) * 25.0;
-                lv[c] = uchar(int8_t(qBound(-127.0, std::trunc(steps), 127.0)));
-            }
-        }
-        regWrite(80, lv, 2);
-    }
+    if (workMode == WorkModeOsc)
+        reqOscTrgSettings();
     return 0;
 }

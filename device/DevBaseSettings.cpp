@@ -66,6 +66,8 @@ void DevBase::genChnFrequMap(long long maxRate)
 
 long long DevBase::getSmpFrequ() const
 {
+    if (workMode == WorkModeOsc)
+        return getOscSmpFrequ();
     if (smpFrequIndex < 0 || smpFrequIndex >= smpFrequList.size())
         return smpFrequList.isEmpty() ? 0 : smpFrequList.last();
     return smpFrequList[smpFrequIndex];

@@ -9,6 +9,8 @@
 
 bool DevBase::dataConvertStart(int trgRecordIndex)
 {
+    if (workMode == WorkModeOsc)
+        return oscConvertStart(trgRecordIndex);
     SmpData* f = fillData();
     if (!f)
         return false;
@@ -18,6 +20,10 @@ bool DevBase::dataConvertStart(int trgRecordIndex)
 
 bool DevBase::dataConvertNormal(const unsigned char* buf, int len, long long* convertedBytes)
 {
+    if (workMode == WorkModeOsc) {
+        *convertedBytes += smpDataOscConvertWords(fillDataOsc(), &oscWords, buf, len);
+        return true;
+    }
     SmpData* f = fillData();
     if (!f)
         return false;
@@ -65,13 +71,24 @@ void DevBase::dataSetTrgPosition(long long pos)
 
 void DevBase::dataConvertComplete(bool keep)
 {
-    SmpData* f = fillData();
-    if (!f)
-        return;
-    f->dataConvertComplete(getExpectDepth());
-    if (!keep) {
-        f->clearData();
-        return;
+    if (workMode == WorkModeOsc) {
+        SmpDataOsc* f = fillDataOsc();
+        if (!f)
+            return;
+        f->dataConvertComplete();
+        if (!keep) {
+            f->clearData();
+            return;
+        }
+    } else {
+        SmpData* f = fillData();
+        if (!f)
+            return;
+        f->dataConvertComplete(getExpectDepth());
+        if (!keep) {
+            f->clearData();
+            return;
+        }
     }
     if (QThread::currentThread() == thread()) {
         applySwap();
@@ -108,6 +125,13 @@ void DevBase::applySwap()
 {
     if (shownStoreGate)
         shownStoreGate();
+    if (workMode == WorkModeOsc) {
+        SmpDataOsc* old = shownDataOsc();
+        smpDataOscSel = (smpDataOscSel == 2) ? 1 : 2;
+        if (old)
+            old->clearData();
+        return;
+    }
     SmpData* old = shownData();
     smpDataSel = (smpDataSel == 2) ? 1 : 2;
     if (old)
@@ -123,6 +147,12 @@ void DevBase::clearSmpData()
 {
     if (shownStoreGate)
         shownStoreGate();
+    if (workMode == WorkModeOsc) {
+        for (SmpDataOsc* s : smpDataOsc)
+            if (s)
+                s->clearData();
+        return;
+    }
     for (SmpData* s : smpData)
         if (s)
             s->clearData();
@@ -130,6 +160,13 @@ void DevBase::clearSmpData()
 
 bool DevBase::hasValidData() const
 {
+    if (workMode == WorkModeOsc) {
+        const SmpDataOsc* o = shownDataOsc();
+        for (int c = 0; o && c < aChnNum(); ++c)
+            if (o->hasValidDataA(c))
+                return true;
+        return false;
+    }
     const SmpData* s = shownData();
     return s && s->smpDepth >= 1;
 }
@@ -252,6 +289,29 @@ int SmpCtrlNormal::memWindow(long long records, long long endAddress, long long 
     return 0;
 }
 
+int SmpCtrlNormal::oscWindow(long long words, long long endAddress, long long memBytes, int nEna, long long* start,
+                             long long* length)
+{
+    *start = 0;
+    *length = 0;
+    if (words < 0 || endAddress < 0)
+        return 3;
+    // No channel on, or less than a sample each: no data.
+    const long long perChn = nEna < 1 ? 0 : qMin<long long>(words / nEna, OSC_MAX_SAMPLES);
+    if (perChn == 0)
+        return 0;
+    const long long all = words * 2;
+    if (memBytes <= 0 || all > memBytes || endAddress > memBytes)
+        return 3;
+    // The capture ends at endAddress; the read stops at what a record holds.
+    long long s = endAddress - all;
+    if (s < 0)
+        s += memBytes;
+    *start = s;
+    *length = perChn * nEna * 2;
+    return 0;
+}
+
 int SmpCtrlNormal::monitorSmpProgress()
 {
     const long long rate = dev->getSmpFrequ();
@@ -339,8 +399,12 @@ void SmpCtrlNormal::run()
             break;
         }
         long long start = 0, length = 0;
-        r = memWindow((long long)uint32_t(records), (long long)uint32_t(endAddress), dev->memSize,
-                      dev->chnNum(), &start, &length);
+        if (dev->workMode == WorkModeOsc)
+            r = oscWindow((long long)uint32_t(records), (long long)uint32_t(endAddress), 2LL * dev->memSize,
+                          dev->oscCapture.ena.count(true), &start, &length);
+        else
+            r = memWindow((long long)uint32_t(records), (long long)uint32_t(endAddress), dev->memSize,
+                          dev->chnNum(), &start, &length);
         if (r) {
             dev->smpErr = r;
             break;
@@ -375,7 +439,7 @@ void SmpCtrlNormal::run()
         if (!convertOk)
             dev->smpErr = 4;
         // Read before the store is handed over to the GUI thread.
-        const int zeroRuns = dev->fillData()->zeroRunCnt;
+        const int zeroRuns = dev->workMode == WorkModeOsc ? -1 : dev->fillData()->zeroRunCnt;
         if (convertedBytes > 0) {
             dev->dataConvertComplete(true);
             emit dev->sigSmpDataReady(0);

@@ -69,6 +69,11 @@ public:
     // 3 when the device's numbers cannot describe its memory.
     static int memWindow(long long records, long long endAddress, long long memSize, int chnNum,
                          long long* start, long long* length);
+    // The same for the converter words of an analog capture: `words` 16-bit
+    // words of nEna channels in turn ending before endAddress in a ring of
+    // memBytes; the read stops at OSC_MAX_SAMPLES per channel.
+    static int oscWindow(long long words, long long endAddress, long long memBytes, int nEna, long long* start,
+                         long long* length);
 
     long long totalBytes = 0;
     long long recvBytes = 0;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "device/DevBase.h"
@@ -105,9 +106,68 @@ void SmpSimulate::run()
     dev->smpRunning = false;
 }
 
+namespace {
+// Demonstration waveforms of the analog channels, in steps of 4 codes: a
+// sine on even channels (channel 0 makes its own) and a square on odd ones.
+struct OscTables {
+    int sine[128];
+    int square[64];
+    OscTables()
+    {
+        for (int i = 0; i < 128; ++i)
+            sine[i] = int(std::lround(48 * std::sin(2 * M_PI * i / 128)));
+        for (int i = 0; i < 64; ++i)
+            square[i] = i < 32 ? 0 : 60;
+    }
+};
+const OscTables& oscTables()
+{
+    static const OscTables t;
+    return t;
+}
+} // namespace
+
 void SmpSimulate::threadOsc()
 {
-    // No analog store exists for the current models: nothing to produce.
+    emit dev->sigSmpSta(SmpStaStart, 0, 0);
+    const DevBase::OscCaptureSet& cap = dev->oscCapture;
+    const int chnNum = cap.ena.size();
+    const int count = chnNum > 0 ? qMin(dev->memSize / chnNum, OSC_MAX_SAMPLES) : 0;
+    const OscTables& tab = oscTables();
+    if (!dev->fillDataOsc() || count <= 0) {
+        // A device without analog channels has nothing to capture.
+        dev->smpErr = 1;
+        emit dev->sigSmpSta(SmpStaStopped, 0, 0);
+        emit dev->sigSmpDataReady(1);
+        return;
+    }
+    for (;;) {
+        // The spare store may still wait to be swapped in by the GUI thread.
+        if (!dev->waitStoresSwapped())
+            break;
+        if (!dev->dataConvertStart(0)) {
+            dev->smpErr = 4;
+            dev->dataConvertComplete(false);
+            emit dev->sigSmpSta(SmpStaSampling, 4, 0);
+            break;
+        }
+        for (int c = 0; c < chnNum; ++c) {
+            if (!cap.ena[c])
+                continue;
+            if (c % 2 == 0)
+                dev->dataConvertSimuOsc(tab.sine, 128, c, count, &rng);
+            else
+                dev->dataConvertSimuOsc(tab.square, 64, c, count, &rng);
+        }
+        emit dev->sigSmpSta(SmpStaSampling, 0, 100);
+        dev->dataConvertComplete(true);
+        emit dev->sigSmpDataReady(0);
+        if (dev->smpStopReq || dev->smpStartMode == SmpStartSingle)
+            break;
+        pause(50);
+        if (dev->smpStopReq)
+            break;
+    }
     emit dev->sigSmpSta(SmpStaStopped, 0, 0);
     emit dev->sigSmpDataReady(1);
 }

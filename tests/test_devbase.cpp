@@ -765,11 +765,12 @@ private slots:
         d->connected = true;
         usb->clear();
         d->setAChnOffset(0, 500);   // 100 + trunc(2 x 0.5 x 50 / 500) = 100
-        d->setAChnOffset(1, 1000);  // 200 + trunc(1 x 1 x 500 / 500) = 201
-        QCOMPARE(usb->lastRegWrite(72), bytes({100, 0, 201, 0}));
+        d->setAChnOffset(1, 1000);  // kept on the screen: 200 + trunc(1 x 0.5 x 500 / 500) = 200
+        QCOMPARE(d->aChnOffset[1], 500);
+        QCOMPARE(usb->lastRegWrite(72), bytes({100, 0, 200, 0}));
         d->setAVoltDivIndex(0, 6);  // zero table index limited to its last entry
         QCOMPARE(usb->lastRegWrite(64), bytes({7, 0, 16, 0}));
-        QCOMPARE(usb->lastRegWrite(72), bytes({100 + 2, 0, 201, 0}));
+        QCOMPARE(usb->lastRegWrite(72), bytes({100 + 2, 0, 200, 0}));
         QSignalSpy aena(d.get(), &DevBase::sigAChnEnaChanged);
         d->setAChnEna(QVector<bool>({false, true}));
         QCOMPARE(usb->lastRegWrite(62), bytes({2}));

@@ -10,6 +10,7 @@
 #include "config/Types.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "osc/WaveDataGenOsc.h"
 
 std::function<void()> SmpCtrl::stopAllAnalyzer;
 std::function<void()> SmpCtrl::clearAnalyzerResult;
@@ -81,7 +82,6 @@ void SmpCtrl::init()
 
 void SmpCtrl::devSmpStaChanged(int mode)
 {
-    lastMode = mode;
     const bool checked[4] = {mode == SmpStartAuto, mode == SmpStartSingle,
                              mode == SmpStartRepeatWait || mode == SmpStartRepeat, mode < 0};
     QPushButton* const buttons[4] = {btnAuto, btnSingle, btnRepeat, btnStop};
@@ -97,16 +97,25 @@ void SmpCtrl::devConnectChanged(bool connected)
     btnRepeat->setIcon(QIcon(connected ? ":/res/btnSmpAuto2" : ":/res/btnSmpAuto"));
 }
 
-void SmpCtrl::startCapture(int mode)
+void SmpCtrl::stopForStart(DevBase* dev)
 {
-    DevBase* dev = devUsing;
-    if (!dev)
-        return;
     dev->smpStopAndWait();
     if (stopAllAnalyzer)
         stopAllAnalyzer();
     if (clearAnalyzerResult)
         clearAnalyzerResult();
+}
+
+void SmpCtrl::startCapture(int mode)
+{
+    DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    stopForStart(dev);
+    // A capture in another mode ends an automatic scaling: its refreshes
+    // must not restart auto-scale captures.
+    if (waveDataGenOsc && mode != SmpStartAuto)
+        waveDataGenOsc->cancelAutoScale();
     dev->smpStart(mode, false);
 }
 
@@ -125,13 +134,40 @@ void SmpCtrl::slotBtnRepeatClicked()
 void SmpCtrl::slotBtnStopClicked()
 {
     btnStop->setChecked(true);
+    if (waveDataGenOsc)
+        waveDataGenOsc->cancelAutoScale();
     if (devUsing)
         devUsing->smpStop();
 }
 
 void SmpCtrl::slotBtnAutoScaleClicked()
 {
-    // The oscilloscope auto scale has no device to run on here: undo the
-    // click's toggle so the bar keeps showing the real capture state.
-    devSmpStaChanged(lastMode);
+    DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    if (!dev->connected) {
+        slotBtnRepeatClicked();
+        return;
+    }
+    stopForStart(dev);
+    // What the scaling changes, so that giving up can restore it.
+    dev->saveSmpCtrlSet();
+    bool any = false;
+    for (int c = 0; c < dev->aChnNum(); ++c) {
+        if (!dev->aChnEna[c])
+            continue;
+        // The second-largest scale: a first look at any signal.
+        const int n = dev->getVoltDivStringList(c).size();
+        if (n >= 2)
+            dev->setAVoltDivIndex(c, n - 2);
+        dev->setAChnOffset(c, 0);
+        any = true;
+    }
+    if (any) {
+        dev->setATimeDivIndex(9);
+        dev->setATrgPercent(500);
+    }
+    if (waveDataGenOsc)
+        waveDataGenOsc->setAutoScaleStart();
+    dev->smpStart(SmpStartAuto, false);
 }

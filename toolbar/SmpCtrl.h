@@ -9,6 +9,7 @@
 
 #include <functional>
 
+class DevBase;
 class QGraphicsDropShadowEffect;
 class QHBoxLayout;
 class QPushButton;
@@ -40,6 +41,8 @@ public slots:
     void slotBtnStopClicked();
 
 private:
+    // Stops a running capture, then the decoders, and empties the results.
+    void stopForStart(DevBase* dev);
     // Stops a running capture and the decoders, then starts in `mode`.
     void startCapture(int mode);
 
@@ -50,7 +53,6 @@ private:
     QPushButton* btnStop;
     QVector<QGraphicsDropShadowEffect*> glows;   // in button order
     QHBoxLayout* layout;
-    int lastMode = -1;
 };
 
 #endif

@@ -17,6 +17,8 @@
 #include "data/SmpData.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "osc/OscView.h"
+#include "osc/WaveDataGenOsc.h"
 #include "view/DlgFilter.h"
 #include "view/ItemChnSidebar.h"
 #include "view/ItemWaveLine.h"
@@ -144,6 +146,10 @@ void MainView::init()
     for (int i = timingMarkers.size() - 2; i >= 0; i -= 2)
         emit timeMarkBodyChanged(28, i, -1);
     deleteShowItems();
+    if (devUsing && devUsing->workMode == WorkModeOsc) {
+        initOsc();
+        return;
+    }
 
     waveView->vBar->show();
     QScrollBar* bar = sidebarArea->verticalScrollBar();
@@ -176,8 +182,25 @@ void MainView::init()
     slotSidebarVerRangChanged(bar->minimum(), bar->maximum());
 }
 
+void MainView::initOsc()
+{
+    // The label column holds the oscilloscope panels: no rows to scroll.
+    waveView->vBar->hide();
+    QScrollBar* bar = sidebarArea->verticalScrollBar();
+    disconnect(bar, &QScrollBar::valueChanged, this, &MainView::slotSidebarVerValueChanged);
+    disconnect(bar, &QScrollBar::rangeChanged, this, &MainView::slotSidebarVerRangChanged);
+    sidebarArea->setFixedWidth(Config::pixel(271));
+    sidebarFrame->setFixedWidth(Config::pixel(271));
+    oscView = new OscView(scene, waveView, waveDataGenOsc, this);
+    connect(oscView, &OscView::smpStaChanged, this, &MainView::smpStaChanged);
+    connect(oscView, &OscView::mouseDraged, this, &MainView::mouseDraged);
+    resizeEvent(nullptr);
+}
+
 void MainView::deleteShowItems()
 {
+    delete oscView;
+    oscView = nullptr;
     if (probeTimerId != 0) {
         killTimer(probeTimerId);
         probeTimerId = 0;
@@ -224,6 +247,11 @@ void MainView::deleteShowItems()
 
 void MainView::resizeEvent(QResizeEvent*)
 {
+    if (oscView) {
+        oscView->layout();
+        placeProgressRing();
+        return;
+    }
     rowOrigin = 0;
     const int n = chnSidebars.size();
     QVector<int> showIndex(n), multip(n);
@@ -284,6 +312,10 @@ void MainView::updateWaveLines()
 
 void MainView::updateViewDisplay()
 {
+    if (oscView) {
+        oscView->refresh();
+        return;
+    }
     updateWaveLines();
     updatePeriodMark(waveView->mapFromGlobal(QCursor::pos()));
     for (int i = 0; i < timingMarkers.size(); ++i)
@@ -481,12 +513,19 @@ void MainView::slotMouseZoomChanged(int flag, int location)
 
 void MainView::slotMouseDraged(int width)
 {
+    if (oscView) {
+        if (waveDataGenOsc)
+            waveDataGenOsc->moveOffset(width);
+        return;
+    }
     if (waveDataGen)
         waveDataGen->moveTo(waveDataGen->start - width * waveDataGen->scale);
 }
 
 void MainView::slotWheelChanged(bool keyCtrl, int angle, const QPoint& point)
 {
+    if (oscView)
+        return;   // the wheel steps the time base with its panel
     if (!keyCtrl) {
         emit zoomChangedByMouse(angle > 0 ? 1 : 2, point.x() / Config::pixel(1));
         return;
@@ -500,11 +539,17 @@ void MainView::slotMousePressed(QMouseEvent* e)
     movedSincePress = false;
     if (e->button() == Qt::LeftButton)
         pressPoint = ViewLayout::roundPoint(e->localPos().x(), e->localPos().y());
+    if (oscView)
+        oscView->mousePressed(e);
 }
 
 void MainView::slotMouseMoved(QMouseEvent* e)
 {
     movedSincePress = true;
+    if (oscView) {
+        oscView->mouseMoved(e);
+        return;
+    }
     const QPoint pt = ViewLayout::roundPoint(e->localPos().x(), e->localPos().y());
 
     if (nextEdge->isVisible() && waveView->itemAt(pt) == nextEdge) {
@@ -562,6 +607,10 @@ void MainView::slotMouseMoved(QMouseEvent* e)
 
 void MainView::slotMouseReleased(QMouseEvent* e)
 {
+    if (oscView) {
+        oscView->mouseReleased(e);
+        return;
+    }
     if (movedSincePress || !hasData())
         return;
     const QPoint pt = ViewLayout::roundPoint(e->localPos().x(), e->localPos().y());

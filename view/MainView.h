@@ -22,6 +22,7 @@ class ItemChnSidebar;
 class ItemWaveBackground;
 class ItemWaveLine;
 class NextEdge;
+class OscView;
 class PeriodArrow;
 class QAction;
 class QDialog;
@@ -152,6 +153,8 @@ public:
     AnalyzerManager* analyzerManager;
     WaveDataGen* waveDataGen;
     WaveDataGenOsc* waveDataGenOsc;
+    // The oscilloscope screen while the device works in mode 1, else null.
+    OscView* oscView = nullptr;
 
 signals:
     void zoomChangedByMouse(int flag, int location);
@@ -228,6 +231,7 @@ private:
     int chnCount() const;
     void createChnSidebar(int chn, const QString& name, int showIndex, int multip);
     void createWaveItems(int chn);
+    void initOsc();
     void placeProgressRing();
     void updateWaveLines();
 

@@ -1,6 +1,7 @@
 #include "support/TestEnv.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace TestEnv {
@@ -22,6 +23,18 @@ QString dataPath(const QString& name)
 QString sharedDataPath(const QString& name)
 {
     return QString::fromLocal8Bit(qgetenv("CORVENA_SHARED_TESTDATA")) + "/" + name;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 } // namespace TestEnv

@@ -3,6 +3,7 @@
 // Test set-up shared by every test executable: per-user data goes to a
 // temporary directory so no test touches the real configuration.
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -14,6 +15,10 @@ QString isolateUserData();
 QString dataPath(const QString& name);
 // Path of a file in the shared real-capture directory.
 QString sharedDataPath(const QString& name);
+// A file's bytes ("" when it cannot be read).
+QByteArray readFile(const QString& path);
+// Replaces a file's content; false when it cannot be written whole.
+bool writeFile(const QString& path, const QByteArray& bytes);
 }
 
 #endif

@@ -293,6 +293,21 @@ void EmuAnalyzer::setMemory(int address, const QByteArray& bytes)
         memory[(address + i) % memory.size()] = bytes[i];
 }
 
+void EmuAnalyzer::setAnalogCapture(const QVector<QVector<qint16>>& words, quint32 trgIndex, quint32 endAddress)
+{
+    QByteArray mem;
+    const int n = words.isEmpty() ? 0 : words.first().size();
+    for (int i = 0; i < n; ++i) {
+        for (const QVector<qint16>& chn : words) {
+            const quint16 w = quint16(chn.value(i));
+            mem.append(char(w & 0xFF));
+            mem.append(char(w >> 8));
+        }
+    }
+    setMemory(int(endAddress) - mem.size() + memory.size(), mem);
+    setCaptureResult(quint32(mem.size() / 2), trgIndex, endAddress);
+}
+
 QByteArray EmuAnalyzer::runLengthFrames(int channels, const QVector<QPair<quint32, quint8>>& records)
 {
     const int perFrame = channels == 32 ? 6 : 5;

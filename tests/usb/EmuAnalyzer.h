@@ -105,6 +105,11 @@ public:
     // (6 records per 32 bytes) from {level, run} records; trailing records
     // that do not fill a frame are padded with zero runs.
     static QByteArray runLengthFrames(int channels, const QVector<QPair<quint32, quint8>>& records);
+    // An analog capture of the mixed-signal model: the converters' raw
+    // words, one list per enabled channel, stored word by word in turn
+    // (little-endian) so that they end at endAddress, and the capture result
+    // that announces them: the word count and the trigger sample.
+    void setAnalogCapture(const QVector<QVector<qint16>>& words, quint32 trgIndex, quint32 endAddress);
 
     // The continuous stream: bytes handed out after request 0x30 in stream
     // mode (register 3 bit 0). `finished` lets the last transfer come back short.
