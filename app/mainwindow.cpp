@@ -29,15 +29,15 @@
 #include "decode/ProtoManager.h"
 #include "decode/ProtoResult.h"
 #include "decode/SimuAnalyzerSource.h"
-#include "rightbox/MouseMeasure.h"
-#include "rightbox/PulseMeasure.h"
-#include "rightbox/TimingMarker.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
 #include "osc/WaveDataGenOsc.h"
+#include "rightbox/MouseMeasure.h"
+#include "rightbox/PulseMeasure.h"
+#include "rightbox/TimingMarker.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
@@ -329,13 +329,13 @@ void MainWindow::connectPanels()
     connect(counterPanel, &PulseMeasure::setChanged, mainView, &MainView::slotPulseMeasureInfoChanged);
     connect(protoResult, &ProtoResult::sigKeyUpAndDownClicked, mainView, &MainView::slotKeyUpAndDownClicked);
     connect(mainView, &MainView::smpStaChanged, smpCtrl, &SmpCtrl::devSmpStaChanged);
-    // The oscilloscope panels (rows 11, 15-17) join with their panels.
     connect(mainView, &MainView::mouseMeasureChanged, static_cast<MouseMeasure*>(mouseMeasure),
             &MouseMeasure::slotValueChanged);
     connect(mainView, &MainView::timMarkPairChanged, markerPanel, &TimingMarker::slotTimingMarkerPairChanged);
     connect(mainView, &MainView::pulseMeasureChangedbySmpDone, counterPanel, &PulseMeasure::slotValueChanged);
     connect(mainView, &MainView::pulseMeasureChangedbyTimeMarker, counterPanel,
             &PulseMeasure::slotValueChangedbyTimeMarker);
+    // The oscilloscope panels (rows 11, 15-17) join with their panels.
     connect(analyzerManager, &AnalyzerManager::analyzerItemAliasChanged, mainView, &MainView::slotAnalyzerItemChanged);
     connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);

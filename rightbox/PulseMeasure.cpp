@@ -56,11 +56,11 @@ PulseMeasure::PulseMeasure(QWidget* parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     icons << ":/res/btnPosEdge" << ":/res/btnNegEdge" << ":/res/btnPosPulse" << ":/res/btnNegPulse";
 
-    layout = new QGridLayout(body);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setHorizontalSpacing(Config::pixel(2));
-    layout->setVerticalSpacing(Config::pixel(7));
-    layout->setColumnStretch(ColValue, 1);
+    gridLayout = new QGridLayout(body);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    gridLayout->setHorizontalSpacing(Config::pixel(2));
+    gridLayout->setVerticalSpacing(Config::pixel(7));
+    gridLayout->setColumnStretch(ColValue, 1);
 
     for (QMenu*& m : menus)
         m = new QMenu(this);
@@ -253,9 +253,9 @@ void PulseMeasure::placeRow(int g, int i)
 {
     const QVector<QWidget*> w = widgetsOf(i);
     for (int c = ColType; c <= ColSeparator; ++c)
-        layout->addWidget(w[c], g, c);
-    layout->addWidget(w[ColValue], g, ColValue, Qt::AlignLeft);
-    layout->addWidget(w[ColRemove], g, ColRemove, Qt::AlignRight);
+        gridLayout->addWidget(w[c], g, c);
+    gridLayout->addWidget(w[ColValue], g, ColValue, Qt::AlignLeft);
+    gridLayout->addWidget(w[ColRemove], g, ColRemove, Qt::AlignRight);
 }
 
 void PulseMeasure::setRowValue(int row, Column c, int value)
@@ -278,7 +278,7 @@ void PulseMeasure::slotBtnSetClicked()
         return;
     const int n = rowCount();
     if (n == 0)
-        layout->setContentsMargins(Config::pixel(3), Config::pixel(3), Config::pixel(3), Config::pixel(3));
+        gridLayout->setContentsMargins(Config::pixel(3), Config::pixel(3), Config::pixel(3), Config::pixel(3));
 
     // The kind with the fewest rows, then the enabled channel with the
     // fewest rows; the lowest wins a tie. With no channel enabled the row
@@ -353,11 +353,11 @@ void PulseMeasure::slotBtnRemoveClicked()
     if (r < 0 || r >= n)
         return;
     if (n == 1)
-        layout->setContentsMargins(0, 0, 0, 0);
+        gridLayout->setContentsMargins(0, 0, 0, 0);
     // The rows below move up one grid row; the last grid row stays empty.
     for (int i = r; i < n; ++i)
         for (QWidget* w : widgetsOf(i))
-            layout->removeWidget(w);
+            gridLayout->removeWidget(w);
     for (QWidget* w : widgetsOf(r)) {
         w->hide();
         w->deleteLater();   // its remove button is still delivering the click
@@ -401,11 +401,13 @@ void PulseMeasure::openMenu(Column c)
     curRow = b->index;
     // Check the row's choice; a channel the device no longer has checks none.
     const int value = b->value;
-    for (MyButton* m : menuBtns[c])
-        if (m->index != value && m->isChecked())
-            uncheck(m);
-    if (value >= 0 && value < menuBtns[c].size())
+    if (value >= 0 && value < menuBtns[c].size()) {
         menuBtns[c][value]->setChecked(true);
+    } else {
+        for (MyButton* m : menuBtns[c])
+            if (m->isChecked())
+                uncheck(m);
+    }
 
     if (c == ColChn) {
         for (int i = 0; i < menuBtns[c].size(); ++i) {

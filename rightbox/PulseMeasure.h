@@ -61,7 +61,7 @@ public:
     int rowChannel(int row) const;
     int rowRange(int row) const;
     QString rowValue(int row) const;
-    QGridLayout* grid() const { return layout; }
+    QGridLayout* grid() const { return gridLayout; }
     QMenu* typeMenu() const { return menus[ColType]; }
     QMenu* chnMenu() const { return menus[ColChn]; }
     QMenu* rangeMenu() const { return menus[ColRange]; }
@@ -102,7 +102,7 @@ private:
     QVector<MyButton*> rowBtns[3];
     QVector<MyButton*> removeBtns;
     QVector<QLabel*> sepLabels, valueLabels;
-    QGridLayout* layout;
+    QGridLayout* gridLayout;
     QMenu* menus[3];
     QVector<MyButton*> menuBtns[3];
     QVector<QWidgetAction*> menuActs[3];
