@@ -3,14 +3,9 @@
 #include <AnalyzerHelpers.h>
 
 #include "IR_RC6_AnalyzerSettings.h"
+#include "PluginTime.h"
 
 namespace {
-
-// Samples in a duration in nanoseconds, truncated, in 64-bit arithmetic.
-U64 samplesOf(U64 rate_hz, U64 ns)
-{
-    return U64((unsigned __int128)rate_hz * ns / 1000000000u);
-}
 
 const U32 kIdleUnits = 50;
 
@@ -30,7 +25,7 @@ void IR_RC6_SimulationDataGenerator::Initialize(U32 simulation_sample_rate, IR_R
 
     // A receiver output that reads '1' on a rising edge idles high and
     // marks low; the other style is the inverse.
-    const bool risingOne = settings && settings->mLogicStyle != 0;
+    const bool risingOne = settings && settings->oneLevel() == BIT_HIGH;
     mMarkLevel = risingOne ? BIT_LOW : BIT_HIGH;
     mIdleLevel = risingOne ? BIT_HIGH : BIT_LOW;
 
@@ -41,7 +36,7 @@ void IR_RC6_SimulationDataGenerator::Initialize(U32 simulation_sample_rate, IR_R
     // Below about 2.3 kHz a time unit is shorter than a sample; one sample
     // per unit keeps the signal moving, so a caller waiting for the target
     // sample is never stuck.
-    U64 unit = samplesOf(simulation_sample_rate, 444000);
+    U64 unit = plugin_time::samplesOf(simulation_sample_rate, 444000);
     mUnit = unit == 0 ? 1 : U32(unit);
 }
 

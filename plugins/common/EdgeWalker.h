@@ -1,9 +1,12 @@
 #ifndef EDGEWALKER_H
 #define EDGEWALKER_H
-// The decoders' view of the channel cursor: the cursor's sample and level and
-// the next edge once asked for are kept here, so that a decoder pays one
-// library call per edge to move and one to look ahead. Every move passes
-// exactly one edge or stops short of the next one.
+// The decoders' view of the channel cursor: the sample and level a decoder
+// stands on and the next edge once asked for are kept here, so that a
+// decoder pays one library call per edge to move and one to look ahead.
+// Every move passes exactly one edge or stops short of the next one. A stop
+// short of the next edge moves only the walker: the cursor stays on the
+// last edge passed, from where its next move gives the same answers (no
+// edge lies between), so such a move costs no library call at all.
 
 #include <AnalyzerChannelData.h>
 
@@ -35,19 +38,42 @@ public:
     // level that lasts to the end is closed by it). Never ends the run.
     U64 nextOrEnd()
     {
-        if (mNext == kUnknown && !mCursor->DoMoreTransitionsExistInCurrentData())
-            return mEnd;
-        return next();
+        U64 n;
+        peek(&n);
+        return n;
+    }
+
+    // The same, and whether it is an edge.
+    bool peek(U64* next)
+    {
+        if (mNext == kUnknown) {
+            if (!mCursor->DoMoreTransitionsExistInCurrentData()) {
+                *next = mEnd;
+                return false;
+            }
+            mNext = mCursor->GetSampleOfNextEdge();
+        }
+        *next = mNext;
+        return true;
     }
 
     // Moves to the next edge. Ends the run when none follows.
     void step()
     {
-        const U64 n = next();
         mCursor->AdvanceToNextEdge();
-        mPos = n;
+        mPos = mNext != kUnknown ? mNext : mCursor->GetSampleNumber();
         mLevel = mLevel == BIT_HIGH ? BIT_LOW : BIT_HIGH;
         mNext = kUnknown;
+    }
+
+    // Moves to a sample after pos() and not past what peek() gave: onto the
+    // next edge, or short of it.
+    void moveWithin(U64 target)
+    {
+        if (target == mNext)
+            step();
+        else
+            mPos = target;
     }
 
     // Moves forward to a sample (on or before the next edge). False, and no
@@ -59,16 +85,21 @@ public:
             return false;
         if (target <= mPos)
             return true;
-        if (mNext != kUnknown && target == mNext) {
+        const U64 n = nextOrEnd();
+        if (target < n) { // short of the next edge (or of the end)
+            mPos = target;
+            return true;
+        }
+        if (target == n) {
             step();
             return true;
         }
+        // Past the next edge: the cursor counts the edges passed.
         const U32 crossed = mCursor->AdvanceToAbsPosition(target);
         mPos = target;
         if (crossed & 1)
             mLevel = mLevel == BIT_HIGH ? BIT_LOW : BIT_HIGH;
-        if (crossed)
-            mNext = kUnknown;
+        mNext = kUnknown;
         return true;
     }
 
