@@ -61,7 +61,7 @@ public:
     void step()
     {
         mCursor->AdvanceToNextEdge();
-        mPos = mNext != kUnknown ? mNext : mCursor->GetSampleNumber();
+        mPos = mCursor->GetSampleNumber();
         mLevel = mLevel == BIT_HIGH ? BIT_LOW : BIT_HIGH;
         mNext = kUnknown;
     }

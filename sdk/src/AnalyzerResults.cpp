@@ -55,6 +55,7 @@ struct AnalyzerResults::Data {
     // scan within one group. Frames store no more than they were given.
     ChunkedStore<S64> frameMaxEnd;
     S64 runningMaxEnd = std::numeric_limits<S64>::min(); // writer: of the groups folded so far
+    U64 nextFold = kFrameGroup; // writer: frame count that completes the next group
     ChunkedStore<Packet> packets;
     U64 packetStart = 0; // first frame of the open packet
     MarkerList markers[kMaxChannels];
@@ -86,20 +87,21 @@ struct AnalyzerResults::Data {
         return list;
     }
 
-    // Writer: the maxima of the groups completed since the last call. A
-    // group never straddles two chunks (chunks hold whole groups), so its
-    // frames are read in one run, while they are still in the cache.
-    void foldFrameEnds()
+    // Writer: the maxima of the groups completed by the first n frames,
+    // published. A group never straddles two chunks (chunks hold whole
+    // groups), so its frames are read in one run, while they are still in
+    // the cache.
+    __attribute__((noinline)) void foldFrameEnds(U64 n)
     {
-        const U64 whole = frames.size() / kFrameGroup;
-        for (U64 g = frameMaxEnd.size(); g < whole; ++g) {
-            const Frame* f = &frames.at(g * kFrameGroup);
+        for (; nextFold <= n; nextFold += kFrameGroup) {
+            const Frame* f = &frames.at(nextFold - kFrameGroup);
             S64 m = runningMaxEnd;
             for (U64 k = 0; k < kFrameGroup; ++k)
                 m = f[k].mEndingSampleInclusive > m ? f[k].mEndingSampleInclusive : m;
             runningMaxEnd = m;
             frameMaxEnd.push(m);
         }
+        frameMaxEnd.commit();
     }
 
     const MarkerList* findMarkers(const Channel& ch) const
@@ -147,24 +149,27 @@ void AnalyzerResults::addMarkerSlow(U64 sample_number, MarkerType marker_type, c
 
 void AnalyzerResults::CommitResults()
 {
-    d->foldFrameEnds();
-    d->frameMaxEnd.commit();
-    d->frames.commit();
-    int n = d->markerChannels.load(std::memory_order_relaxed);
+    Data& x = *d;
+    const U64 frames = x.frames.size();
+    if (frames >= x.nextFold)
+        x.foldFrameEnds(frames); // before the frames: readers use only groups of frames they can see
+    x.frames.publish(frames);
+    const int n = x.markerChannels.load(std::memory_order_relaxed);
     for (int i = 0; i < n; ++i)
-        d->markers[i].items.commit();
+        x.markers[i].items.commit();
 }
 
 U64 AnalyzerResults::CommitPacketAndStartNewPacket()
 {
     CommitResults();
-    U64 n = d->frames.size();
-    if (n <= d->packetStart)
+    Data& x = *d;
+    const U64 n = x.frames.size();
+    if (n <= x.packetStart)
         return INVALID_RESULT_INDEX;
-    U64 id = d->packets.size();
-    d->packets.push(Packet{d->packetStart, n - 1});
-    d->packets.commit();
-    d->packetStart = n;
+    const U64 id = x.packets.size();
+    x.packets.push(Packet{x.packetStart, n - 1});
+    x.packets.publish(id + 1);
+    x.packetStart = n;
     return id;
 }
 

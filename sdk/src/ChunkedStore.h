@@ -76,7 +76,9 @@ public:
     // Writer: element count including pending ones.
     uint64_t size() const { return mOut.base + uint64_t(mOut.next - mOut.begin); }
     // Writer: publishes every pending element.
-    void commit() { mCommitted.store(size(), std::memory_order_release); }
+    void commit() { publish(size()); }
+    // Writer: publishes the first n elements (n at most size()).
+    void publish(uint64_t n) { mCommitted.store(n, std::memory_order_release); }
     // Any thread: elements readers may use.
     uint64_t committed() const { return mCommitted.load(std::memory_order_acquire); }
     // Element i; readers only for i below committed(), the writer for any i below size().
