@@ -63,6 +63,16 @@ inline bool loadPlugin(const std::string& name, Plugin* p, std::string* error)
     return true;
 }
 
+// The plug-in, or false with the benchmark skipped.
+inline bool loadOrSkip(benchmark::State& state, const std::string& name, Plugin* p)
+{
+    std::string error;
+    if (loadPlugin(name, p, &error))
+        return true;
+    state.SkipWithError(error.c_str());
+    return false;
+}
+
 // Channel 0, then the number lists of the dialog in order.
 inline void configure(Analyzer* a, const std::vector<double>& values)
 {

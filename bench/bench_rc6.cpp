@@ -15,11 +15,8 @@ const U64 kMessages = 1000000;
 void BM_Rc6Decode(benchmark::State& state)
 {
     Plugin plugin;
-    std::string error;
-    if (!loadPlugin("IR-RC6", &plugin, &error)) {
-        state.SkipWithError(error.c_str());
+    if (!loadOrSkip(state, "IR-RC6", &plugin))
         return;
-    }
     const U64 unit = kRate * 444 / 1000000;
     // 50 idle units, then 102 units per message; six frames a message.
     decodeBench(state, plugin, {}, demoSignal(plugin, {}, kRate, (50 + 102 * kMessages) * unit),

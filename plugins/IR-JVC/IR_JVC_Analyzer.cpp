@@ -70,9 +70,7 @@ IR_JVC_AnalyzerResults* IR_JVC_Analyzer::makeResults()
 // registers.
 void IR_JVC_Analyzer::WorkerThread()
 {
-    if (!mResults)
-        return;
-    AnalyzerChannelData* ir = GetAnalyzerChannelData(mSettings->mInputChannel);
+    AnalyzerChannelData* ir = inputCursor();
     if (!ir)
         return;
     const JvcTiming t(GetSampleRate());
@@ -84,18 +82,8 @@ void IR_JVC_Analyzer::WorkerThread()
 
     for (;;) {
         // A start: its mark, then a space.
-        if (walk.level() == idle)
-            walk.step();
         U64 m0, m1, n;
-        for (;;) {
-            m0 = walk.pos();
-            walk.step();
-            m1 = walk.pos();
-            n = walk.nextOrEnd();
-            if (t.isStart(m1 - m0, n - m1))
-                break;
-            walk.step();
-        }
+        walk.findMark(idle, [&t](U64 mark, U64 space) { return t.isStart(mark, space); }, &m0, &m1, &n);
         results->AddMarker(m1, AnalyzerResults::Start, channel);
         AddResultFrame(m0, n - 1, 0, 0);
         results->CommitResults();
@@ -168,17 +156,4 @@ const char* IR_JVC_Analyzer::GetAnalyzerName() const
     return kAnalyzerName;
 }
 
-const char* GetAnalyzerName()
-{
-    return kAnalyzerName;
-}
-
-Analyzer* CreateAnalyzer()
-{
-    return new IR_JVC_Analyzer();
-}
-
-void DestroyAnalyzer(Analyzer* analyzer)
-{
-    delete analyzer;
-}
+CORVENA_ANALYZER_EXPORTS(IR_JVC_Analyzer, kAnalyzerName)

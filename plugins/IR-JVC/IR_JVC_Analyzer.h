@@ -20,10 +20,4 @@ protected:
     IR_JVC_AnalyzerResults* makeResults() override;
 };
 
-extern "C" {
-ANALYZER_EXPORT const char* GetAnalyzerName();
-ANALYZER_EXPORT Analyzer* CreateAnalyzer();
-ANALYZER_EXPORT void DestroyAnalyzer(Analyzer* analyzer);
-}
-
 #endif

@@ -130,9 +130,7 @@ IR_RC6_AnalyzerResults* IR_RC6_Analyzer::makeResults()
 // ends the attempt; the next one starts where it stopped.
 void IR_RC6_Analyzer::WorkerThread()
 {
-    if (!mResults)
-        return;
-    AnalyzerChannelData* ir = GetAnalyzerChannelData(mSettings->mInputChannel);
+    AnalyzerChannelData* ir = inputCursor();
     if (!ir)
         return;
     Rc6Run run;
@@ -191,17 +189,4 @@ const char* IR_RC6_Analyzer::GetAnalyzerName() const
     return kAnalyzerName;
 }
 
-const char* GetAnalyzerName()
-{
-    return kAnalyzerName;
-}
-
-Analyzer* CreateAnalyzer()
-{
-    return new IR_RC6_Analyzer();
-}
-
-void DestroyAnalyzer(Analyzer* analyzer)
-{
-    delete analyzer;
-}
+CORVENA_ANALYZER_EXPORTS(IR_RC6_Analyzer, kAnalyzerName)

@@ -36,10 +36,4 @@ protected:
     IR_RC6_AnalyzerResults* makeResults() override;
 };
 
-extern "C" {
-ANALYZER_EXPORT const char* GetAnalyzerName();
-ANALYZER_EXPORT Analyzer* CreateAnalyzer();
-ANALYZER_EXPORT void DestroyAnalyzer(Analyzer* analyzer);
-}
-
 #endif

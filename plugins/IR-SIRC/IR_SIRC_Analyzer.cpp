@@ -63,9 +63,7 @@ IR_SIRC_AnalyzerResults* IR_SIRC_Analyzer::makeResults()
 
 void IR_SIRC_Analyzer::WorkerThread()
 {
-    if (!mResults)
-        return;
-    AnalyzerChannelData* ir = GetAnalyzerChannelData(mSettings->mInputChannel);
+    AnalyzerChannelData* ir = inputCursor();
     if (!ir)
         return;
     switch (mSettings->packetLength()) {
@@ -104,18 +102,8 @@ void IR_SIRC_Analyzer::decode(AnalyzerChannelData* ir)
 
     for (;;) {
         // A start: its mark, then a space.
-        if (walk.level() == idle)
-            walk.step();
         U64 m0, m1, n;
-        for (;;) {
-            m0 = walk.pos();
-            walk.step();
-            m1 = walk.pos();
-            n = walk.nextOrEnd();
-            if (t.classify(m1 - m0, n - m1) == Start)
-                break;
-            walk.step();
-        }
+        walk.findMark(idle, [&t](U64 mark, U64 space) { return t.classify(mark, space) == Start; }, &m0, &m1, &n);
         results->AddMarker(m1, AnalyzerResults::Start, channel);
         AddResultFrame(m0, n < walk.end() ? n : lastSample, 0, 0, 0, 1);
         results->CommitResults();
@@ -184,17 +172,4 @@ const char* IR_SIRC_Analyzer::GetAnalyzerName() const
     return kAnalyzerName;
 }
 
-const char* GetAnalyzerName()
-{
-    return kAnalyzerName;
-}
-
-Analyzer* CreateAnalyzer()
-{
-    return new IR_SIRC_Analyzer();
-}
-
-void DestroyAnalyzer(Analyzer* analyzer)
-{
-    delete analyzer;
-}
+CORVENA_ANALYZER_EXPORTS(IR_SIRC_Analyzer, kAnalyzerName)

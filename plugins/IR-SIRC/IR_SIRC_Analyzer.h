@@ -24,10 +24,4 @@ protected:
     void decode(AnalyzerChannelData* ir);
 };
 
-extern "C" {
-ANALYZER_EXPORT const char* GetAnalyzerName();
-ANALYZER_EXPORT Analyzer* CreateAnalyzer();
-ANALYZER_EXPORT void DestroyAnalyzer(Analyzer* analyzer);
-}
-
 #endif

@@ -41,12 +41,10 @@ LedAnalyzerResults* LedAnalyzer::makeResults()
 
 void LedAnalyzer::WorkerThread()
 {
-    if (!mResults)
-        return;
-    const U64 rate = GetSampleRate();
-    AnalyzerChannelData* input = GetAnalyzerChannelData(mSettings->mInputChannel);
+    AnalyzerChannelData* input = inputCursor();
     if (!input)
         return;
+    const U64 rate = GetSampleRate();
     // The run's state lives in locals, so that the compiler keeps it in
     // registers.
     EdgeWalker walk;

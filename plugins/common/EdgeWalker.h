@@ -57,6 +57,27 @@ public:
         return true;
     }
 
+    // Moves over marks (levels other than idle) until one and the space
+    // after it fit: fits(mark length, space length). Gives the mark's first
+    // sample, its end (where the walker then stands) and the space's end
+    // (the next edge, or the capture's end). Ends the run when the edges
+    // run out first.
+    template <class Fits>
+    void findMark(BitState idle, Fits fits, U64* mark_start, U64* mark_end, U64* space_end)
+    {
+        if (mLevel == idle)
+            step();
+        for (;;) {
+            *mark_start = mPos;
+            step();
+            *mark_end = mPos;
+            *space_end = nextOrEnd();
+            if (fits(*mark_end - *mark_start, *space_end - *mark_end))
+                return;
+            step();
+        }
+    }
+
     // Moves to the next edge. Ends the run when none follows.
     void step()
     {
