@@ -178,15 +178,6 @@ inline double threadSeconds()
     return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
 }
 
-// CPU time of the whole process: includes work the library hands to helper
-// threads.
-inline double processSeconds()
-{
-    timespec t;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
-}
-
 inline double secondsOf(Analyzer* a)
 {
     const double t0 = threadSeconds();
@@ -199,9 +190,8 @@ inline double secondsOf(Analyzer* a)
 // and the ratio to the cursor walk. Each iteration walks and decodes once,
 // from fresh results, so that the ratio compares runs made under the same
 // conditions. The first run also takes the results' memory from the system
-// and is shown apart (first_run_*; first_run_process_* counts every
-// thread's time); later runs reuse it, as a re-run after new settings does,
-// and give the decoder's own speed.
+// and is shown apart (first_run_*); later runs reuse it, as a re-run after
+// new settings does, and give the decoder's own speed.
 // frameCheck(frames) returns an error text when the decode went wrong.
 template <class Check>
 void decodeBench(benchmark::State& state, const Plugin& plugin, const std::vector<double>& settings, Signal* signal,
@@ -220,9 +210,7 @@ void decodeBench(benchmark::State& state, const Plugin& plugin, const std::vecto
     a->Init(signal->capture->data(), nullptr, nullptr);
     a->SetupResults();
     const double firstWalkSeconds = secondsOf(&walk);
-    const double firstProcess0 = processSeconds();
     const double firstSeconds = secondsOf(a);
-    const double firstProcessSeconds = processSeconds() - firstProcess0;
     double walkSeconds = 0, seconds = 0;
     U64 frames = 0;
     for (auto _ : state) {
@@ -250,7 +238,6 @@ void decodeBench(benchmark::State& state, const Plugin& plugin, const std::vecto
     state.counters["vs_cursor_walk"] = walkSeconds / seconds;
     state.counters["first_run_edges_per_s"] = edges / firstSeconds;
     state.counters["first_run_vs_cursor_walk"] = firstWalkSeconds / firstSeconds;
-    state.counters["first_run_process_vs_cursor_walk"] = firstWalkSeconds / firstProcessSeconds;
 }
 
 // Exactly `count` frames.

@@ -9,7 +9,8 @@ const char* const kAnalyzerName = "IR-RC6";
 
 // A symbol kind's limits in samples, for the run's sample rate.
 struct SymbolLimits {
-    U64 firstMin, firstMax; // first half: m1 x half-bit minimum and maximum
+    U64 firstMin;           // first half: m1 x half-bit minimum
+    U64 firstSpan;          // and up to this much longer (m1 x half-bit maximum)
     U64 secondMin;          // second half: m2 x half-bit minimum
     U64 secondMax;          // below it the second half ends at the next edge
     U64 runOnMax;           // below it the second half ran on into the next symbol
@@ -27,7 +28,9 @@ void setLimits(U64 rate_hz, SymbolLimits* limits)
         // Lengths of the two halves in time units.
         const U64 m1 = kind == IR_RC6_Analyzer::Leader ? 6 : kind == IR_RC6_Analyzer::TrailerBit ? 2 : 1;
         const U64 m2 = kind == IR_RC6_Analyzer::Leader || kind == IR_RC6_Analyzer::TrailerBit ? 2 : 1;
-        limits[kind] = SymbolLimits{m1 * halfBitMin, m1 * halfBitMax, m2 * halfBitMin,
+        // The maximum is never below the minimum, so one unsigned compare
+        // checks both bounds.
+        limits[kind] = SymbolLimits{m1 * halfBitMin, m1 * (halfBitMax - halfBitMin), m2 * halfBitMin,
                                     m2 * halfBitMax, (m2 + 1) * halfBitMax, m2 * unit};
     }
 }
@@ -65,7 +68,7 @@ __attribute__((always_inline)) inline bool readSymbol(EdgeWalker& walk, const Rc
     const bool edgeFollows = walk.peek(&next);
     const U64 first = mid - start;
     const U64 second = next > mid ? next - mid : 0;
-    if (first < lim.firstMin || first > lim.firstMax || second < lim.secondMin)
+    if (first - lim.firstMin > lim.firstSpan || second < lim.secondMin)
         return false;
     bit = walk.level() == run.oneLevel ? 1 : 0;
     if (Kind != IR_RC6_Analyzer::Leader)
