@@ -52,7 +52,7 @@ struct AnalyzerResults::Data {
     // Greatest ending sample of the frames up to the end of each whole group
     // of kFrameGroup frames: ascending, so a range query finds the first
     // frame that reaches its start by a binary search over the groups and a
-    // scan within one group. Frames store no more than they were given.
+    // scan within one group, while a frame is stored as given (40 bytes).
     ChunkedStore<S64> frameMaxEnd;
     S64 runningMaxEnd = std::numeric_limits<S64>::min(); // writer: of the groups folded so far
     U64 nextFold = kFrameGroup; // writer: frame count that completes the next group

@@ -85,10 +85,11 @@ bool keepSpare(void* p, size_t len)
 // Large chunks are mapped directly, so that they can be prefaulted and go
 // back to the system (or to the spares) when the results are deleted. They
 // start on a 2 MiB boundary and ask for transparent huge pages: under
-// virtualisation every fresh small page costs a trip through the host on
-// its first write (measured at 6-15 us a page here, 70 ns a frame), a huge
-// page one trip for 512 of them. Where the kernel offers no huge pages the
-// advice fails harmlessly and small pages are used.
+// virtualisation the first write to every fresh small page costs a trip
+// through the host (several microseconds, more than the decoder spends on
+// the frames that fill it), a huge page one trip for 512 of them; re-runs
+// into kept chunks also miss the TLB less. Where the kernel offers no huge
+// pages the advice fails harmlessly and small pages are used.
 void* allocate(size_t bytes)
 {
     if (bytes < kLarge)
