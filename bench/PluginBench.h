@@ -168,9 +168,8 @@ public:
     const char* GetAnalyzerName() const override { return "walk"; }
 };
 
-// CPU time of this thread for one run: with no progress manager the run
-// executes here, to the end of the data. Time the machine gives to other
-// work does not count, so the ratios hold on a busy machine too.
+// CPU time of the calling thread: time the machine gives to other work does
+// not count, so the ratios hold on a busy machine too.
 inline double threadSeconds()
 {
     timespec t;
@@ -178,6 +177,7 @@ inline double threadSeconds()
     return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
 }
 
+// One run, in CPU seconds of this thread.
 inline double secondsOf(Analyzer* a)
 {
     const double t0 = threadSeconds();

@@ -3,10 +3,10 @@
 // The decoders' view of the channel cursor: the sample and level a decoder
 // stands on and the next edge once asked for are kept here, so that a
 // decoder pays one library call per edge to move and one to look ahead.
-// Every move passes exactly one edge or stops short of the next one. A stop
-// short of the next edge moves only the walker: the cursor stays on the
-// last edge passed, from where its next move gives the same answers (no
-// edge lies between), so such a move costs no library call at all.
+// Decoders move onto the next edge or short of it. A stop short of the next
+// edge moves only the walker: the cursor stays on the last edge passed, from
+// where its next move gives the same answers (no edge lies between), so
+// such a move costs no library call at all.
 
 #include <AnalyzerChannelData.h>
 
@@ -97,9 +97,10 @@ public:
             mPos = target;
     }
 
-    // Moves forward to a sample (on or before the next edge). False, and no
-    // move, when the sample is at or past the capture's end: the caller has
-    // reached the end and records what it holds before any further move.
+    // Moves forward to a sample, on or before the next edge (a later one
+    // passes the edges between). False, and no move, when the sample is at
+    // or past the capture's end: the caller has reached the end and records
+    // what it holds before any further move.
     bool moveTo(U64 target)
     {
         if (target >= mEnd)
