@@ -37,6 +37,9 @@
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
 #include "osc/WaveDataGenOsc.h"
+#include "rightbox/MouseMeasure.h"
+#include "rightbox/PulseMeasure.h"
+#include "rightbox/TimingMarker.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
@@ -231,9 +234,9 @@ void MainWindow::buildRightBox()
 {
     oscMeasure = placeholder("OscMeasure");
     oscCursor = placeholder("OscCursor");
-    mouseMeasure = placeholder("MouseMeasure");
-    pulseMeasure = placeholder("PulseMeasure");
-    timingMarker = placeholder("TimingMarker");
+    mouseMeasure = new MouseMeasure;
+    pulseMeasure = new PulseMeasure;
+    timingMarker = new TimingMarker;
     protoManager = new ProtoManager(analyzerManager);
     protoResult = new ProtoResult(analyzerManager, waveDataGen);
     filler = new QLabel;
@@ -325,11 +328,19 @@ void MainWindow::connectPanels()
     connect(mainView, &MainView::timeMarkBodyChanged, timeView, &TimeView::slotCursorHandleChanged);
     connect(zoomCtrl, &ZoomCtrl::zoomChanged, this, &MainWindow::slotZoomCtrlChanged);
     connect(posiView, &PosiView::sigPosiChanged, this, &MainWindow::slotWaveDateMoved);
-    // Timing-marker and pulse-counter panels (rows 8, 9) join with their panels.
+    auto* markerPanel = static_cast<TimingMarker*>(timingMarker);
+    auto* counterPanel = static_cast<PulseMeasure*>(pulseMeasure);
+    connect(markerPanel, &TimingMarker::timingMarkerClicked, mainView, &MainView::slotTimingMarkerClicked);
+    connect(counterPanel, &PulseMeasure::setChanged, mainView, &MainView::slotPulseMeasureInfoChanged);
     connect(protoResult, &ProtoResult::sigKeyUpAndDownClicked, mainView, &MainView::slotKeyUpAndDownClicked);
     connect(mainView, &MainView::smpStaChanged, smpCtrl, &SmpCtrl::devSmpStaChanged);
-    // Measurement, marker-pair and oscilloscope panels (rows 11, 13-19)
-    // join with their panels.
+    connect(mainView, &MainView::mouseMeasureChanged, static_cast<MouseMeasure*>(mouseMeasure),
+            &MouseMeasure::slotValueChanged);
+    connect(mainView, &MainView::timMarkPairChanged, markerPanel, &TimingMarker::slotTimingMarkerPairChanged);
+    connect(mainView, &MainView::pulseMeasureChangedbySmpDone, counterPanel, &PulseMeasure::slotValueChanged);
+    connect(mainView, &MainView::pulseMeasureChangedbyTimeMarker, counterPanel,
+            &PulseMeasure::slotValueChangedbyTimeMarker);
+    // The oscilloscope panels (rows 11, 15-17) join with their panels.
     connect(analyzerManager, &AnalyzerManager::analyzerItemAliasChanged, mainView, &MainView::slotAnalyzerItemChanged);
     connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);

@@ -35,6 +35,9 @@
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
 #include "osc/WaveDataGenOsc.h"
+#include "rightbox/MouseMeasure.h"
+#include "rightbox/PulseMeasure.h"
+#include "rightbox/TimingMarker.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
@@ -133,10 +136,13 @@ void MainWindow::initRightBox(bool logic)
         QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
         separators[i]->setVisible(on && !(before && placeholders.contains(before)));
     }
-    // The measurement and marker panels (logic) and the oscilloscope panels
-    // initialise here once they exist.
-    if (logic)
+    // The oscilloscope panels initialise here once they exist. Emptying the
+    // marker panel goes with the view's rebuild, which removes the markers.
+    if (logic) {
         static_cast<ProtoManager*>(protoManager)->init();
+        static_cast<PulseMeasure*>(pulseMeasure)->init();
+        static_cast<TimingMarker*>(timingMarker)->init();
+    }
     rightBoxArea->verticalScrollBar()->setValue(0);
 }
 
@@ -194,7 +200,7 @@ void MainWindow::slotReplaceConfig()
         }
         smpCtrl->devConnectChanged(true);
     }
-    // The mouse-measurement menu initialises here once the panel exists.
+    static_cast<MouseMeasure*>(mouseMeasure)->initMenuTriggered();
 
     // The kept capture is shown and decoded with the merged analyzers.
     if (dev->hasValidData()) {
