@@ -123,9 +123,9 @@ void SocketAPI::slotReadClient()
 {
     if (!client || client->bytesAvailable() <= 0)
         return;
-    // A file command works on the captures and settings that the commands
+    // The window's job works on the captures and settings that the commands
     // change: the input waits until it has ended.
-    if (fileJobRunning && fileJobRunning()) {
+    if (windowBusy && windowBusy()) {
         retry->start();
         return;
     }

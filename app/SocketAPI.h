@@ -71,9 +71,10 @@ public:
     int lastError = ErrNone;
     QString replyValue;
 
-    // True while a file command runs in the window: the client's input then
-    // waits unread until it has ended. Unset: never.
-    std::function<bool()> fileJobRunning;
+    // True while the window works on the stores in a loop of its own (a
+    // file command, a glitch filter): the client's input then waits unread
+    // until it has ended. Unset: never.
+    std::function<bool()> windowBusy;
 
 signals:
     // 1: the triggers changed; 2: rate, depth or time changed; 3: the

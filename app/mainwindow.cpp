@@ -126,7 +126,9 @@ void MainWindow::buildModels()
     waveDataGen = new WaveDataGen(this);
     waveDataGenOsc = new WaveDataGenOsc(this);
     socketApi = new SocketAPI(this);
-    socketApi->fileJobRunning = [this] { return mainMenu && mainMenu->fileJobRunning(); };
+    socketApi->windowBusy = [this] {
+        return (mainMenu && mainMenu->fileJobRunning()) || (mainView && mainView->filterRunning());
+    };
     installHooks();
 }
 

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 #include <memory>
 
@@ -200,6 +201,28 @@ private slots:
         QTRY_VERIFY(!w->mainView->chnSidebars.isEmpty());
         for (MyButton* b : w->mainView->chnSidebars[3]->trgButtons)
             QCOMPARE(b->isChecked(), b->index == TrgRising);
+    }
+
+    // While a file command runs (here its file dialog is up), the client's
+    // command waits unread; it is answered once the command has ended.
+    void waitsForFileCommand()
+    {
+        QTcpSocket c;
+        c.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(c.waitForConnected(5000));
+        QTRY_VERIFY(w->socketApi->isListening());
+        QByteArray during;
+        Config::fileDialog = [&](const Config::FileDialogRequest&) {
+            c.write("get-sample-rate");
+            QTest::qWait(300);
+            during = c.readAll();
+            return QString();   // cancelled
+        };
+        w->mainMenu->slotActSaveSettingsClicked();
+        Config::fileDialog = nullptr;
+        QCOMPARE(during, QByteArray());
+        QTRY_VERIFY(c.bytesAvailable() > 0);
+        QCOMPARE(c.readAll(), "ACK " + QByteArray::number(devUsing->getSmpFrequ()));
     }
 
     // Rate, depth and thresholds set remotely show in the tool bar.
