@@ -8,7 +8,6 @@
 
 #include <QObject>
 #include <QStringList>
-#include <QVector>
 
 #include <functional>
 
@@ -121,7 +120,7 @@ private:
     QTcpServer* server = nullptr;
     QTcpSocket* client = nullptr;
     unsigned short listenPort = DefaultPort;
-    // Re-reads the client once a file command has ended.
+    // Re-reads the client once the window's job has ended.
     QTimer* retry = nullptr;
     Pending pending = Pending::None;
     // Set while "start" calls into the device: a capture that ends at once
