@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include "app/AboutZEL.h"
+#include "app/CheckUpdate.h"
 #include "app/Options.h"
 #include "app/mainwindow.h"
 #include "config/Config.h"
@@ -399,4 +400,22 @@ void MainMenu::slotActUserGuideClicked()
     MainWindow::critical(this, Lang::tr("An error occurred"),
                          Lang::tr("File open failed.") + "\r\n"
                              + Lang::tr("You may need to install a PDF reader to open the user guide."));
+}
+
+// ---------------------------------------------------------------------------
+// Updates
+
+void MainMenu::slotActCheckUpdateClicked()
+{
+    auto* w = qobject_cast<MainWindow*>(window());
+    if (w && w->checkUpdate)
+        w->checkUpdate->manualCheck();
+}
+
+void MainMenu::slotActUpdateLogsClicked()
+{
+    // No page without an update service.
+    const QUrl url = CheckUpdate::serviceUrl("/zel/ulog/" + Lang::code);
+    if (!url.isEmpty())
+        openUrl ? openUrl(url) : QDesktopServices::openUrl(url);
 }

@@ -84,6 +84,9 @@ public slots:
     void slotActOptionsClicked();
     void slotActAboutZelClicked();
     void slotActUserGuideClicked();
+    // Bound to no entry: the manual update check and the update-log page.
+    void slotActCheckUpdateClicked();
+    void slotActUpdateLogsClicked();
 
 private:
     friend struct FileCommand;

@@ -21,6 +21,8 @@
 #include <cmath>
 #include <utility>
 
+#include "app/CheckUpdate.h"
+#include "app/SocketAPI.h"
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "data/DataFile.h"
@@ -86,6 +88,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
     if (devSupport)
         devSupport->registerNotification(&MainWindow::libusbHotplugCallback);
+    checkUpdate = new CheckUpdate(this);
 
     // The deferred start: the window is up before a file loads or a search begins.
     startTimerId = startTimer(200, Qt::CoarseTimer);
@@ -122,6 +125,10 @@ void MainWindow::buildModels()
     analyzerManager = new AnalyzerManager(this);
     waveDataGen = new WaveDataGen(this);
     waveDataGenOsc = new WaveDataGenOsc(this);
+    socketApi = new SocketAPI(this);
+    socketApi->windowBusy = [this] {
+        return (mainMenu && mainMenu->fileJobRunning()) || (mainView && mainView->filterRunning());
+    };
     installHooks();
 }
 
@@ -341,7 +348,7 @@ void MainWindow::connectPanels()
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
     connect(waveDataGenOsc, &WaveDataGenOsc::sigViewRefreshOsc, this, &MainWindow::slotWaveViewRefresh);
-    // The remote-control server (row 25) joins with the server.
+    connect(socketApi, &SocketAPI::sigUpdateGUI, this, &MainWindow::slotUpdateFromSocket);
 }
 
 void MainWindow::connectDevice()

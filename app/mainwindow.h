@@ -16,6 +16,7 @@
 #include "app/MainMenu.h"
 
 class AnalyzerManager;
+class CheckUpdate;
 class DevSetting;
 class MainView;
 class MyProgressDlg;
@@ -29,6 +30,7 @@ class QShortcut;
 class QVBoxLayout;
 class SmpCtrl;
 class SmpSetting;
+class SocketAPI;
 class StatusBar;
 class TimeView;
 class VthSetting;
@@ -73,6 +75,8 @@ public:
     AnalyzerManager* analyzerManager = nullptr;
     WaveDataGen* waveDataGen = nullptr;
     WaveDataGenOsc* waveDataGenOsc = nullptr;
+    SocketAPI* socketApi = nullptr;
+    CheckUpdate* checkUpdate = nullptr;
 
     // Panels and views. Those of later steps stand as named, hidden
     // placeholders in their layout slots.
