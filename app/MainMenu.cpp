@@ -126,6 +126,10 @@ void MainMenu::createMainMenu()
 
     actOptions = entry("Options", "...", &MainMenu::slotActOptionsClicked);
     menu->addSeparator();
+    // Only where an update service is configured: without one there is
+    // nothing to ask and no log page to show.
+    actCheckUpdate = entry("Check for updates", "...", &MainMenu::slotActCheckUpdateClicked);
+    actUpdateLogs = entry("Update Logs", "...", &MainMenu::slotActUpdateLogsClicked);
     actAbout = entry("About", " Corvena...", &MainMenu::slotActAboutZelClicked);
 }
 
@@ -138,6 +142,9 @@ void MainMenu::updateEnabling()
     const bool data = canSaveData();
     actSaveData->setEnabled(data);
     menuExport->menuAction()->setEnabled(data);
+    const bool service = !CheckUpdate::serviceUrl(QString()).isEmpty();
+    actCheckUpdate->setVisible(service);
+    actUpdateLogs->setVisible(service);
 }
 
 void MainMenu::slotBtnMainClicked()

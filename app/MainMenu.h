@@ -67,6 +67,8 @@ public:
     QActionGroup* langGroup = nullptr;
     QAction* actOptions = nullptr;
     QAction* actAbout = nullptr;
+    QAction* actCheckUpdate = nullptr;
+    QAction* actUpdateLogs = nullptr;
     QList<LangFileHead> langList;
 
 signals:
