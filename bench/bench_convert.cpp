@@ -1,6 +1,7 @@
 // Throughput of the device-data converters on 256 MB of recorded data with
 // realistic edge densities, in 1 MiB transfer buffers as the transport hands
 // them over, against memcpy of the same buffer in the same run.
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -14,17 +15,6 @@ namespace {
 
 constexpr size_t kBytes = size_t(256) << 20;
 constexpr int kTransfer = 1 << 20;
-
-struct XorShift {
-    uint64_t s;
-    uint64_t next()
-    {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return s;
-    }
-};
 
 // Run-length records as a busy capture of mixed traffic produces them: mostly
 // one channel changing (serial lines, clocks) after up to 100 samples,

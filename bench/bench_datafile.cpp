@@ -4,6 +4,7 @@
 // measured in the same iteration (204,800-byte chunks, like the writer), and
 // the threaded save reports the longest pause of a 20 ms timer on the
 // caller's thread.
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -27,17 +28,6 @@ namespace {
 constexpr int kChannels = 16;
 constexpr long long kEdges = 100000000;   // 10^8, over all channels
 constexpr int kChunk = 204800;
-
-struct XorShift {
-    uint64_t s;
-    uint64_t next()
-    {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return s;
-    }
-};
 
 using Clock = std::chrono::steady_clock;
 double since(Clock::time_point t0)

@@ -4,6 +4,7 @@
 // samples in the same run (goal: at most 8 times the sum); one display
 // refresh with math and measurements (goal: under 1 ms); one paint of the
 // traces at 1920 x 1080 into an image (goal: under 4 ms).
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -182,15 +183,5 @@ BENCHMARK(BM_OscPaint)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisec
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);   // never the user's configuration
-    QApplication app(argc, argv);
-    Config::init();
-    Config::dpi = 96;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -1,5 +1,6 @@
 // Throughput of the logic sample store at realistic sizes: 10^8 edges over
 // 10^9 samples on one channel.
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -16,17 +17,6 @@ namespace {
 constexpr long long kEdges = 100000000;   // 10^8
 
 // Small fast generator: the benchmark must measure the store, not the RNG.
-struct XorShift {
-    uint64_t s;
-    uint64_t next()
-    {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return s;
-    }
-};
-
 // Gaps of 1..19 samples (mean 10): 10^8 edges span about 10^9 samples.
 long long fillEdges(SmpData& s, int chn, long long count, uint64_t seed)
 {

@@ -2,6 +2,7 @@
 // 1920 logical pixels over 10^9 samples with 10^8 edges (and, to show that
 // the cost does not follow the capture length, over 10^8 samples with 10^7
 // edges), and one full repaint of the main view into an offscreen image.
+#include "BenchSupport.h"
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -25,17 +26,6 @@ namespace {
 
 constexpr int kChannels = 16;
 constexpr int kWidth = 1920;
-
-struct XorShift {
-    uint64_t s;
-    uint64_t next()
-    {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return s;
-    }
-};
 
 // A demonstration device whose shown store holds `edges` edges spread over
 // 16 channels and about `depth` samples.
@@ -202,15 +192,5 @@ BENCHMARK(BM_FilterGuiPause)->Iterations(4)->UseRealTime()->Unit(benchmark::kMil
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);   // never the user's configuration
-    QApplication app(argc, argv);
-    Config::init();
-    Config::dpi = 96;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }

@@ -114,6 +114,16 @@ struct Sinks {
         *cur[c]++ = low;
         return true;
     }
+    // One entry at pos for every channel set in changed; false when a
+    // channel could not go on (the capture ends there).
+    inline bool putChanged(uint64_t changed, long long pos)
+    {
+        checkHigh(pos);
+        for (; changed; changed &= changed - 1)
+            if (!put(__builtin_ctzll(changed), uint32_t(pos)))
+                return false;
+        return true;
+    }
 };
 
 inline uint32_t rd16(const unsigned char* p)
@@ -313,20 +323,10 @@ int convertRecords(SmpData* s, SmpConvertState* st, const unsigned char* buf, in
         for (r = r0; r < R; ++r, p += W + 1) {
             const uint32_t level = W == 2 ? rd16(p) : rd32(p);
             const unsigned runLen = p[W];
-            uint64_t changed = (prev ^ level) & mask;
-            if (changed) {
-                sinks.checkHigh(pos);
-                do {
-                    const int c = __builtin_ctzll(changed);
-                    changed &= changed - 1;
-                    if (!sinks.put(c, uint32_t(pos))) {
-                        // The capture ends where a channel could not go on.
-                        failed = true;
-                        break;
-                    }
-                } while (changed);
-                if (failed)
-                    break;
+            const uint64_t changed = (prev ^ level) & mask;
+            if (changed && !sinks.putChanged(changed, pos)) {
+                failed = true;
+                break;
             }
             pos += runLen;
             run.zeroRuns += runLen == 0;
@@ -418,23 +418,15 @@ int smpDataConvertBytes8(SmpData* s, SmpConvertState* st, const unsigned char* b
             }
         }
         const uint32_t b = buf[i];
-        uint32_t changed = (prev ^ b) & mask;
-        if (changed) {
-            sinks.checkHigh(pos);
-            do {
-                const int c = __builtin_ctz(changed);
-                changed &= changed - 1;
-                if (!sinks.put(c, uint32_t(pos))) {
-                    failed = true;
-                    goto done;
-                }
-            } while (changed);
+        const uint32_t changed = (prev ^ b) & mask;
+        if (changed && !sinks.putChanged(changed, pos)) {
+            failed = true;
+            break;
         }
         prev = b;
         ++pos;
         ++i;
     }
-done:
     st->prevLevel = prev;
     if (pos > SMP_POS_MAX) {
         pos = SMP_POS_MAX;

@@ -379,7 +379,9 @@ int SmpData::modifyFilter(const unsigned int* widths)
     QVector<int> chns;
     for (int c = 0; c < chnNum; ++c) {
         const unsigned int w = widths[c];
-        if (w == filterWidth[c])
+        // The same width again is nothing to do, unless an earlier run for
+        // it failed (out of memory) and left the channel unfiltered.
+        if (w == filterWidth[c] && (w == 0 || chnDataRaw[c] || !hasValidData(c)))
             continue;
         if (w == 0) {
             if (chnDataRaw[c]) {

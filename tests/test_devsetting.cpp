@@ -133,11 +133,7 @@ private:
 
 void TestDevSetting::initTestCase()
 {
-    TestEnv::isolateUserData();
-    Config::init();
-    Config::saveGlobalParam("userLang", "en-US");
-    Lang::init();
-    Config::createFont();
+    TestEnv::startProgram();
 }
 
 void TestDevSetting::init()

@@ -64,13 +64,8 @@ class TestFilterWindow : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
         QVERIFY(tmp.isValid());
-        Config::init();
-        Config::loadConfig(TestEnv::dataPath("road/cv.config"));
-        Config::cfgFile = tmp.filePath("cv.config");
-        Lang::init();
-        Config::dpi = 96;
+        TestEnv::startProgram("road/cv.config", tmp.filePath("cv.config"));
         Config::disAnimate = true;
         const QString bin = QString::fromLocal8Bit(qgetenv("CORVENA_BIN"));
         QVERIFY(!bin.isEmpty());

@@ -104,13 +104,8 @@ class TestMainMenu : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
+        TestEnv::startProgram();
         QVERIFY(tmp.isValid());
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        Lang::init();
-        Config::createFont();
-        Config::dpi = 96;
         devUsing = DevBase::createDevice(DevModelDemo);
         MainWindow::criticalBox = [this](QWidget*, const QString&, const QString& text) { boxes << text; };
         MainMenu::execDialog = [this](QDialog* d) {

@@ -59,12 +59,8 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
+        TestEnv::startProgram();
         QVERIFY(tmp.isValid());
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        Lang::init();
-        Config::createFont();
         devSupport = new DevSupport;
         devUsing = DevBase::createDevice(Config::getDevModel());
         devInit = new DevInit;

@@ -30,14 +30,9 @@ class TestMainWindowAnalyzers : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
         QVERIFY(tmp.isValid());
-        Config::init();
         // The demonstration device with one RC6 analyzer on channel 2.
-        Config::loadConfig(TestEnv::dataPath("road/cv.config"));
-        Config::cfgFile = tmp.filePath("cv.config");
-        Lang::init();
-        Config::createFont();
+        TestEnv::startProgram("road/cv.config", tmp.filePath("cv.config"));
         AnalyzerManager::setAnalyzerDir(ProtoKit::pluginDir("bin"));
         devUsing = DevBase::createDevice(Config::getDevModel());
         MainWindow::criticalBox = [this](QWidget*, const QString& title, const QString&) { boxes << title; };

@@ -106,16 +106,10 @@ class TestMainWindowRoad : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
         QVERIFY(tmp.isValid());
-        Config::init();
         // The prepared configuration: demonstration device at 50 kHz and
         // 20 k samples, one RC6 analyzer on channel 2 in decimal.
-        Config::loadConfig(TestEnv::dataPath("road/cv.config"));
-        Config::cfgFile = tmp.filePath("cv.config");
-        Lang::init();
-        Config::createFont();
-        Config::dpi = 96;
+        TestEnv::startProgram("road/cv.config", tmp.filePath("cv.config"));
         const QString bin = QString::fromLocal8Bit(qgetenv("CORVENA_BIN"));
         QVERIFY(!bin.isEmpty());
         AnalyzerManager::setAnalyzerDir(bin + "/Analyzer/");

@@ -88,12 +88,7 @@ class TestMeasureRoad : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        Lang::init();
-        Config::createFont();
-        Config::dpi = 96;
+        TestEnv::startProgram();
         Config::disAnimate = true;
         Config::saveGlobalParam("lgcMeasure", "");
         devUsing = DevBase::createDevice(DevModelDemo);

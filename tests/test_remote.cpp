@@ -78,12 +78,8 @@ class TestRemote : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
+        TestEnv::startProgram();
         QVERIFY(tmp.isValid());
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        Lang::init();
-        Config::createFont();
         devUsing = DevBase::createDevice(DevModelDemo);
         MainWindow::criticalBox = [this](QWidget*, const QString&, const QString& text) { boxes << text; };
         // A port nobody uses just now.

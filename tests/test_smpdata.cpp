@@ -629,6 +629,14 @@ private slots:
         QCOMPARE(entriesOf(s.chnData[0]), origEntries);
         QCOMPARE(s.filterWidth[0], 0u);
 
+        // The width taken but the channel left unfiltered (a run that ran out
+        // of memory): the same width again filters it.
+        s.filterWidth[0] = 1;
+        widths[0] = 1;
+        QVERIFY(s.modifyFilter(widths));
+        QCOMPARE(s.chnDataRaw[0], orig);
+        QCOMPARE(entriesOf(s.chnData[0]), Entries({10, 12, 60, 80}));
+
         // A channel without data only takes the width.
         SmpData e(2);
         widths[0] = 4;

@@ -72,12 +72,7 @@ class TestTheme : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        Lang::init();
-        Config::dpi = 96;
-        Config::createFont();
+        TestEnv::startProgram();
         installStyleSheet(*qApp);
         QVERIFY(!qApp->styleSheet().isEmpty());
     }

@@ -347,7 +347,7 @@ void MainView::runFilter(SmpData* const stores[2], const QVector<unsigned int>& 
     for (int k = 0; k < 2; ++k) {
         const SmpData* s = stores[k];
         for (int c = 0; s && c < s->chnNum && c < widths.size(); ++c)
-            if (widths[c] != 0 && widths[c] != s->filterWidth[c])
+            if (widths[c] != 0 && (widths[c] != s->filterWidth[c] || !s->chnDataRaw[c]))
                 entries += SmpData::entryCount(s->chnDataRaw[c] ? s->chnDataRaw[c] : s->chnData[c]);
     }
     SmpData* const shown = stores[0];

@@ -1,5 +1,8 @@
 #include "support/TestEnv.h"
 
+#include "config/Config.h"
+#include "config/Lang.h"
+
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -35,6 +38,21 @@ bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+void startProgram(const QString& settings, const QString& cfgFile)
+{
+    isolateUserData();
+    Config::init();
+    if (settings.isEmpty())
+        Config::saveGlobalParam("userLang", "en-US");
+    else
+        Config::loadConfig(dataPath(settings));
+    if (!cfgFile.isEmpty())
+        Config::cfgFile = cfgFile;
+    Lang::init();
+    Config::dpi = 96;
+    Config::createFont();
 }
 
 } // namespace TestEnv

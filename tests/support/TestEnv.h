@@ -19,6 +19,11 @@ QString sharedDataPath(const QString& name);
 QByteArray readFile(const QString& path);
 // Replaces a file's content; false when it cannot be written whole.
 bool writeFile(const QString& path, const QByteArray& bytes);
+// The program's start for a test of its windows: user data isolated, the
+// settings of `settings` (a file in tests/data; none: the defaults, in
+// English), the configuration saved to `cfgFile` when one is given, then the
+// translations and the fonts at 96 dpi.
+void startProgram(const QString& settings = QString(), const QString& cfgFile = QString());
 }
 
 #endif

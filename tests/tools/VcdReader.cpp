@@ -313,7 +313,7 @@ private:
                     return failAt("bad time stamp " + shown(t));
                 if (mHaveTime && time < mTime)
                     return failAt("time stamp " + shown(t) + " goes backwards");
-                int64_t sample;
+                int64_t sample = 0;
                 if (!toSample(time, &sample))
                     return false;
                 mTime = time;

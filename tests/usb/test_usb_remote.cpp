@@ -44,11 +44,7 @@ class TestUsbRemote : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        Lang::init();
-        Config::createFont();
+        TestEnv::startProgram();
         MainWindow::criticalBox = [this](QWidget*, const QString&, const QString& text) { boxes << text; };
     }
 
