@@ -34,6 +34,9 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "osc/CalibrateOsc.h"
+#include "osc/OscCursor.h"
+#include "osc/OscMeasure.h"
 #include "osc/WaveDataGenOsc.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
@@ -71,6 +74,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     connect(addShortcut(QKeySequence(Qt::Key_F5)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnSingleClicked);
     connect(addShortcut(QKeySequence(Qt::Key_F6)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnRepeatClicked);
     connect(addShortcut(QKeySequence(Qt::Key_F7)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnStopClicked);
+    // The calibration window is a service tool: only with the service code.
+    if (Config::readGlobalParam("extparam") == "52m61q70w83")
+        connect(addShortcut(QKeySequence(Qt::CTRL + Qt::Key_J)), &QShortcut::activated, this,
+                &MainWindow::slotOpenCalibrate);
 
     if (devInit) {
         connect(devInit, &DevInit::sigInitSta, this, &MainWindow::slotDevInitStaShow);
@@ -224,8 +231,8 @@ void MainWindow::buildTopBox()
 
 void MainWindow::buildRightBox()
 {
-    oscMeasure = placeholder("OscMeasure");
-    oscCursor = placeholder("OscCursor");
+    oscMeasure = new OscMeasure(waveDataGenOsc);
+    oscCursor = new OscCursor;
     mouseMeasure = placeholder("MouseMeasure");
     pulseMeasure = placeholder("PulseMeasure");
     timingMarker = placeholder("TimingMarker");
@@ -323,13 +330,20 @@ void MainWindow::connectPanels()
     // Timing-marker and pulse-counter panels (rows 8, 9) join with their panels.
     connect(protoResult, &ProtoResult::sigKeyUpAndDownClicked, mainView, &MainView::slotKeyUpAndDownClicked);
     connect(mainView, &MainView::smpStaChanged, smpCtrl, &SmpCtrl::devSmpStaChanged);
-    // Measurement, marker-pair and oscilloscope panels (rows 11, 13-19)
-    // join with their panels.
+    // Measurement and marker-pair panels (rows 13, 14, 18, 19) join with
+    // their panels.
     connect(analyzerManager, &AnalyzerManager::analyzerItemAliasChanged, mainView, &MainView::slotAnalyzerItemChanged);
     connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
     connect(waveDataGenOsc, &WaveDataGenOsc::sigViewRefreshOsc, this, &MainWindow::slotWaveViewRefresh);
+    // The oscilloscope's cursor and measurement panels.
+    OscCursor* cursor = static_cast<OscCursor*>(oscCursor);
+    connect(cursor, &OscCursor::oscCursorClicked, mainView, &MainView::slotOscCursorClicked);
+    connect(mainView, &MainView::oscMeasureChanged, static_cast<OscMeasure*>(oscMeasure),
+            &OscMeasure::slotOscMeasureValue);
+    connect(mainView, &MainView::oscCursorValueChanged, cursor, &OscCursor::slotOscCursorValue);
+    connect(mainView, &MainView::oscCursorAddClicked, cursor, &OscCursor::slotOscCursorAddClicked);
     // The remote-control server (row 25) joins with the server.
 }
 
@@ -441,6 +455,8 @@ void MainWindow::timerEvent(QTimerEvent* e)
 void MainWindow::closeEvent(QCloseEvent* e)
 {
     closing = true;
+    delete calibrate;
+    calibrate = nullptr;
     if (devUsing) {
         devUsing->smpStopAndWait();
         devUsing->devStandby();

@@ -34,6 +34,9 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "osc/CalibrateOsc.h"
+#include "osc/OscCursor.h"
+#include "osc/OscMeasure.h"
 #include "osc/WaveDataGenOsc.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
@@ -133,10 +136,14 @@ void MainWindow::initRightBox(bool logic)
         QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
         separators[i]->setVisible(on && !(before && placeholders.contains(before)));
     }
-    // The measurement and marker panels (logic) and the oscilloscope panels
-    // initialise here once they exist.
-    if (logic)
+    // The measurement and marker panels (logic) initialise here once they
+    // exist.
+    if (logic) {
         static_cast<ProtoManager*>(protoManager)->init();
+    } else {
+        static_cast<OscMeasure*>(oscMeasure)->init();
+        static_cast<OscCursor*>(oscCursor)->init();
+    }
     rightBoxArea->verticalScrollBar()->setValue(0);
 }
 
@@ -254,6 +261,8 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
         statusBar->setConnectSta(true);
         smpCtrl->devConnectChanged(true);
         pwmSetting->devConnectChanged(true);
+        if (calibrate)
+            calibrate->init();
         progressDlg->close();
         break;
     case 7:
@@ -262,6 +271,9 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
         smpCtrl->devConnectChanged(false);
         // The outputs keep their stored state: the switches show it.
         pwmSetting->devConnectChanged(true);
+        // A calibration run ends with its device.
+        if (calibrate)
+            calibrate->setEna();
         break;
     default:
         break;
