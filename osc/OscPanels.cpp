@@ -229,9 +229,9 @@ ChnSetOsc::ChnSetOsc(int chn, QWidget* parent)
     probe = new QButtonGroup(this);
     QWidget* right = new QWidget(content);
     QGridLayout* g = new QGridLayout(right);
-    g->setContentsMargins(Config::pixel(4), Config::pixel(4), Config::pixel(4), Config::pixel(4));
+    g->setContentsMargins(Config::pixel(4), Config::pixel(2), Config::pixel(4), Config::pixel(2));
     g->setHorizontalSpacing(Config::pixel(2));
-    g->setVerticalSpacing(Config::pixel(2));
+    g->setVerticalSpacing(0);
     g->addWidget(new QLabel(Lang::tr("Coupling:"), right), 0, 0, 1, 3);
     g->addWidget(radio("DC", coupling, 0, right), 1, 0);
     g->addWidget(radio("AC", coupling, 1, right), 1, 1, 1, 2);
@@ -565,9 +565,9 @@ MathChnOsc::MathChnOsc(QWidget* parent)
     editOffset->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     QGridLayout* g = new QGridLayout(content);
-    g->setContentsMargins(Config::pixel(6), Config::pixel(2), Config::pixel(6), Config::pixel(2));
+    g->setContentsMargins(Config::pixel(6), 0, Config::pixel(6), 0);
     g->setHorizontalSpacing(Config::pixel(4));
-    g->setVerticalSpacing(Config::pixel(4));
+    g->setVerticalSpacing(Config::pixel(2));
     g->addWidget(new QLabel(Lang::tr("Operator"), content), 0, 0);
     g->addWidget(cbxOperator, 0, 1);
     g->addWidget(new QLabel(Lang::tr("Scale"), content), 0, 2);
