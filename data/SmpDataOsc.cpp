@@ -347,25 +347,40 @@ QVector<long long> SmpDataOsc::getPeriodSubA(const short* s, long long n, int hi
     long long p = 0;
     while (p < n && s[p] >= low)
         ++p;
-    // Only positions found are appended: the end of the window is no crossing.
+    // An edge counts only once the signal has gone through both levels: a
+    // signal that wanders back across the level it just crossed (noise on
+    // a slow edge) has not begun the next edge. Only positions found are
+    // appended: the end of the window is no crossing.
     while (p < n) {
-        while (p < n && s[p] < low)
-            ++p;
+        long long at = -1;
+        while (at < 0) {
+            while (p < n && s[p] < low)
+                ++p;
+            if (p >= n)
+                return c;
+            const long long a = p;
+            while (p < n && s[p] >= low && s[p] < high)
+                ++p;
+            if (p >= n || s[p] >= high)
+                at = a;
+        }
+        c.append(at);
         if (p >= n)
             break;
         c.append(p);
-        while (p < n && s[p] < high)
-            ++p;
-        if (p >= n)
-            break;
-        c.append(p);
-        while (p < n && s[p] >= high)
-            ++p;
-        if (p >= n)
-            break;
-        c.append(p);
-        while (p < n && s[p] >= low)
-            ++p;
+        at = -1;
+        while (at < 0) {
+            while (p < n && s[p] >= high)
+                ++p;
+            if (p >= n)
+                return c;
+            const long long a = p;
+            while (p < n && s[p] >= low && s[p] < high)
+                ++p;
+            if (p >= n || s[p] < low)
+                at = a;
+        }
+        c.append(at);
         if (p >= n)
             break;
         c.append(p);
