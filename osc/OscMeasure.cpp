@@ -236,6 +236,7 @@ void OscMeasurePair::buildSnapshot()
         QGroupBox* box = new QGroupBox("  " + Lang::tr(title) + "  ", snapshot);
         QGridLayout* g = new QGridLayout(box);
         g->setContentsMargins(Config::pixel(16), Config::pixel(5), Config::pixel(16), Config::pixel(5));
+        g->setHorizontalSpacing(Config::pixel(4));
         g->addWidget(new QLabel(box), 0, 3);
         for (int i = first; i <= last; ++i) {
             const int row = (i - first) / 2;
