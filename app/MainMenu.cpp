@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include "app/AboutZEL.h"
+#include "app/CheckUpdate.h"
 #include "app/Options.h"
 #include "app/mainwindow.h"
 #include "config/Config.h"
@@ -125,6 +126,10 @@ void MainMenu::createMainMenu()
 
     actOptions = entry("Options", "...", &MainMenu::slotActOptionsClicked);
     menu->addSeparator();
+    // Only where an update service is configured: without one there is
+    // nothing to ask and no log page to show.
+    actCheckUpdate = entry("Check for updates", "...", &MainMenu::slotActCheckUpdateClicked);
+    actUpdateLogs = entry("Update Logs", "...", &MainMenu::slotActUpdateLogsClicked);
     actAbout = entry("About", " Corvena...", &MainMenu::slotActAboutZelClicked);
 }
 
@@ -137,6 +142,9 @@ void MainMenu::updateEnabling()
     const bool data = canSaveData();
     actSaveData->setEnabled(data);
     menuExport->menuAction()->setEnabled(data);
+    const bool service = !CheckUpdate::serviceUrl(QString()).isEmpty();
+    actCheckUpdate->setVisible(service);
+    actUpdateLogs->setVisible(service);
 }
 
 void MainMenu::slotBtnMainClicked()
@@ -399,4 +407,22 @@ void MainMenu::slotActUserGuideClicked()
     MainWindow::critical(this, Lang::tr("An error occurred"),
                          Lang::tr("File open failed.") + "\r\n"
                              + Lang::tr("You may need to install a PDF reader to open the user guide."));
+}
+
+// ---------------------------------------------------------------------------
+// Updates
+
+void MainMenu::slotActCheckUpdateClicked()
+{
+    auto* w = qobject_cast<MainWindow*>(window());
+    if (w && w->checkUpdate)
+        w->checkUpdate->manualCheck();
+}
+
+void MainMenu::slotActUpdateLogsClicked()
+{
+    // No page without an update service.
+    const QUrl url = CheckUpdate::serviceUrl("/zel/ulog/" + Lang::code);
+    if (!url.isEmpty())
+        openUrl ? openUrl(url) : QDesktopServices::openUrl(url);
 }

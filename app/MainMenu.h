@@ -67,6 +67,8 @@ public:
     QActionGroup* langGroup = nullptr;
     QAction* actOptions = nullptr;
     QAction* actAbout = nullptr;
+    QAction* actCheckUpdate = nullptr;
+    QAction* actUpdateLogs = nullptr;
     QList<LangFileHead> langList;
 
 signals:
@@ -84,6 +86,9 @@ public slots:
     void slotActOptionsClicked();
     void slotActAboutZelClicked();
     void slotActUserGuideClicked();
+    // Bound to no entry: the manual update check and the update-log page.
+    void slotActCheckUpdateClicked();
+    void slotActUpdateLogsClicked();
 
 private:
     friend struct FileCommand;

@@ -21,6 +21,8 @@
 #include <cmath>
 #include <utility>
 
+#include "app/CheckUpdate.h"
+#include "app/SocketAPI.h"
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "data/DataFile.h"
@@ -38,6 +40,9 @@
 #include "osc/OscCursor.h"
 #include "osc/OscMeasure.h"
 #include "osc/WaveDataGenOsc.h"
+#include "rightbox/MouseMeasure.h"
+#include "rightbox/PulseMeasure.h"
+#include "rightbox/TimingMarker.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
@@ -90,6 +95,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
     if (devSupport)
         devSupport->registerNotification(&MainWindow::libusbHotplugCallback);
+    checkUpdate = new CheckUpdate(this);
 
     // The deferred start: the window is up before a file loads or a search begins.
     startTimerId = startTimer(200, Qt::CoarseTimer);
@@ -97,6 +103,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
 MainWindow::~MainWindow()
 {
+    // The calibration window has no parent: it goes with this one.
+    delete calibrate;
+    calibrate = nullptr;
     // Children go after this body: nothing may still fill, draw or decode
     // the shown capture by then.
     if (devUsing)
@@ -126,6 +135,10 @@ void MainWindow::buildModels()
     analyzerManager = new AnalyzerManager(this);
     waveDataGen = new WaveDataGen(this);
     waveDataGenOsc = new WaveDataGenOsc(this);
+    socketApi = new SocketAPI(this);
+    socketApi->windowBusy = [this] {
+        return (mainMenu && mainMenu->fileJobRunning()) || (mainView && mainView->filterRunning());
+    };
     installHooks();
 }
 
@@ -233,9 +246,9 @@ void MainWindow::buildRightBox()
 {
     oscMeasure = new OscMeasure(waveDataGenOsc);
     oscCursor = new OscCursor;
-    mouseMeasure = placeholder("MouseMeasure");
-    pulseMeasure = placeholder("PulseMeasure");
-    timingMarker = placeholder("TimingMarker");
+    mouseMeasure = new MouseMeasure;
+    pulseMeasure = new PulseMeasure;
+    timingMarker = new TimingMarker;
     protoManager = new ProtoManager(analyzerManager);
     protoResult = new ProtoResult(analyzerManager, waveDataGen);
     filler = new QLabel;
@@ -327,11 +340,18 @@ void MainWindow::connectPanels()
     connect(mainView, &MainView::timeMarkBodyChanged, timeView, &TimeView::slotCursorHandleChanged);
     connect(zoomCtrl, &ZoomCtrl::zoomChanged, this, &MainWindow::slotZoomCtrlChanged);
     connect(posiView, &PosiView::sigPosiChanged, this, &MainWindow::slotWaveDateMoved);
-    // Timing-marker and pulse-counter panels (rows 8, 9) join with their panels.
+    auto* markerPanel = static_cast<TimingMarker*>(timingMarker);
+    auto* counterPanel = static_cast<PulseMeasure*>(pulseMeasure);
+    connect(markerPanel, &TimingMarker::timingMarkerClicked, mainView, &MainView::slotTimingMarkerClicked);
+    connect(counterPanel, &PulseMeasure::setChanged, mainView, &MainView::slotPulseMeasureInfoChanged);
     connect(protoResult, &ProtoResult::sigKeyUpAndDownClicked, mainView, &MainView::slotKeyUpAndDownClicked);
     connect(mainView, &MainView::smpStaChanged, smpCtrl, &SmpCtrl::devSmpStaChanged);
-    // Measurement and marker-pair panels (rows 13, 14, 18, 19) join with
-    // their panels.
+    connect(mainView, &MainView::mouseMeasureChanged, static_cast<MouseMeasure*>(mouseMeasure),
+            &MouseMeasure::slotValueChanged);
+    connect(mainView, &MainView::timMarkPairChanged, markerPanel, &TimingMarker::slotTimingMarkerPairChanged);
+    connect(mainView, &MainView::pulseMeasureChangedbySmpDone, counterPanel, &PulseMeasure::slotValueChanged);
+    connect(mainView, &MainView::pulseMeasureChangedbyTimeMarker, counterPanel,
+            &PulseMeasure::slotValueChangedbyTimeMarker);
     connect(analyzerManager, &AnalyzerManager::analyzerItemAliasChanged, mainView, &MainView::slotAnalyzerItemChanged);
     connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
@@ -344,7 +364,7 @@ void MainWindow::connectPanels()
             &OscMeasure::slotOscMeasureValue);
     connect(mainView, &MainView::oscCursorValueChanged, cursor, &OscCursor::slotOscCursorValue);
     connect(mainView, &MainView::oscCursorAddClicked, cursor, &OscCursor::slotOscCursorAddClicked);
-    // The remote-control server (row 25) joins with the server.
+    connect(socketApi, &SocketAPI::sigUpdateGUI, this, &MainWindow::slotUpdateFromSocket);
 }
 
 void MainWindow::connectDevice()

@@ -17,6 +17,7 @@
 
 class AnalyzerManager;
 class CalibrateOsc;
+class CheckUpdate;
 class DevSetting;
 class MainView;
 class MyProgressDlg;
@@ -30,6 +31,7 @@ class QShortcut;
 class QVBoxLayout;
 class SmpCtrl;
 class SmpSetting;
+class SocketAPI;
 class StatusBar;
 class TimeView;
 class VthSetting;
@@ -74,6 +76,8 @@ public:
     AnalyzerManager* analyzerManager = nullptr;
     WaveDataGen* waveDataGen = nullptr;
     WaveDataGenOsc* waveDataGenOsc = nullptr;
+    SocketAPI* socketApi = nullptr;
+    CheckUpdate* checkUpdate = nullptr;
 
     // Panels and views. Those of later steps stand as named, hidden
     // placeholders in their layout slots.

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <utility>
 
+#include "app/SocketAPI.h"
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "data/SmpData.h"
@@ -39,6 +40,7 @@
 #include "toolbar/SmpCtrl.h"
 #include "toolbar/SmpSetting.h"
 #include "toolbar/StatusBar.h"
+#include "toolbar/VthSetting.h"
 #include "toolbar/ZoomCtrl.h"
 #include "view/ItemWaveLine.h"
 #include "view/MainView.h"
@@ -65,8 +67,11 @@ void MainWindow::slotDevSmpStaShow(int sta, int err, int n)
                 setDeviceTitle(dev->connected);
             }
             smpCtrl->devSmpStaChanged(dev->smpStartMode);
+            socketApi->sampleStarted();
         } else if (sta == SmpStaStopped) {
-            // A remote client is acknowledged here once the server exists.
+            // Whoever ended the capture, a start of the remote client that
+            // waits for it is answered.
+            socketApi->ackSampleComplete(dev->smpErr == 0);
             smpCtrl->devSmpStaChanged(-1);
         }
         // The oscilloscope screen keeps its traces clear of the ring.
@@ -260,6 +265,10 @@ void MainWindow::slotUpdateFromSocket(int ui)
 {
     if (ui == 1)
         mainView->updateTrgStatus();
+    else if (ui == 2)
+        smpSetting->devSmpModeChanged();   // rate, depth and time as the device holds them
+    else if (ui == 3)
+        vthSetting->devModelChanged();     // the thresholds as stored
 }
 
 void MainWindow::slotOpenCalibrate()

@@ -38,6 +38,9 @@
 #include "osc/OscCursor.h"
 #include "osc/OscMeasure.h"
 #include "osc/WaveDataGenOsc.h"
+#include "rightbox/MouseMeasure.h"
+#include "rightbox/PulseMeasure.h"
+#include "rightbox/TimingMarker.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/PWMSetting.h"
 #include "toolbar/SmpCtrl.h"
@@ -136,10 +139,13 @@ void MainWindow::initRightBox(bool logic)
         QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
         separators[i]->setVisible(on && !(before && placeholders.contains(before)));
     }
-    // The measurement and marker panels (logic) initialise here once they
-    // exist.
+    // The measurement and marker panels of each mode initialise with it.
+    // Emptying the marker panel goes with the view's rebuild, which removes
+    // the markers.
     if (logic) {
         static_cast<ProtoManager*>(protoManager)->init();
+        static_cast<PulseMeasure*>(pulseMeasure)->init();
+        static_cast<TimingMarker*>(timingMarker)->init();
     } else {
         static_cast<OscMeasure*>(oscMeasure)->init();
         static_cast<OscCursor*>(oscCursor)->init();
@@ -201,7 +207,7 @@ void MainWindow::slotReplaceConfig()
         }
         smpCtrl->devConnectChanged(true);
     }
-    // The mouse-measurement menu initialises here once the panel exists.
+    static_cast<MouseMeasure*>(mouseMeasure)->initMenuTriggered();
 
     // The kept capture is shown and decoded with the merged analyzers.
     if (dev->hasValidData()) {

@@ -20,11 +20,8 @@ const std::vector<double> kJvcIdleHigh = {1};
 void BM_SircDemo(benchmark::State& state)
 {
     Plugin plugin;
-    std::string error;
-    if (!loadPlugin("IR-SIRC", &plugin, &error)) {
-        state.SkipWithError(error.c_str());
+    if (!loadOrSkip(state, "IR-SIRC", &plugin))
         return;
-    }
     // Start, command, device and extended frames a message.
     decodeBench(state, plugin, kSirc20Bits, demoSignal(plugin, kSirc20Bits, kRate, kMessages * kMessageSamples),
                 atLeast(4 * kMessages));
@@ -33,11 +30,8 @@ void BM_SircDemo(benchmark::State& state)
 void BM_JvcDemo(benchmark::State& state)
 {
     Plugin plugin;
-    std::string error;
-    if (!loadPlugin("IR-JVC", &plugin, &error)) {
-        state.SkipWithError(error.c_str());
+    if (!loadOrSkip(state, "IR-JVC", &plugin))
         return;
-    }
     // Start, address and command frames a message.
     decodeBench(state, plugin, kJvcIdleHigh, demoSignal(plugin, kJvcIdleHigh, kRate, kMessages * kMessageSamples),
                 atLeast(3 * kMessages));
@@ -47,11 +41,8 @@ void BM_JvcDemo(benchmark::State& state)
 void BM_SircRecording20kHz(benchmark::State& state)
 {
     Plugin plugin;
-    std::string error;
-    if (!loadPlugin("IR-SIRC", &plugin, &error)) {
-        state.SkipWithError(error.c_str());
+    if (!loadOrSkip(state, "IR-SIRC", &plugin))
         return;
-    }
     Signal* s = tiledRecording("ir-sirc/sirc-1.vcd", "IR", 20000, 10000000);
     decodeBench(state, plugin, kSirc20Bits, s, atLeast(s->edges / 168 * 16));
 }
@@ -59,11 +50,8 @@ void BM_SircRecording20kHz(benchmark::State& state)
 void BM_SircExport(benchmark::State& state)
 {
     Plugin plugin;
-    std::string error;
-    if (!loadPlugin("IR-SIRC", &plugin, &error)) {
-        state.SkipWithError(error.c_str());
+    if (!loadOrSkip(state, "IR-SIRC", &plugin))
         return;
-    }
     exportBench(state, plugin, kSirc20Bits, demoSignal(plugin, kSirc20Bits, kRate, kMessages / 4 * kMessageSamples),
                 Hexadecimal);
 }

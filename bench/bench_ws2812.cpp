@@ -25,11 +25,8 @@ U64 demoSamples(U64 rate)
 void demo(benchmark::State& state, const char* member)
 {
     Plugin plugin;
-    std::string error;
-    if (!loadPlugin(member, &plugin, &error)) {
-        state.SkipWithError(error.c_str());
+    if (!loadOrSkip(state, member, &plugin))
         return;
-    }
     const U64 rate = 24000000;
     // Ten words and a reset a chain.
     decodeBench(state, plugin, kDefaults, demoSignal(plugin, kDefaults, rate, demoSamples(rate)),
@@ -50,11 +47,8 @@ void BM_RgbwDemo(benchmark::State& state)
 void BM_RgbRecording24MHz(benchmark::State& state)
 {
     Plugin plugin;
-    std::string error;
-    if (!loadPlugin("RGB-WS2812", &plugin, &error)) {
-        state.SkipWithError(error.c_str());
+    if (!loadOrSkip(state, "RGB-WS2812", &plugin))
         return;
-    }
     Signal* s = tiledRecording("ws2812/ws2812b_24mhz_part.vcd", "DATA_IN", 24000000, kMinEdges);
     const U64 copies = s->edges / 115200;
     decodeBench(state, plugin, kDefaults, s, atLeast(copies * 2500));
@@ -64,11 +58,8 @@ void BM_RgbRecording24MHz(benchmark::State& state)
 void BM_RgbwRecording40MHz(benchmark::State& state)
 {
     Plugin plugin;
-    std::string error;
-    if (!loadPlugin("RGBW-WS2812", &plugin, &error)) {
-        state.SkipWithError(error.c_str());
+    if (!loadOrSkip(state, "RGBW-WS2812", &plugin))
         return;
-    }
     Signal* s = tiledRecording("ws2812/ws281x_RGBW_4MHz_snippet.vcd", "D0", 40000000, kMinEdges);
     decodeBench(state, plugin, kDefaults, s, atLeast(s->edges / 64 * 20 / 21));
 }
@@ -76,11 +67,8 @@ void BM_RgbwRecording40MHz(benchmark::State& state)
 void BM_RgbExport(benchmark::State& state)
 {
     Plugin plugin;
-    std::string error;
-    if (!loadPlugin("RGB-WS2812", &plugin, &error)) {
-        state.SkipWithError(error.c_str());
+    if (!loadOrSkip(state, "RGB-WS2812", &plugin))
         return;
-    }
     const U64 rate = 24000000;
     exportBench(state, plugin, kDefaults, demoSignal(plugin, kDefaults, rate, demoSamples(rate)), Hexadecimal);
 }

@@ -32,6 +32,8 @@ const char* const kHeaderKeys[] = {
     "analyzerAlias", "oscMeasureEna", "oscMeasureChn", "oscCursorEna", "oscCursorChn"};
 
 // Keys a merge copies when the header's value is not empty, in this order.
+// ("updateServer" never: a file from elsewhere must not choose whom the
+// program asks for updates.)
 const char* const kMergeKeys[] = {
     "disAnimateZoom", "colorWaveform", "smpProgPosition", "viewState", "autoWaitTrig",
     "disAutoUpdate", "enaSocket", "listenPort", "devModel", "chnShowIndex", "chnShowMultip",

@@ -86,6 +86,7 @@ class TestConfig : public QObject
         Config::saveGlobalParam("oscMeasureChn3", "2");
         Config::saveGlobalParam("analyzerAlias", "old");
         Config::saveGlobalParam("colorWaveform", "1");
+        Config::saveGlobalParam("updateServer", "https://updates.example");
         Config::saveDeviceParam("Rowan", "smpFrequ", "1000");
         Config::saveDeviceParam("Rowan", "trgPosition", "20");
         Config::saveDeviceParam("Teak", "smpFrequ", "5000");
@@ -640,6 +641,8 @@ private slots:
         QTest::newRow("language ignored") << "userLang" << "zh-CN";
         QTest::newRow("version ignored") << "version" << "3.6.3";
         QTest::newRow("socket copied") << "enaSocket" << "1";
+        // A file from elsewhere never chooses whom the program asks for updates.
+        QTest::newRow("update service kept") << "updateServer" << "https://updates.example";
     }
     void mergeKeys()
     {
@@ -652,6 +655,7 @@ private slots:
             "<chnShowName5/><chnShowIndex></chnShowIndex><colorWaveform>0</colorWaveform>"
             "<analyzerAlias/><oscMeasureChn2>3</oscMeasureChn2><enaSocket>1</enaSocket>"
             "<windowPosition>9,9,9,9</windowPosition><userLang>de</userLang>"
+            "<updateServer>http://elsewhere.example</updateServer>"
             "</global><devices><Rowan><smpFrequ>2000</smpFrequ></Rowan></devices>"
             "<analyzers><item0><fileName>libSPI.so</fileName><parameters>q</parameters><format>g</format></item0>"
             "</analyzers></settings>";

@@ -165,11 +165,24 @@ private slots:
         QVERIFY(!m->menu);   // built on the first click
         m->button->click();
         QVERIFY(m->menu);
-        QStringList texts;
-        for (QAction* a : m->menu->actions())
-            texts << (a->isSeparator() ? QString("-") : a->text());
-        QCOMPARE(texts, (QStringList{"Open...", "Save Settings...", "Save Data...", "-", "Export Data", "-",
-                                     "Language", "-", "Options...", "-", "About Corvena..."}));
+        auto shown = [m] {
+            QStringList texts;
+            for (QAction* a : m->menu->actions())
+                if (a->isVisible())
+                    texts << (a->isSeparator() ? QString("-") : a->text());
+            return texts;
+        };
+        const QStringList entries{"Open...", "Save Settings...", "Save Data...", "-", "Export Data", "-",
+                                  "Language", "-", "Options...", "-"};
+        QCOMPARE(shown(), entries + QStringList{"About Corvena..."});
+        // The update entries only where an update service is configured.
+        Config::saveGlobalParam("updateServer", "http://127.0.0.1:9/");
+        m->button->click();
+        QCOMPARE(shown(), entries + (QStringList{"Check for updates...", "Update Logs...", "About Corvena..."}));
+        Config::saveGlobalParam("updateServer", "file:///tmp");
+        m->button->click();
+        QCOMPARE(shown(), entries + QStringList{"About Corvena..."});
+        Config::saveGlobalParam("updateServer", "");
         QCOMPARE(m->actOpen->shortcut(), QKeySequence("Ctrl+O"));
         QCOMPARE(m->actSaveData->shortcut(), QKeySequence("Ctrl+S"));
         QStringList exports;

@@ -14,6 +14,8 @@
 #include "data/SmpData.h"
 #include "device/DevGlobals.h"
 #include "device/DevNone.h"
+#include "rightbox/PulseMeasure.h"
+#include "support/PulseRows.h"
 #include "support/TestEnv.h"
 #include "view/ItemChnSidebar.h"
 #include "view/MainView.h"
@@ -50,33 +52,6 @@ struct Code {
     int code, a, b;
     bool operator==(const Code& o) const { return code == o.code && a == o.a && b == o.b; }
 };
-
-// Per-sample definition of the four counts over [a, b]: an edge is a level
-// change at a sample p >= 1 (the closing entry is none); a pulse is an edge
-// and the next one, both in the range. No edge after a: all zero.
-QString countBySamples(const QVector<int>& level, long long a, long long b)
-{
-    if (a < 0 || b >= level.size() || a > b)
-        return ",###,###,###,###";
-    QVector<long long> edges;
-    bool after = false;
-    for (long long p = std::max(a, 1LL); p <= b; ++p) {
-        if (level[int(p)] != level[int(p - 1)]) {
-            edges.append(p);
-            after = after || p > a;
-        }
-    }
-    if (!after)
-        return ",0,0,0,0";
-    long long rise = 0, fall = 0, pos = 0, neg = 0;
-    for (int i = 0; i < edges.size(); ++i) {
-        const bool up = level[int(edges[i])] == 1;
-        (up ? rise : fall) += 1;
-        if (i + 1 < edges.size())
-            (up ? pos : neg) += 1;
-    }
-    return QString(",%1,%2,%3,%4").arg(rise).arg(fall).arg(pos).arg(neg);
-}
 
 } // namespace
 
@@ -163,8 +138,6 @@ private slots:
 
     void cleanupTestCase()
     {
-        MainView::pulseChnSource = nullptr;
-        MainView::pulseWishSource = nullptr;
         view.reset();
         gen.reset();
         devUsing = nullptr;
@@ -173,8 +146,6 @@ private slots:
 
     void init()
     {
-        MainView::pulseChnSource = nullptr;
-        MainView::pulseWishSource = nullptr;
         while (!view->timingMarkers.isEmpty())
             view->removeMarkerPair(0);
         fillCapture(dev->shownData());
@@ -183,13 +154,6 @@ private slots:
         gen->zoomAll();
         QTRY_VERIFY(gen->isIdle());
         clearLogs();
-    }
-
-    void cleanup()
-    {
-        // The hooks of a case read its locals.
-        MainView::pulseChnSource = nullptr;
-        MainView::pulseWishSource = nullptr;
     }
 
     // ------------------------------------------------------------------ texts
@@ -290,9 +254,9 @@ private slots:
             }
             for (const auto& r : ranges) {
                 const QString ctx = QString("round %1 [%2, %3]").arg(round).arg(r.first).arg(r.second);
-                QVERIFY2(MainView::pulseCountText(&s, 0, r.first, r.second) == countBySamples(level, r.first, r.second),
+                QVERIFY2(MainView::pulseCountText(&s, 0, r.first, r.second) == pulseCountsBySamples(level, r.first, r.second),
                          qPrintable(ctx + " " + MainView::pulseCountText(&s, 0, r.first, r.second) + " vs "
-                                    + countBySamples(level, r.first, r.second)));
+                                    + pulseCountsBySamples(level, r.first, r.second)));
             }
         }
         // A rising edge right at a with the level high opens the first pulse.
@@ -310,37 +274,40 @@ private slots:
 
     void pulseCountsOfPair()
     {
-        QStringList asked;
-        MainView::pulseChnSource = [&](int p) {
-            asked << QString::number(p);
-            return QStringList{"0", "5", "-1", "99", "x", "3"};
-        };
-        setEna(5, false);
         showAt(1500);
         place(2, 8, 1500);
-        // B2 still hidden: every entry ###, none dropped.
-        QCOMPARE(pairCounts.last().first, 1);
-        QCOMPARE(pairCounts.last().second[0], QString("0,###,###,###,###"));
-        QCOMPARE(pairCounts.last().second.size(), 6);
         place(3, 8, 2500);
-        // Disabled channels and numbers that are no channel are left out.
+        // Counter rows over pair B (chosen while its markers show).
+        PulseMeasure counters;
+        counters.init();
+        for (int chn : {0, 5, 3, 0})
+            addPulseRow(counters, 0, chn, 2);
+        setEna(5, false);
+        const int b2 = view->getCursorBodySub(3);
+        view->setLogTimeMarkerStateType(b2, 5);
+        // B2 hidden: every channel ###.
+        QCOMPARE(pairCounts.last(), qMakePair(1, QStringList{"0,###,###,###,###", "3,###,###,###,###"}));
+        view->setLogTimeMarkerStateType(b2, 8);
+        // The disabled channel is left out, the repeated one counted once.
         QCOMPARE(pairCounts.last(), qMakePair(1, QStringList{"0,0,1,0,0", "3,0,0,0,0"}));
-        QVERIFY(asked.size() >= 2);
-        QCOMPARE(QSet<QString>(asked.begin(), asked.end()), QSet<QString>{"1"});
     }
 
     void pulseCountsOfWishes()
     {
-        QStringList wishes{"0,0", "4,1", "0,2", "0,27", "x,0", "1"};
-        MainView::pulseWishSource = [&] { return wishes; };
         showAt(1000);
-        view->slotPulseMeasureInfoChanged();
-        // Pair A does not exist: its wish and the malformed ones drop out.
-        QCOMPARE(allCounts.last(), (QStringList{"0,0,50,49,49,49"}));
         place(0, 8, 1200);
         place(1, 8, 1000);   // the range runs from the smaller position
+        PulseMeasure counters;
+        counters.init();
+        addPulseRow(counters, 0, 0, 0);
+        addPulseRow(counters, 1, 4, 1);
+        addPulseRow(counters, 2, 0, 0);
         view->slotPulseMeasureInfoChanged();
         QCOMPARE(allCounts.last(), (QStringList{"0,0,50,49,49,49", "4,1,2,3,2,2"}));
+        // Pair A gone: its wish drops out.
+        view->slotTimingMarkerClicked(0, 20);
+        view->slotPulseMeasureInfoChanged();
+        QCOMPARE(allCounts.last(), (QStringList{"0,0,50,49,49,49"}));
         // No capture: an empty list.
         dev->shownData()->clearData();
         view->slotPulseMeasureInfoChanged();
@@ -396,9 +363,12 @@ private slots:
 
     void removePair()
     {
-        MainView::pulseChnSource = [](int) { return QStringList{"0"}; };
         place(0, 8, 100);
         place(3, 8, 200);   // pair B
+        place(2, 8, 300);
+        PulseMeasure counters;
+        counters.init();
+        addPulseRow(counters, 0, 0, 2);
         clearLogs();
         view->slotTimingMarkerClicked(3, 20);   // an odd id names its pair
         QCOMPARE(body, (QList<Code>{{28, 2, -1}}));

@@ -4,7 +4,6 @@
 #include <QtTest>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -13,24 +12,16 @@
 #include <utility>
 #include <vector>
 
-#include "Analyzer.h"
-#include "AnalyzerResults.h"
-#include "AnalyzerSettings.h"
-#include "CaptureTables.h"
-#include "PluginRunner.h"
-#include "SimulationChannelDescriptor.h"
+#include "PluginTestKit.h"
 #include "VcdReader.h"
 #include "support/TestEnv.h"
+
+using namespace plugintest;
 
 namespace {
 
 const int kRate = 1000000; // 1 MHz: one RC6 time unit is 444 samples
 const int kUnit = 444;
-
-QString binPath(const QString& name)
-{
-    return QString::fromLocal8Bit(qgetenv("CORVENA_BIN")) + "/" + name;
-}
 
 // One RC6 mode-0 message as its halves (level, samples), as the receiver
 // output shows it: mark at markLevel, space and idle at the other level.
@@ -93,28 +84,6 @@ QString frameWords(AnalyzerResults* r)
     return words.join(' ');
 }
 
-AnalyzerResults* resultsOf(Analyzer* a)
-{
-    AnalyzerResults* r = nullptr;
-    a->GetAnalyzerResults(&r);
-    return r;
-}
-
-// Edges of a simulated channel: run lengths back to edge samples.
-void simulationToCapture(SimulationChannelDescriptor* d, CaptureTables& capture)
-{
-    std::vector<int64_t> edges;
-    int64_t pos = 0;
-    for (S32 run : *d->GetData()) {
-        pos += run;
-        if (!edges.empty() && edges.back() == pos)
-            edges.pop_back(); // a zero-length run
-        else
-            edges.push_back(pos);
-    }
-    QVERIFY(capture.setChannel(0, d->GetInitialBitState() == BIT_HIGH, edges, int64_t(d->GetCurrentSampleNumber())));
-}
-
 struct Decoded {
     int toggle, address, command;
 };
@@ -130,44 +99,6 @@ std::vector<Decoded> messages(AnalyzerResults* r)
             out.push_back({int(t.mData1), int(a.mData1), int(c.mData1)});
     }
     return out;
-}
-
-QStringList resultStrings(AnalyzerResults* r)
-{
-    const char* const* strings = nullptr;
-    U32 count = 0;
-    r->GetResultStrings(&strings, &count);
-    QStringList out;
-    for (U32 i = 0; i < count; ++i)
-        out << QString::fromUtf8(strings[i]);
-    return out;
-}
-
-QString readFile(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString("<unreadable>");
-    return QString::fromUtf8(f.readAll());
-}
-
-struct ToolRun {
-    int status;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QStringList& args)
-{
-    QProcess p;
-    p.start(binPath("decode-capture"), args);
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return {-1, QString(), "did not finish"};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2, QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
 }
 
 } // namespace
@@ -187,6 +118,7 @@ private slots:
     void messageAtSampleZeroIsItsOwnPacket();
     void texts();
     void exportFile();
+    void exportQuotesAsciiFields();
     void exportReportsUnwritableFile();
     void simulationRoundTrip_data();
     void simulationRoundTrip();
@@ -313,6 +245,19 @@ void TestRc6::settingsTextRoundTrip()
         QCOMPARE(t->GetChannel(0, &label, &used), Channel(0, 5));
         QVERIFY(used);
         QCOMPARE(QString::fromUtf8(t->SaveSettings()), saved);
+        mPlugin.destroy(b);
+    }
+
+    // A value outside the list in a text (hand-edited, or another plug-in's)
+    // takes the default, the rising-edge style.
+    {
+        Analyzer* b = mPlugin.create();
+        AnalyzerSettings* t = b->GetAnalyzerSettings();
+        QString odd = saved;
+        odd.replace(QRegularExpression(" 0$"), " 5");
+        QVERIFY(odd != saved);
+        t->LoadSettings(odd.toLatin1().constData());
+        QCOMPARE(static_cast<AnalyzerSettingInterfaceNumberList*>(t->GetSettingsInterface(1))->GetNumber(), 1.0);
         mPlugin.destroy(b);
     }
 
@@ -578,6 +523,33 @@ void TestRc6::exportFile()
     QCOMPARE(readFile(path), QString("Time[s],PackedId,Start,Mode,TR,ADDR,CMD\n"));
 }
 
+void TestRc6::exportQuotesAsciiFields()
+{
+    // In ASCII a command of 0x2C is the text ",", and 0x22 is '"': the
+    // fields are quoted, so that a CSV reader gets the columns back.
+    Rc6Message comma;
+    comma.command = 0x2C;
+    Rc6Message quote;
+    quote.address = 0x22;
+    auto halves = comma.halves(0);
+    halves.emplace_back(1, 50 * kUnit);
+    for (const auto& h : quote.halves(0))
+        halves.push_back(h);
+    CaptureTables capture(1, kRate);
+    fillChannel(capture, 1, halves);
+    Analyzer* a = makeAnalyzer();
+    runDecode(a, capture.data());
+    const QString path = mTemp.filePath("ascii.csv");
+    QVERIFY(runExport(resultsOf(a), path.toStdString(), ASCII, 0));
+    const QList<QStringList> rows = csvRows(path);
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[0].size(), 7);
+    QCOMPARE(rows[1].size(), 7);
+    QCOMPARE(rows[1][6], QString(","));
+    QCOMPARE(rows[2].size(), 7);
+    QCOMPARE(rows[2][5], QString("\""));
+}
+
 void TestRc6::exportReportsUnwritableFile()
 {
     CaptureTables capture(1, kRate);
@@ -623,7 +595,7 @@ void TestRc6::simulationRoundTrip()
     QCOMPARE(d->GetInitialBitState(), style ? BIT_HIGH : BIT_LOW);
 
     CaptureTables capture(1, rate);
-    simulationToCapture(d, capture);
+    QVERIFY(simulationToCapture(d, capture));
     Analyzer* a = makeAnalyzer(style);
     runDecode(a, capture.data());
     const std::vector<Decoded> got = messages(resultsOf(a));
@@ -655,7 +627,7 @@ void TestRc6::simulationContinuesBetweenCalls()
     // Both calls' messages decode as one signal; each call starts over at
     // address 37, command 48.
     CaptureTables capture(1, S64(rate));
-    simulationToCapture(d, capture);
+    QVERIFY(simulationToCapture(d, capture));
     Analyzer* a = makeAnalyzer();
     runDecode(a, capture.data());
     const std::vector<Decoded> got = messages(resultsOf(a));

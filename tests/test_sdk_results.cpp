@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <random>
 #include <thread>
+#include <vector>
 
 #include "Analyzer.h"
 #include "AnalyzerHelpers.h"
@@ -140,6 +142,7 @@ class TestSdkResults : public QObject {
 private slots:
     void framesInRange_data();
     void framesInRange();
+    void framesInRangeMatchAScan();
     void onlyCommittedFramesAreSeen();
     void packetsAreNeverEmpty();
     void markersInRange();
@@ -199,6 +202,58 @@ void TestSdkResults::framesInRange()
         QTEST(quint64(first), "first");
         QTEST(quint64(last), "last");
     }
+}
+
+void TestSdkResults::framesInRangeMatchAScan()
+{
+    // Random frames (some far longer than the rest, so that an early frame
+    // overlaps late ranges), committed at random points; every query must
+    // give what a scan of the committed frames gives: the first frame ending
+    // at or after the start and the last starting at or before the end.
+    std::mt19937 rng(11);
+    TextResults r;
+    std::vector<Frame> added;
+    S64 pos = 0;
+    int bad = 0;
+    auto check = [&](S64 start, S64 end) {
+        const U64 n = r.GetNumFrames();
+        U64 first = n, last = n;
+        for (U64 i = 0; i < n; ++i) {
+            if (first == n && added[i].mEndingSampleInclusive >= start)
+                first = i;
+            if (added[i].mStartingSampleInclusive <= end)
+                last = i;
+        }
+        const bool found = start <= end && first < n && last < n && first <= last;
+        U64 f = 0, l = 0;
+        const bool got = r.GetFramesInRange(start, end, &f, &l);
+        if (got != found || (found && (f != first || l != last)))
+            ++bad;
+    };
+    for (int round = 0; round < 40; ++round) {
+        const int count = int(rng() % 150);
+        for (int k = 0; k < count; ++k) {
+            pos += S64(rng() % 20);
+            const S64 length = rng() % 50 == 0 ? S64(rng() % 5000) : S64(rng() % 15);
+            added.push_back(frame(pos, pos + length, added.size()));
+            r.AddFrame(added.back());
+        }
+        if (rng() % 4 != 0)
+            r.CommitResults();
+        for (int q = 0; q < 60; ++q) {
+            const S64 start = S64(rng() % U32(pos + 100)) - 50;
+            check(start, start + S64(rng() % 200));
+        }
+    }
+    r.CommitResults();
+    QVERIFY(r.GetNumFrames() > 2000);
+    // Ranges starting at each frame's end: the first frame may then be any
+    // one of a group, its last one included.
+    for (const Frame& f : added)
+        check(f.mEndingSampleInclusive, f.mEndingSampleInclusive + 3);
+    check(-10, -5);
+    check(pos + 5000, pos + 6000);
+    QCOMPARE(bad, 0);
 }
 
 void TestSdkResults::onlyCommittedFramesAreSeen()

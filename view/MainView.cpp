@@ -30,8 +30,6 @@
 
 MainView* MainView::me = nullptr;
 std::function<QStringList(int)> MainView::chnAliasSource;
-std::function<QStringList()> MainView::pulseWishSource;
-std::function<QStringList(int)> MainView::pulseChnSource;
 std::function<void()> MainView::restartDecode;
 std::function<int(QDialog*)> MainView::runDialog;
 long long MainView::filterThreadEntries = 10000000;
@@ -144,6 +142,10 @@ void MainView::createWaveItems(int chn)
 
 void MainView::init()
 {
+    // The marker panel is emptied with the view: the ruler drops the
+    // handles of every pair too (from the last, so the indices hold).
+    for (int i = timingMarkers.size() - 2; i >= 0; i -= 2)
+        emit timeMarkBodyChanged(28, i, -1);
     deleteShowItems();
     if (devUsing && devUsing->workMode == WorkModeOsc) {
         initOsc();

@@ -54,11 +54,6 @@ public:
     // Alias texts of the analyzers in use, two entries per logic channel
     // (channel number, alias); installed by whoever wires the analyzer host.
     static std::function<QStringList(int except)> chnAliasSource;
-    // The pulse counter's wishes, each "channel,range" (range 0 the whole
-    // capture, k the marker pair k - 1), and the channels it counts between
-    // the markers of one pair; installed by whoever wires the panel.
-    static std::function<QStringList()> pulseWishSource;
-    static std::function<QStringList(int pair)> pulseChnSource;
     // Stops the decoders, clears their results and decodes the shown capture
     // again; installed by whoever wires the analyzer host.
     static std::function<void()> restartDecode;

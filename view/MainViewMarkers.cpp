@@ -17,6 +17,7 @@
 #include "data/SmpData.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "rightbox/PulseMeasure.h"
 #include "view/ItemChnSidebar.h"
 #include "view/MyMainView.h"
 #include "view/WaveDataGen.h"
@@ -265,7 +266,7 @@ void MainView::setLogTimeMarkerPulseMeasures(int id)
     if (id < 0 || id > 51)
         return;
     const int pair = id / 2;
-    QStringList list = pulseChnSource ? pulseChnSource(pair) : QStringList();
+    QStringList list = PulseMeasure::getChnSet(pair);
     if (list.isEmpty())
         return;
     const int i = markerIndex(2 * pair);
@@ -298,7 +299,7 @@ void MainView::slotPulseMeasureInfoChanged()
         emit pulseMeasureChangedbySmpDone(QStringList());
         return;
     }
-    const QStringList wishes = pulseWishSource ? pulseWishSource() : QStringList();
+    const QStringList wishes = PulseMeasure::getChnAndTimeSet();
     QStringList out;
     for (const QString& wish : wishes) {
         const QStringList f = wish.split(',');

@@ -1,5 +1,8 @@
 #include "IR_JVC_Analyzer.h"
 
+#include "EdgeWalker.h"
+#include "PluginTime.h"
+
 using namespace plugin_time;
 
 namespace {
@@ -8,12 +11,48 @@ const char* const kAnalyzerName = "IR-JVC";
 const U32 kFieldBits = 8;
 const U8 kLastField = 2; // address, then command
 
+enum Symbol { Invalid, Start, One, Zero };
+
+// Symbol classes in samples of the run's rate.
+struct JvcTiming {
+    explicit JvcTiming(U64 rate_hz)
+    {
+        // Bounds in microseconds, included.
+        const U64 us = kNsPerUs;
+        startMark = rangeOf(rate_hz, 7416 * us, 9416 * us);
+        startSpaceMin = samplesAtLeast(rate_hz, 3508 * us);
+        bitMark = rangeOf(rate_hz, 326 * us, 726 * us);
+        oneSpace = rangeOf(rate_hz, 1378 * us, 1778 * us);
+        zeroSpace = rangeOf(rate_hz, 326 * us, 726 * us);
+        unit = samplesOf(rate_hz, 526 * us);
+        longStart = samplesOf(rate_hz, 4908 * us);
+    }
+
+    bool isStart(U64 mark, U64 space) const { return startMark.holds(mark) && space >= startSpaceMin; }
+    // Class of one mark and the space after it; a start is tested first.
+    Symbol classify(U64 mark, U64 space) const
+    {
+        if (isStart(mark, space))
+            return Start;
+        if (!bitMark.holds(mark))
+            return Invalid;
+        if (oneSpace.holds(space))
+            return One;
+        if (zeroSpace.holds(space))
+            return Zero;
+        return Invalid;
+    }
+
+    SampleRange startMark;
+    U64 startSpaceMin;
+    SampleRange bitMark, oneSpace, zeroSpace;
+    U64 unit;      // 526 us
+    U64 longStart; // a start space above this (4908 us) is left after 8 units
+};
+
 } // namespace
 
-IR_JVC_Analyzer::IR_JVC_Analyzer()
-    : PatternAnalyzer(new IR_JVC_AnalyzerSettings()), mSampleRateHz(0),
-      mIR(nullptr), mStartMark{0, 0}, mStartSpaceMin(0), mBitMark{0, 0}, mOneSpace{0, 0}, mZeroSpace{0, 0},
-      mUnit(0), mLongStart(0)
+IR_JVC_Analyzer::IR_JVC_Analyzer() : PatternAnalyzer(new IR_JVC_AnalyzerSettings())
 {
 }
 
@@ -27,65 +66,28 @@ IR_JVC_AnalyzerResults* IR_JVC_Analyzer::makeResults()
     return new IR_JVC_AnalyzerResults(this);
 }
 
-bool IR_JVC_Analyzer::isStartBit(U64 mark, U64 space) const
-{
-    return mStartMark.holds(mark) && space >= mStartSpaceMin;
-}
-
-IR_JVC_Analyzer::Symbol IR_JVC_Analyzer::getLogicBit(U64 mark, U64 space) const
-{
-    if (isStartBit(mark, space))
-        return Start;
-    if (!mBitMark.holds(mark))
-        return Invalid;
-    if (mOneSpace.holds(space))
-        return One;
-    if (mZeroSpace.holds(space))
-        return Zero;
-    return Invalid;
-}
-
+// The run's state lives in locals, so that the compiler keeps it in
+// registers.
 void IR_JVC_Analyzer::WorkerThread()
 {
-    if (!mResults)
+    AnalyzerChannelData* ir = inputCursor();
+    if (!ir)
         return;
-    mSampleRateHz = GetSampleRate();
-    mIR = GetAnalyzerChannelData(mSettings->mInputChannel);
-    if (!mIR)
-        return;
-    mWalk.start(mIR, GetCaptureSampleCount());
-
-    // Symbol classes in microseconds, bounds included.
-    const U64 us = kNsPerUs;
-    mStartMark = rangeOf(mSampleRateHz, 7416 * us, 9416 * us);
-    mStartSpaceMin = samplesAtLeast(mSampleRateHz, 3508 * us);
-    mBitMark = rangeOf(mSampleRateHz, 326 * us, 726 * us);
-    mOneSpace = rangeOf(mSampleRateHz, 1378 * us, 1778 * us);
-    mZeroSpace = rangeOf(mSampleRateHz, 326 * us, 726 * us);
-    mUnit = samplesOf(mSampleRateHz, 526 * us);
-    mLongStart = samplesOf(mSampleRateHz, 4908 * us);
-
+    const JvcTiming t(GetSampleRate());
     const BitState idle = mSettings->idleLevel();
-    const Channel& channel = mSettings->mInputChannel;
+    const Channel channel = mSettings->mInputChannel;
+    AnalyzerResults* results = mResults.get();
+    EdgeWalker walk;
+    walk.start(ir, GetCaptureSampleCount());
 
     for (;;) {
         // A start: its mark, then a space.
-        if (mWalk.level() == idle)
-            mWalk.step();
         U64 m0, m1, n;
-        for (;;) {
-            m0 = mWalk.pos();
-            mWalk.step();
-            m1 = mWalk.pos();
-            n = mWalk.nextOrEnd();
-            if (isStartBit(m1 - m0, n - m1))
-                break;
-            mWalk.step();
-        }
-        mResults->AddMarker(m1, AnalyzerResults::Start, channel);
+        walk.findMark(idle, [&t](U64 mark, U64 space) { return t.isStart(mark, space); }, &m0, &m1, &n);
+        results->AddMarker(m1, AnalyzerResults::Start, channel);
         AddResultFrame(m0, n - 1, 0, 0);
-        mResults->CommitResults();
-        if (!mWalk.moveTo(n - m1 > mLongStart ? m1 + 8 * mUnit : n))
+        results->CommitResults();
+        if (!walk.moveTo(n - m1 > t.longStart ? m1 + 8 * t.unit : n))
             continue; // the capture ends here
 
         // Address and command, bits least significant first; every bit
@@ -93,35 +95,35 @@ void IR_JVC_Analyzer::WorkerThread()
         for (U8 d = 1; d <= kLastField; ++d) {
             // A long start space leaves the cursor inside it: the field
             // begins with the next mark.
-            if (mWalk.level() == idle)
-                mWalk.step();
-            U64 f = mWalk.pos();
+            if (walk.level() == idle)
+                walk.step();
+            U64 f = walk.pos();
             U64 value = 0;
             U64 c = f;
             bool invalid = false;
             U32 i = 0;
             while (i < kFieldBits && !invalid) {
-                const U64 a = mWalk.pos();
-                mWalk.step();
-                const U64 b = mWalk.pos();
-                c = mWalk.nextOrEnd();
+                const U64 a = walk.pos();
+                walk.step();
+                const U64 b = walk.pos();
+                c = walk.nextOrEnd();
                 // At the capture's end nothing moves; the next read ends the run.
-                mWalk.moveTo(c);
-                switch (getLogicBit(b - a, c - b)) {
+                walk.moveTo(c);
+                switch (t.classify(b - a, c - b)) {
                 case One:
-                    mResults->AddMarker(b, AnalyzerResults::One, channel);
+                    results->AddMarker(b, AnalyzerResults::One, channel);
                     value |= U64(1) << i++;
                     break;
                 case Zero:
-                    mResults->AddMarker(b, AnalyzerResults::Zero, channel);
+                    results->AddMarker(b, AnalyzerResults::Zero, channel);
                     ++i;
                     break;
                 case Start:
                     // A new message: it closes at once as a start field
                     // (it has no bits), and its address follows.
-                    mResults->AddMarker(b, AnalyzerResults::Start, channel);
+                    results->AddMarker(b, AnalyzerResults::Start, channel);
                     AddResultFrame(a, c - 1, 0, 0);
-                    mResults->CommitResults();
+                    results->CommitResults();
                     d = 1;
                     f = c;
                     value = 0;
@@ -133,13 +135,13 @@ void IR_JVC_Analyzer::WorkerThread()
                 }
             }
             if (invalid) {
-                mResults->CommitResults();
-                ReportProgress(mWalk.pos());
+                results->CommitResults();
+                ReportProgress(walk.pos());
                 break;
             }
             AddResultFrame(f, c - 1, d, value);
-            mResults->CommitResults();
-            ReportProgress(mWalk.pos());
+            results->CommitResults();
+            ReportProgress(walk.pos());
         }
     }
 }
@@ -154,17 +156,4 @@ const char* IR_JVC_Analyzer::GetAnalyzerName() const
     return kAnalyzerName;
 }
 
-const char* GetAnalyzerName()
-{
-    return kAnalyzerName;
-}
-
-Analyzer* CreateAnalyzer()
-{
-    return new IR_JVC_Analyzer();
-}
-
-void DestroyAnalyzer(Analyzer* analyzer)
-{
-    delete analyzer;
-}
+CORVENA_ANALYZER_EXPORTS(IR_JVC_Analyzer, kAnalyzerName)

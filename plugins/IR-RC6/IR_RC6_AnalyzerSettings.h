@@ -1,28 +1,15 @@
 #ifndef IR_RC6_ANALYZER_SETTINGS_H
 #define IR_RC6_ANALYZER_SETTINGS_H
 
-#include <AnalyzerSettings.h>
-#include <AnalyzerTypes.h>
+#include "ListSettings.h"
 
-class IR_RC6_AnalyzerSettings : public AnalyzerSettings {
+class IR_RC6_AnalyzerSettings : public ListSettings {
 public:
     IR_RC6_AnalyzerSettings();
-    ~IR_RC6_AnalyzerSettings() override;
 
-    bool SetSettingsFromInterfaces() override;
-    void LoadSettings(const char* settings) override;
-    const char* SaveSettings() override;
-
-    void UpdateInterfacesFromSettings();
-
-    Channel mInputChannel;
-    // 1: a bit is 1 when its second half is high (rising edge in the middle);
-    // 0: when it is low.
-    U32 mLogicStyle;
-
-protected:
-    AnalyzerSettingInterfaceChannel* mInputChannelInterface;
-    AnalyzerSettingInterfaceNumberList* mLogicStyleInterface;
+    // The level of a bit's second half that reads as 1: high for the logic
+    // style "rising edge" (1, the default), low for "falling edge" (0).
+    BitState oneLevel() const { return value(0) != 0 ? BIT_HIGH : BIT_LOW; }
 };
 
 #endif

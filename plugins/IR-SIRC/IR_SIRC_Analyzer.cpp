@@ -1,16 +1,53 @@
 #include "IR_SIRC_Analyzer.h"
 
+#include "EdgeWalker.h"
+#include "PluginTime.h"
+
 using namespace plugin_time;
 
 namespace {
 
 const char* const kAnalyzerName = "IR-SIRC";
 
+enum Symbol { Invalid, Start, One, Zero };
+
+// Symbol classes and spaces in samples of the run's rate.
+struct SircTiming {
+    explicit SircTiming(U64 rate_hz)
+    {
+        // Bounds in microseconds, included.
+        const U64 us = kNsPerUs;
+        startMark = rangeOf(rate_hz, 1800 * us, 3000 * us);
+        oneMark = rangeOf(rate_hz, 900 * us, 1500 * us);
+        zeroMark = rangeOf(rate_hz, 400 * us, 800 * us);
+        spaceMin = samplesAtLeast(rate_hz, 400 * us);
+        step = samplesOf(rate_hz, 600 * us);
+        longSpace = samplesOf(rate_hz, 800 * us);
+    }
+
+    // Class of one mark and the space after it.
+    Symbol classify(U64 mark, U64 space) const
+    {
+        if (space < spaceMin)
+            return Invalid;
+        if (startMark.holds(mark))
+            return Start;
+        if (oneMark.holds(mark))
+            return One;
+        if (zeroMark.holds(mark))
+            return Zero;
+        return Invalid;
+    }
+
+    SampleRange startMark, oneMark, zeroMark;
+    U64 spaceMin;
+    U64 step;      // 600 us
+    U64 longSpace; // a space above this (800 us) ends the message
+};
+
 } // namespace
 
-IR_SIRC_Analyzer::IR_SIRC_Analyzer()
-    : PatternAnalyzer(new IR_SIRC_AnalyzerSettings()), mSampleRateHz(0),
-      mIR(nullptr), mStartMark{0, 0}, mOneMark{0, 0}, mZeroMark{0, 0}, mSpaceMin(0), mStep(0), mLongSpace(0)
+IR_SIRC_Analyzer::IR_SIRC_Analyzer() : PatternAnalyzer(new IR_SIRC_AnalyzerSettings())
 {
 }
 
@@ -24,94 +61,80 @@ IR_SIRC_AnalyzerResults* IR_SIRC_Analyzer::makeResults()
     return new IR_SIRC_AnalyzerResults(this);
 }
 
-IR_SIRC_Analyzer::Symbol IR_SIRC_Analyzer::getLogicBit(U64 mark, U64 space) const
-{
-    if (space < mSpaceMin)
-        return Invalid;
-    if (mStartMark.holds(mark))
-        return Start;
-    if (mOneMark.holds(mark))
-        return One;
-    if (mZeroMark.holds(mark))
-        return Zero;
-    return Invalid;
-}
-
-bool IR_SIRC_Analyzer::MoveOn(U64 mark_end, U64 next)
-{
-    return mWalk.moveTo(next - mark_end > mLongSpace ? mark_end + mStep : next);
-}
-
 void IR_SIRC_Analyzer::WorkerThread()
 {
-    if (!mResults)
+    AnalyzerChannelData* ir = inputCursor();
+    if (!ir)
         return;
-    mSampleRateHz = GetSampleRate();
-    mIR = GetAnalyzerChannelData(mSettings->mInputChannel);
-    if (!mIR)
-        return;
-    mWalk.start(mIR, GetCaptureSampleCount());
-    const U64 lastSample = mWalk.end() > 0 ? mWalk.end() - 1 : 0;
+    switch (mSettings->packetLength()) {
+    case 0:
+        decode<0>(ir);
+        break;
+    case 1:
+        decode<1>(ir);
+        break;
+    default:
+        decode<2>(ir);
+        break;
+    }
+}
 
-    // Symbol classes in microseconds, bounds included.
-    const U64 us = kNsPerUs;
-    mStartMark = rangeOf(mSampleRateHz, 1800 * us, 3000 * us);
-    mOneMark = rangeOf(mSampleRateHz, 900 * us, 1500 * us);
-    mZeroMark = rangeOf(mSampleRateHz, 400 * us, 800 * us);
-    mSpaceMin = samplesAtLeast(mSampleRateHz, 400 * us);
-    mStep = samplesOf(mSampleRateHz, 600 * us);
-    mLongSpace = samplesOf(mSampleRateHz, 800 * us);
-
-    const BitState idle = mSettings->idleLevel();
-    const U32 length = mSettings->packetLength();
+// The run's state lives in locals, so that the compiler keeps it in
+// registers.
+template <U32 Length>
+void IR_SIRC_Analyzer::decode(AnalyzerChannelData* ir)
+{
     // Bits per field; 0 ends the message.
-    const U32 fieldBits[] = {1, 7, length == 1 ? 8u : 5u, length == 2 ? 8u : 0u, 0};
+    static constexpr U32 kFieldBits[] = {1, 7, Length == 1 ? 8u : 5u, Length == 2 ? 8u : 0u, 0};
+    const SircTiming t(GetSampleRate());
+    const BitState idle = mSettings->idleLevel();
+    const Channel channel = mSettings->mInputChannel;
+    AnalyzerResults* results = mResults.get();
+    EdgeWalker walk;
+    walk.start(ir, GetCaptureSampleCount());
+    const U64 lastSample = walk.end() > 0 ? walk.end() - 1 : 0;
+    // Past the space that ends at next (an edge or the capture's end) from
+    // the mark's end: a space longer than step + slack is left after the
+    // step. False when that lies past the capture's end (nothing moved).
+    const auto moveOn = [&](U64 mark_end, U64 next) {
+        return walk.moveTo(next - mark_end > t.longSpace ? mark_end + t.step : next);
+    };
 
     for (;;) {
         // A start: its mark, then a space.
-        if (mWalk.level() == idle)
-            mWalk.step();
         U64 m0, m1, n;
-        for (;;) {
-            m0 = mWalk.pos();
-            mWalk.step();
-            m1 = mWalk.pos();
-            n = mWalk.nextOrEnd();
-            if (getLogicBit(m1 - m0, n - m1) == Start)
-                break;
-            mWalk.step();
-        }
-        mResults->AddMarker(m1, AnalyzerResults::Start, mSettings->mInputChannel);
-        AddResultFrame(m0, n < mWalk.end() ? n : lastSample, 0, 0, 0, 1);
-        mResults->CommitResults();
-        if (!MoveOn(m1, n))
+        walk.findMark(idle, [&t](U64 mark, U64 space) { return t.classify(mark, space) == Start; }, &m0, &m1, &n);
+        results->AddMarker(m1, AnalyzerResults::Start, channel);
+        AddResultFrame(m0, n < walk.end() ? n : lastSample, 0, 0, 0, 1);
+        results->CommitResults();
+        if (!moveOn(m1, n))
             continue; // the capture ends here
 
         // The fields, bits least significant first.
-        for (U32 d = 1; fieldBits[d] != 0; ++d) {
-            U64 f = mWalk.pos();
+        for (U32 d = 1; kFieldBits[d] != 0; ++d) {
+            U64 f = walk.pos();
             U64 value = 0;
             bool broken = false;
             bool ended = false;
             for (U32 i = 0;; ++i) {
-                const U64 a = mWalk.pos();
-                mWalk.step();
-                const U64 b = mWalk.pos();
-                const U64 next = mWalk.nextOrEnd();
-                switch (getLogicBit(b - a, next - b)) {
+                const U64 a = walk.pos();
+                walk.step();
+                const U64 b = walk.pos();
+                const U64 next = walk.nextOrEnd();
+                switch (t.classify(b - a, next - b)) {
                 case One:
-                    mResults->AddMarker(b, AnalyzerResults::One, mSettings->mInputChannel);
+                    results->AddMarker(b, AnalyzerResults::One, channel);
                     value |= U64(1) << i;
                     break;
                 case Zero:
-                    mResults->AddMarker(b, AnalyzerResults::Zero, mSettings->mInputChannel);
+                    results->AddMarker(b, AnalyzerResults::Zero, channel);
                     break;
                 case Start:
                     // A new message inside the field: the field so far is
                     // broken, and this start closes as a start field.
                     if (a > f + 1)
                         AddResultFrame(f + 1, a, d, 0, 1, 1);
-                    mResults->AddMarker(b, AnalyzerResults::Start, mSettings->mInputChannel);
+                    results->AddMarker(b, AnalyzerResults::Start, channel);
                     f = a;
                     d = 0;
                     value = 0;
@@ -120,19 +143,19 @@ void IR_SIRC_Analyzer::WorkerThread()
                     broken = true;
                     break;
                 }
-                const bool longSpace = next - b > mLongSpace;
-                if (!MoveOn(b, next))
+                const bool longSpace = next - b > t.longSpace;
+                if (!moveOn(b, next))
                     ended = true;
                 // A message that ends (or a capture that ends) before the
                 // field's last bit breaks the field off.
-                if ((longSpace || ended) && i + 1 < fieldBits[d])
+                if ((longSpace || ended) && i + 1 < kFieldBits[d])
                     broken = true;
-                if (broken || i + 1 >= fieldBits[d])
+                if (broken || i + 1 >= kFieldBits[d])
                     break;
             }
-            AddResultFrame(f + 1, ended ? lastSample : mWalk.pos(), U8(d), value, broken ? 1 : 0, fieldBits[d]);
-            mResults->CommitResults();
-            ReportProgress(mWalk.pos());
+            AddResultFrame(f + 1, ended ? lastSample : walk.pos(), U8(d), value, broken ? 1 : 0, kFieldBits[d]);
+            results->CommitResults();
+            ReportProgress(walk.pos());
             if (broken || ended)
                 break;
         }
@@ -149,17 +172,4 @@ const char* IR_SIRC_Analyzer::GetAnalyzerName() const
     return kAnalyzerName;
 }
 
-const char* GetAnalyzerName()
-{
-    return kAnalyzerName;
-}
-
-Analyzer* CreateAnalyzer()
-{
-    return new IR_SIRC_Analyzer();
-}
-
-void DestroyAnalyzer(Analyzer* analyzer)
-{
-    delete analyzer;
-}
+CORVENA_ANALYZER_EXPORTS(IR_SIRC_Analyzer, kAnalyzerName)

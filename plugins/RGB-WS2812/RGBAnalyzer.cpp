@@ -27,17 +27,4 @@ RGBAnalyzer::RGBAnalyzer() : LedAnalyzer(kMember)
 {
 }
 
-const char* GetAnalyzerName()
-{
-    return kMember.analyzerName;
-}
-
-Analyzer* CreateAnalyzer()
-{
-    return new RGBAnalyzer();
-}
-
-void DestroyAnalyzer(Analyzer* analyzer)
-{
-    delete analyzer;
-}
+CORVENA_ANALYZER_EXPORTS(RGBAnalyzer, kMember.analyzerName)

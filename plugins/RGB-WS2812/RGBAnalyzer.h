@@ -9,10 +9,4 @@ public:
     RGBAnalyzer();
 };
 
-extern "C" {
-ANALYZER_EXPORT const char* GetAnalyzerName();
-ANALYZER_EXPORT Analyzer* CreateAnalyzer();
-ANALYZER_EXPORT void DestroyAnalyzer(Analyzer* analyzer);
-}
-
 #endif

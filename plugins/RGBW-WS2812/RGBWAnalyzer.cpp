@@ -28,17 +28,4 @@ RGBWAnalyzer::RGBWAnalyzer() : LedAnalyzer(kMember)
 {
 }
 
-const char* GetAnalyzerName()
-{
-    return kMember.analyzerName;
-}
-
-Analyzer* CreateAnalyzer()
-{
-    return new RGBWAnalyzer();
-}
-
-void DestroyAnalyzer(Analyzer* analyzer)
-{
-    delete analyzer;
-}
+CORVENA_ANALYZER_EXPORTS(RGBWAnalyzer, kMember.analyzerName)

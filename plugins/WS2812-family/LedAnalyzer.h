@@ -19,23 +19,14 @@ public:
     const char* GetAnalyzerName() const override;
 
 protected:
+    struct Timing;
     LedAnalyzerResults* makeResults() override;
     // Reads the words of a chain after its reset, until one is broken off
     // or the chain ends; returns the last falling edge of a chain that ended,
     // ~0 after a broken word.
-    U64 ReadChain();
+    U64 ReadChain(EdgeWalker& walk, const Timing& t);
 
     const LedMember& mMember;
-
-    // Set at the start of every decode run.
-    U64 mSampleRateHz;
-    AnalyzerChannelData* mInput;
-    EdgeWalker mWalk;
-    U64 mReset;          // samples: 50 us
-    U64 mMinPulse;       // 100 ns
-    U64 mMinBitPeriod;   // 650 ns
-    U64 mOneThreshold;   // 550 ns
-    bool mSwapTopBytes;  // the stored order differs from the shown one
 };
 
 #endif

@@ -86,11 +86,11 @@ void LedAnalyzerResults::GenerateExportFile(const char* file, DisplayBase displa
             return;
         }
         if (frame.mType == Reset) {
-            line.time();
+            line.time(U64(frame.mStartingSampleInclusive));
             line.field("Reset");
             line.field("");
         } else if (frame.mType == Word) {
-            line.time();
+            line.time(U64(frame.mStartingSampleInclusive));
             line.field(mOrder);
             if (frame.mData2 != 0) {
                 line.field("Error");

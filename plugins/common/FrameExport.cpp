@@ -13,10 +13,10 @@ const size_t kChunk = 1 << 20;
 
 } // namespace
 
-void ExportLine::time()
+void ExportLine::time(U64 sample)
 {
     char text[kTextLength];
-    AnalyzerHelpers::GetTimeString(mStart, mTrigger, mRate, text, kTextLength);
+    AnalyzerHelpers::GetTimeString(sample, mTrigger, mRate, text, kTextLength);
     field(text);
 }
 
@@ -38,9 +38,9 @@ void ExportLine::field(const char* text)
     *mOut += '"';
 }
 
-void writeFrameExport(AnalyzerResults* results, Analyzer* analyzer, const char* file, const ExportLineFn& lineFor)
+void writeExport(AnalyzerResults* results, Analyzer* analyzer, const char* file, const char* header, U64 rows,
+                 const ExportRowFn& rowFor, bool lastLineEnd)
 {
-    const U64 frameCount = results->GetNumFrames();
     const U64 trigger = analyzer->GetTriggerSample();
     const U64 rate = analyzer->GetSampleRate();
     const U32 rate32 = rate > 0xFFFFFFFFu ? 0xFFFFFFFFu : U32(rate);
@@ -56,24 +56,38 @@ void writeFrameExport(AnalyzerResults* results, Analyzer* analyzer, const char* 
         buffer.clear();
     };
 
-    buffer = "Time [s],Type,Value\n";
+    buffer = header;
     ExportLine line(&buffer, trigger, rate32);
+    bool anyLine = false;
     bool cancelled = false;
-    for (U64 i = 0; written && i < frameCount && !cancelled; ++i) {
-        const Frame frame = results->GetFrame(i);
-        line.begin(U64(frame.mStartingSampleInclusive));
-        lineFor(frame, frameCount, line);
-        if (!line.empty())
-            buffer += '\n';
+    for (U64 i = 0; written && i < rows && !cancelled; ++i) {
+        const size_t rowStart = buffer.size();
+        line.begin();
+        rowFor(i, line);
+        if (!line.empty()) {
+            if (lastLineEnd)
+                buffer += '\n';
+            else if (anyLine)
+                buffer.insert(rowStart, 1, '\n'); // between lines only
+            anyLine = true;
+        }
         if (buffer.size() >= kChunk)
             flush();
-        cancelled = results->UpdateExportProgressAndCheckForCancel(i, frameCount);
+        cancelled = results->UpdateExportProgressAndCheckForCancel(i, rows);
     }
     flush();
     if (!cancelled)
-        results->UpdateExportProgressAndCheckForCancel(frameCount, frameCount);
+        results->UpdateExportProgressAndCheckForCancel(rows, rows);
     if (handle && !AnalyzerHelpers::EndFile(handle))
         written = false;
     if (!written)
         results->ReportExportFailure();
+}
+
+void writeFrameExport(AnalyzerResults* results, Analyzer* analyzer, const char* file, const ExportLineFn& lineFor)
+{
+    const U64 frameCount = results->GetNumFrames();
+    writeExport(results, analyzer, file, "Time [s],Type,Value\n", frameCount, [&](U64 i, ExportLine& line) {
+        lineFor(results->GetFrame(i), frameCount, line);
+    });
 }

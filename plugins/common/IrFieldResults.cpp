@@ -51,7 +51,7 @@ void IrFieldResults::GenerateExportFile(const char* file, DisplayBase display_ba
     writeFrameExport(this, mAnalyzer, file, [&](const Frame& frame, U64, ExportLine& line) {
         if (frame.mFlags >= mTable.count)
             return;
-        line.time();
+        line.time(U64(frame.mStartingSampleInclusive));
         line.field(mTable.names[frame.mFlags]);
         if (frame.mFlags == 0) {
             line.field("");

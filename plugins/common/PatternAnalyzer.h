@@ -49,6 +49,14 @@ protected:
 
     virtual Results* makeResults() = 0;
 
+    // For WorkerThread: the cursor of the input channel; null (nothing to
+    // decode) before SetupResults has made results, or outside a run when
+    // the channel has no data.
+    AnalyzerChannelData* inputCursor()
+    {
+        return mResults ? GetAnalyzerChannelData(mSettings->mInputChannel) : nullptr;
+    }
+
     // Adds a frame to the results (not yet committed).
     void AddResultFrame(U64 start, U64 end, U8 flags, U64 data1, U8 type = 0, U64 data2 = 0)
     {
@@ -67,5 +75,22 @@ protected:
     Generator mSimulationDataGenerator;
     bool mSimulationInitilized = false;
 };
+
+// The three C functions the host looks up in a plug-in: the name it lists
+// the plug-in under, and making and destroying an analyzer of the class
+// (made without arguments). Written once, in the plug-in's analyzer source.
+#define CORVENA_ANALYZER_EXPORTS(AnalyzerClass, name)                                                                \
+    extern "C" ANALYZER_EXPORT const char* GetAnalyzerName()                                                     \
+    {                                                                                                            \
+        return name;                                                                                             \
+    }                                                                                                            \
+    extern "C" ANALYZER_EXPORT Analyzer* CreateAnalyzer()                                                        \
+    {                                                                                                            \
+        return new AnalyzerClass();                                                                              \
+    }                                                                                                            \
+    extern "C" ANALYZER_EXPORT void DestroyAnalyzer(Analyzer* analyzer)                                          \
+    {                                                                                                            \
+        delete analyzer;                                                                                         \
+    }
 
 #endif

@@ -17,6 +17,7 @@ U32 SimulationSignal::GenerateSimulationData(U64 newest_sample_requested, U32 sa
 {
     const U64 target = AnalyzerHelpers::AdjustSimulationTargetSample(newest_sample_requested, sample_rate,
                                                                      mSimulationSampleRateHz);
+    beginCall();
     while (mSignal.GetCurrentSampleNumber() < target)
         sendMessage();
     *simulation_channel = &mSignal;

@@ -20,6 +20,9 @@ protected:
     void setUp(U32 simulation_sample_rate, const Channel& channel, BitState initial_level);
     // Appends one whole message; it must move the signal on.
     virtual void sendMessage() = 0;
+    // Called at the start of every GenerateSimulationData, before its
+    // messages (nothing by default).
+    virtual void beginCall() {}
 
     U32 mSimulationSampleRateHz = 0;
     SimulationChannelDescriptor mSignal;

@@ -14,8 +14,27 @@
 //
 // Result strings and tabular text are kept per calling thread: the GUI's
 // bubbles and the result list's rows may be generated at the same time.
+//
+// AddFrame and AddMarker are every decoder's innermost calls, so their
+// common case is inline: a store into the current chunk of the result
+// memory and a pointer increment. The library takes over only at the end of
+// a chunk (or of its prefaulted part), for a marker on another channel than
+// the last one, and at commits.
+
+#include <cstddef>
+#include <cstring>
 
 #include "AnalyzerTypes.h"
+
+// Library-private: the writer's place in the current chunk of one result
+// store. Appends go straight to `next` until it reaches `stop`.
+template <typename T>
+struct ResultAppender {
+    T* next = nullptr;
+    T* stop = nullptr;
+    T* begin = nullptr; // the current chunk
+    U64 base = 0;       // index of its first element
+};
 
 class ANALYZER_EXPORT AnalyzerResults {
 public:
@@ -37,10 +56,31 @@ public:
 
     // --- decoder side (decode thread) ---
     // Appends a pending frame; returns its index (visible after CommitResults).
-    U64 AddFrame(const Frame& frame);
+    U64 AddFrame(const Frame& frame)
+    {
+        // Field by field, and the frame's address never passed on: the
+        // caller's frame then stays in registers, and no wide load waits
+        // for the narrow stores that just built it.
+        const U64 typeAndFlags = U64(frame.mType) | U64(frame.mFlags) << 8; // padding zeroed
+        ResultAppender<Frame>& out = *mFrameOut;
+        if (__builtin_expect(out.next == out.stop, 0))
+            return addFrameSlow(frame.mStartingSampleInclusive, frame.mEndingSampleInclusive, frame.mData1,
+                                frame.mData2, typeAndFlags);
+        Frame* slot = out.next++;
+        storeFrame(slot, frame.mStartingSampleInclusive, frame.mEndingSampleInclusive, frame.mData1, frame.mData2,
+                   typeAndFlags);
+        return out.base + U64(slot - out.begin);
+    }
     // Appends a pending marker on a channel. At most 32 channels carry
     // markers; markers on further channels are dropped.
-    void AddMarker(U64 sample_number, MarkerType marker_type, const Channel& channel);
+    void AddMarker(U64 sample_number, MarkerType marker_type, const Channel& channel)
+    {
+        ResultAppender<U64>& out = *mMarkerOut;
+        if (__builtin_expect(channel.mChannelIndex != mMarkerOutChannel || out.next == out.stop, 0))
+            addMarkerSlow(sample_number, marker_type, channel);
+        else
+            *out.next++ = sample_number << 8 | (U64(marker_type) & 0xFF);
+    }
     // Publishes every pending frame and marker.
     void CommitResults();
     // Commits, then closes the frames added since the previous packet as one
@@ -109,6 +149,25 @@ private:
     U64 activityMark() const; // grows with every frame, marker and packet added
     AnalyzerResults(const AnalyzerResults&) = delete;
     AnalyzerResults& operator=(const AnalyzerResults&) = delete;
+    static void storeFrame(Frame* slot, S64 start, S64 end, U64 data1, U64 data2, U64 typeAndFlags)
+    {
+        slot->mStartingSampleInclusive = start;
+        slot->mEndingSampleInclusive = end;
+        slot->mData1 = data1;
+        slot->mData2 = data2;
+        static_assert(sizeof(Frame) == offsetof(Frame, mType) + 8 && offsetof(Frame, mFlags) == offsetof(Frame, mType) + 1,
+                      "type, flags and padding fill the last 8 bytes");
+        static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "type in the low byte");
+        std::memcpy(reinterpret_cast<unsigned char*>(slot) + offsetof(Frame, mType), &typeAndFlags, 8);
+    }
+    U64 addFrameSlow(S64 start, S64 end, U64 data1, U64 data2, U64 typeAndFlags);
+    void addMarkerSlow(U64 sample_number, MarkerType marker_type, const Channel& channel);
+
+    // Writer state of the inline appends (decode thread only): the frame
+    // store's appender, and that of the channel the last marker went to.
+    ResultAppender<Frame>* mFrameOut;
+    ResultAppender<U64>* mMarkerOut;
+    U32 mMarkerOutChannel;
     struct Data;
     Data* d;
 };

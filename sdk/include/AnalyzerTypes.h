@@ -47,7 +47,8 @@ extern ANALYZER_EXPORT const Channel UNDEFINED_CHANNEL;
 // One decoded item. Samples are inclusive; a new frame is all zeros.
 // Each decoder gives data1, data2, type and flags a meaning of its own.
 struct ANALYZER_EXPORT Frame {
-    Frame();
+    // Inline: decoders make a frame for every item they add.
+    Frame() : mStartingSampleInclusive(0), mEndingSampleInclusive(0), mData1(0), mData2(0), mType(0), mFlags(0) {}
 
     S64 mStartingSampleInclusive;
     S64 mEndingSampleInclusive;

@@ -10,11 +10,9 @@
 namespace {
 
 constexpr int kMaxChannels = 32;
-
-struct StoredFrame {
-    Frame frame;
-    S64 maxEnd; // greatest ending sample of this and every earlier frame
-};
+// Frames per group of the running greatest end (see Data::frameMaxEnd).
+constexpr U64 kFrameGroup = 64;
+static_assert(ChunkedStore<Frame>::kChunkMultiple % kFrameGroup == 0, "a group lies in one chunk");
 
 struct Packet {
     U64 first;
@@ -50,16 +48,20 @@ void appendParts(std::string* out, const char* s1, const char* s2, const char* s
 } // namespace
 
 struct AnalyzerResults::Data {
-    ChunkedStore<StoredFrame> frames;
+    ChunkedStore<Frame> frames;
+    // Greatest ending sample of the frames up to the end of each whole group
+    // of kFrameGroup frames: ascending, so a range query finds the first
+    // frame that reaches its start by a binary search over the groups and a
+    // scan within one group, while a frame is stored as given (40 bytes).
+    ChunkedStore<S64> frameMaxEnd;
+    S64 runningMaxEnd = std::numeric_limits<S64>::min(); // writer: of the groups folded so far
+    U64 nextFold = kFrameGroup; // writer: frame count that completes the next group
     ChunkedStore<Packet> packets;
     U64 packetStart = 0; // first frame of the open packet
-    S64 lastMaxEnd = std::numeric_limits<S64>::min(); // writer: maxEnd of the last frame
     MarkerList markers[kMaxChannels];
     std::atomic<int> markerChannels{0};
-    // Writer: the list the last marker went to, and its channel, so that a
-    // run of markers on one channel (the usual case) finds it at once.
-    MarkerList* lastMarkerList = nullptr;
-    U32 lastMarkerChannel = 0;
+    // Where markers go before the first one: it takes the out-of-line path.
+    ResultAppender<U64> noMarkers;
     std::atomic<U32> bubbleChannels[kMaxChannels] = {};
     std::atomic<int> bubbleChannelCount{0};
     std::atomic<double> exportProgress{0.0};
@@ -82,9 +84,24 @@ struct AnalyzerResults::Data {
             markerChannels.store(n + 1, std::memory_order_release);
             list = &markers[n];
         }
-        lastMarkerList = list;
-        lastMarkerChannel = channel;
         return list;
+    }
+
+    // Writer: the maxima of the groups completed by the first n frames,
+    // published. A group never straddles two chunks (chunks hold whole
+    // groups), so its frames are read in one run, while they are still in
+    // the cache.
+    __attribute__((noinline)) void foldFrameEnds(U64 n)
+    {
+        for (; nextFold <= n; nextFold += kFrameGroup) {
+            const Frame* f = &frames.at(nextFold - kFrameGroup);
+            S64 m = runningMaxEnd;
+            for (U64 k = 0; k < kFrameGroup; ++k)
+                m = f[k].mEndingSampleInclusive > m ? f[k].mEndingSampleInclusive : m;
+            runningMaxEnd = m;
+            frameMaxEnd.push(m);
+        }
+        frameMaxEnd.commit();
     }
 
     const MarkerList* findMarkers(const Channel& ch) const
@@ -99,6 +116,9 @@ struct AnalyzerResults::Data {
 
 AnalyzerResults::AnalyzerResults() : d(new Data)
 {
+    mFrameOut = &d->frames.appender();
+    mMarkerOut = &d->noMarkers;
+    mMarkerOutChannel = 0;
 }
 
 AnalyzerResults::~AnalyzerResults()
@@ -110,56 +130,46 @@ AnalyzerResults::~AnalyzerResults()
     delete d;
 }
 
-// Field by field, without vectorising: the caller has usually just written
-// the frame field by field, and a wide load across narrower stores waits
-// for them to retire.
-__attribute__((optimize("no-tree-slp-vectorize"))) U64 AnalyzerResults::AddFrame(const Frame& frame)
+U64 AnalyzerResults::addFrameSlow(S64 start, S64 end, U64 data1, U64 data2, U64 typeAndFlags)
 {
-    const U64 n = d->frames.size();
-    S64 maxEnd = frame.mEndingSampleInclusive;
-    if (d->lastMaxEnd > maxEnd)
-        maxEnd = d->lastMaxEnd;
-    d->lastMaxEnd = maxEnd;
-    StoredFrame* s = d->frames.append();
-    s->frame.mStartingSampleInclusive = frame.mStartingSampleInclusive;
-    s->frame.mEndingSampleInclusive = frame.mEndingSampleInclusive;
-    s->frame.mData1 = frame.mData1;
-    s->frame.mData2 = frame.mData2;
-    s->frame.mType = frame.mType;
-    s->frame.mFlags = frame.mFlags;
-    s->maxEnd = maxEnd;
-    return n;
+    storeFrame(d->frames.append(), start, end, data1, data2, typeAndFlags);
+    return d->frames.size() - 1;
 }
 
-void AnalyzerResults::AddMarker(U64 sample_number, MarkerType marker_type, const Channel& channel)
+void AnalyzerResults::addMarkerSlow(U64 sample_number, MarkerType marker_type, const Channel& channel)
 {
-    MarkerList* list = d->lastMarkerList;
-    if (__builtin_expect(!list || d->lastMarkerChannel != channel.mChannelIndex, 0)) {
-        list = d->markerListFor(channel.mChannelIndex);
-        if (!list)
-            return;
-    }
+    MarkerList* list = d->markerListFor(channel.mChannelIndex);
+    if (!list)
+        return;
+    // Later markers on this channel take the inline path.
+    mMarkerOut = &list->items.appender();
+    mMarkerOutChannel = channel.mChannelIndex;
     list->items.push((sample_number << 8) | (U64(marker_type) & 0xFF));
 }
 
 void AnalyzerResults::CommitResults()
 {
-    d->frames.commit();
-    int n = d->markerChannels.load(std::memory_order_relaxed);
+    Data& x = *d;
+    const U64 frames = x.frames.size();
+    if (frames >= x.nextFold)
+        x.foldFrameEnds(frames); // before the frames: readers use only groups of frames they can see
+    x.frames.publish(frames);
+    const int n = x.markerChannels.load(std::memory_order_relaxed);
     for (int i = 0; i < n; ++i)
-        d->markers[i].items.commit();
+        x.markers[i].items.commit();
 }
 
 U64 AnalyzerResults::CommitPacketAndStartNewPacket()
 {
     CommitResults();
-    U64 n = d->frames.size();
-    if (n <= d->packetStart)
+    Data& x = *d;
+    const U64 n = x.frames.size();
+    if (n <= x.packetStart)
         return INVALID_RESULT_INDEX;
-    U64 id = d->packets.size();
-    d->packets.push(Packet{d->packetStart, n - 1});
-    d->packets.commit();
-    d->packetStart = n;
+    const U64 id = x.packets.size();
+    x.packets.push(Packet{x.packetStart, n - 1});
+    x.packets.publish(id + 1);
+    x.packetStart = n;
     return id;
 }
 
@@ -181,37 +191,47 @@ Frame AnalyzerResults::GetFrame(U64 frame_index) const
 {
     if (frame_index >= d->frames.committed())
         return Frame();
-    return d->frames.at(frame_index).frame;
+    return d->frames.at(frame_index);
 }
 
 bool AnalyzerResults::GetFramesInRange(S64 start_sample, S64 end_sample, U64* first_frame_index,
                                        U64* last_frame_index) const
 {
-    U64 n = d->frames.committed();
+    const U64 n = d->frames.committed();
     if (n == 0 || start_sample > end_sample)
         return false;
-    // First frame whose running greatest end reaches the start: that frame
-    // itself ends at or after the start.
-    U64 lo = 0, hi = n;
+    // The first frame that ends at or after the start: in the first group
+    // whose running greatest end reaches the start, else among the frames
+    // after the last whole group. Only groups of committed frames count (the
+    // group maxima may be published ahead of the frame count read here).
+    U64 groups = d->frameMaxEnd.committed();
+    if (groups > n / kFrameGroup)
+        groups = n / kFrameGroup;
+    U64 lo = 0, hi = groups;
     while (lo < hi) {
         U64 mid = lo + (hi - lo) / 2;
-        if (d->frames.at(mid).maxEnd >= start_sample)
+        if (d->frameMaxEnd.at(mid) >= start_sample)
             hi = mid;
         else
             lo = mid + 1;
     }
-    U64 first = lo;
+    U64 first = lo * kFrameGroup;
+    const U64 scanEnd = lo < groups ? first + kFrameGroup : n;
+    while (first < scanEnd && d->frames.at(first).mEndingSampleInclusive < start_sample)
+        ++first;
+    if (first == scanEnd)
+        return false;
     // Last frame that starts at or before the end.
     lo = 0;
     hi = n;
     while (lo < hi) {
         U64 mid = lo + (hi - lo) / 2;
-        if (d->frames.at(mid).frame.mStartingSampleInclusive <= end_sample)
+        if (d->frames.at(mid).mStartingSampleInclusive <= end_sample)
             lo = mid + 1;
         else
             hi = mid;
     }
-    if (lo == 0 || first >= n || first > lo - 1)
+    if (lo == 0 || first > lo - 1)
         return false;
     if (first_frame_index)
         *first_frame_index = first;

@@ -30,7 +30,3 @@ bool Channel::IsUndefined() const
     return mChannelIndex == ~U32(0);
 }
 
-Frame::Frame()
-    : mStartingSampleInclusive(0), mEndingSampleInclusive(0), mData1(0), mData2(0), mType(0), mFlags(0)
-{
-}

@@ -7,11 +7,12 @@
 //
 // Appending is the decoder's hot path: chunks are raw storage (an element is
 // written once, when it is pushed, never default-constructed first), and the
-// writer appends through a cursor into the current chunk, so a push is a
-// compare, a copy and an increment. Large chunks are mapped and faulted in
-// ahead of the writer a window at a time (see ChunkedStore.cpp), so a big
-// decode does not stop for a page fault every 4 KiB, while a chunk commits
-// no more memory than the writer has reached.
+// writer appends through its appender (ResultAppender, which the results'
+// inline calls use directly), so a push is a compare, a copy and an
+// increment. Large chunks are mapped and faulted in ahead of the writer a
+// window at a time (see ChunkedStore.cpp), so a big decode does not stop for
+// a page fault every 4 KiB, while a chunk commits no more memory than the
+// writer has reached.
 
 #include <atomic>
 #include <cstddef>
@@ -19,11 +20,14 @@
 #include <new>
 #include <type_traits>
 
+#include "AnalyzerResults.h"
+
 #define CHUNKMEM_HIDDEN __attribute__((visibility("hidden")))
 
 namespace chunkmem {
-// Chunks of at least this many bytes are mapped and prefaulted by windows
-// of this size; smaller ones come from the heap.
+// Chunks of at least this many bytes (one huge page) are mapped on a
+// boundary of it and prefaulted by windows of this size; smaller ones come
+// from the heap.
 constexpr size_t kLarge = size_t(1) << 21;
 // Raw storage of bytes; throws std::bad_alloc.
 CHUNKMEM_HIDDEN void* allocate(size_t bytes);
@@ -39,8 +43,10 @@ class ChunkedStore {
                   "elements are copied into raw storage and never destroyed");
 
 public:
-    ChunkedStore()
-        : mWrite(nullptr), mWriteEnd(nullptr), mBegin(nullptr), mBase(0), mCurrent(-1), mCommitted(0)
+    // Every chunk holds a whole multiple of this many elements.
+    static constexpr uint64_t kChunkMultiple = uint64_t(1) << 8;
+
+    ChunkedStore() : mCurrent(-1), mCommitted(0)
     {
         for (auto& c : mChunks)
             c = nullptr;
@@ -54,27 +60,25 @@ public:
     ChunkedStore& operator=(const ChunkedStore&) = delete;
 
     // Writer: appends a pending element (throws std::bad_alloc when out of memory).
-    void push(const T& v)
-    {
-        if (__builtin_expect(mWrite == mWriteEnd, 0))
-            grow();
-        ::new (static_cast<void*>(mWrite)) T(v);
-        ++mWrite;
-    }
+    void push(const T& v) { ::new (static_cast<void*>(append())) T(v); }
     // Writer: a raw slot for the next element, which the caller fills at
     // once (it becomes pending: counted by size(), not yet committed).
     T* append()
     {
-        if (__builtin_expect(mWrite == mWriteEnd, 0))
+        if (__builtin_expect(mOut.next == mOut.stop, 0))
             grow();
-        return mWrite++;
+        return mOut.next++;
     }
+    // Writer: where the next element goes. Appending through it directly
+    // is the same as append() while next is short of stop; at stop, call
+    // append().
+    ResultAppender<T>& appender() { return mOut; }
     // Writer: element count including pending ones.
-    uint64_t size() const { return mBase + uint64_t(mWrite - mBegin); }
-    // Writer: the last pending element; only when size() > 0.
-    const T& back() const { return mWrite[-1]; }
+    uint64_t size() const { return mOut.base + uint64_t(mOut.next - mOut.begin); }
     // Writer: publishes every pending element.
-    void commit() { mCommitted.store(size(), std::memory_order_release); }
+    void commit() { publish(size()); }
+    // Writer: publishes the first n elements (n at most size()).
+    void publish(uint64_t n) { mCommitted.store(n, std::memory_order_release); }
     // Any thread: elements readers may use.
     uint64_t committed() const { return mCommitted.load(std::memory_order_acquire); }
     // Element i; readers only for i below committed(), the writer for any i below size().
@@ -87,7 +91,8 @@ public:
     }
 
 private:
-    static constexpr int kFirstBits = 8;
+    static constexpr int kFirstBits = 8; // the first chunk holds kChunkMultiple elements
+    static_assert(kChunkMultiple == uint64_t(1) << kFirstBits, "chunk sizes double from the first");
     static constexpr int kMaxChunks = 64 - kFirstBits;
     static void locate(uint64_t i, int* c, uint64_t* off)
     {
@@ -99,14 +104,14 @@ private:
     static uint64_t chunkElems(int c) { return uint64_t(1) << (c + kFirstBits); }
     static size_t chunkBytes(int c) { return size_t(chunkElems(c)) * sizeof(T); }
 
-    // The writer reached mWriteEnd: open the next prefault window of the
+    // The writer reached mOut.stop: open the next prefault window of the
     // current chunk, or the next chunk.
     __attribute__((noinline)) void grow()
     {
         if (mCurrent >= 0) {
-            T* end = mBegin + chunkElems(mCurrent);
-            if (mWriteEnd < end) { // only in a mapped chunk
-                mWriteEnd = window(mWriteEnd, end, true);
+            T* end = mOut.begin + chunkElems(mCurrent);
+            if (mOut.stop < end) { // only in a mapped chunk
+                mOut.stop = window(mOut.stop, end, true);
                 return;
             }
         }
@@ -116,10 +121,10 @@ private:
         // (release), so a plain store of the pointer suffices.
         mChunks[c] = p;
         mCurrent = c;
-        mBase = chunkElems(c) - chunkElems(0); // elements in the earlier chunks
-        mBegin = p;
-        mWrite = p;
-        mWriteEnd = window(p, p + chunkElems(c), isMapped(c));
+        mOut.base = chunkElems(c) - chunkElems(0); // elements in the earlier chunks
+        mOut.begin = p;
+        mOut.next = p;
+        mOut.stop = window(p, p + chunkElems(c), isMapped(c));
     }
     // End of the part of the chunk the writer may fill from `from` on (at
     // most end). A heap chunk is filled in one go; a mapped chunk window by
@@ -136,11 +141,8 @@ private:
     static constexpr size_t kWindowElems = chunkmem::kLarge / sizeof(T);
     static bool isMapped(int c) { return chunkBytes(c) >= chunkmem::kLarge; }
 
-    T* mWrite;    // next free slot of the current chunk
-    T* mWriteEnd; // end of the writable (prefaulted) part of the current chunk
-    T* mBegin;    // current chunk
-    uint64_t mBase; // index of the current chunk's first element
-    int mCurrent; // current chunk number, -1 before the first push
+    ResultAppender<T> mOut; // the writer's place in the current chunk
+    int mCurrent;           // current chunk number, -1 before the first push
     T* mChunks[kMaxChunks];
     std::atomic<uint64_t> mCommitted;
 };
