@@ -229,9 +229,12 @@ void MainWindow::slotWaveDateMoved(int chn, double begSmp)
 void MainWindow::smpDataReadyOsc(int decode)
 {
     // Analog captures are not decoded; the calibration window measures
-    // each shown capture.
-    if (decode != 0)
+    // each shown capture and learns when one has ended.
+    if (decode != 0) {
+        if (calibrate)
+            calibrate->captureEnded();
         return;
+    }
     waveDataGenOsc->zoomFirst();
     if (calibrate)
         calibrate->smpDataReady();

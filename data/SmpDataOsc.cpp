@@ -349,37 +349,30 @@ QVector<long long> SmpDataOsc::getPeriodSubA(const short* s, long long n, int hi
         ++p;
     // An edge counts only once the signal has gone through both levels: a
     // signal that wanders back across the level it just crossed (noise on
-    // a slow edge) has not begun the next edge. Only positions found are
-    // appended: the end of the window is no crossing.
-    while (p < n) {
-        long long at = -1;
-        while (at < 0) {
-            while (p < n && s[p] < low)
+    // a slow edge) has not begun the next edge. `edge` walks to the next
+    // edge away from the side `near` holds and returns where it left that
+    // side, -1 past the end; p stops on the first sample beyond the other
+    // level. Only positions found are appended: the end of the window is
+    // no crossing.
+    auto edge = [&](auto near, auto beyond) -> long long {
+        for (;;) {
+            while (p < n && near(s[p]))
                 ++p;
             if (p >= n)
-                return c;
+                return -1;
             const long long a = p;
-            while (p < n && s[p] >= low && s[p] < high)
+            while (p < n && !near(s[p]) && !beyond(s[p]))
                 ++p;
-            if (p >= n || s[p] >= high)
-                at = a;
+            if (p >= n || beyond(s[p]))
+                return a;
         }
-        c.append(at);
-        if (p >= n)
+    };
+    auto belowLow = [low](short v) { return v < low; };
+    auto atOrAboveHigh = [high](short v) { return v >= high; };
+    for (bool rising = true; p < n; rising = !rising) {
+        const long long at = rising ? edge(belowLow, atOrAboveHigh) : edge(atOrAboveHigh, belowLow);
+        if (at < 0)
             break;
-        c.append(p);
-        at = -1;
-        while (at < 0) {
-            while (p < n && s[p] >= high)
-                ++p;
-            if (p >= n)
-                return c;
-            const long long a = p;
-            while (p < n && s[p] >= low && s[p] < high)
-                ++p;
-            if (p >= n || s[p] < low)
-                at = a;
-        }
         c.append(at);
         if (p >= n)
             break;

@@ -417,6 +417,15 @@ void CalibrateOsc::timerEvent(QTimerEvent* e)
     startCapture();
 }
 
+void CalibrateOsc::captureEnded()
+{
+    if (!runActive || starting || consumed || timerId != 0)
+        return;
+    const DevBase* dev = devUsing;
+    if (dev && dev == runDev && dev->captureGeneration() == runGeneration)
+        endRun(Lang::tr("The calibration stopped: its capture ended without samples."));
+}
+
 void CalibrateOsc::smpDataReady()
 {
     if (!runActive || starting)

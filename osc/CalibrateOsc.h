@@ -34,6 +34,10 @@ public:
     // After each shown capture in the oscilloscope work mode: one step of a
     // running automatic calibration.
     void smpDataReady();
+    // After each capture has ended, with samples or without: a run whose
+    // own capture ended unused (stopped by the user, failed) ends too, so
+    // "Calibrate" does not stay disabled.
+    void captureEnded();
     bool running() const { return runActive; }
 
     // The converters' means of a capture: both channels, or one channel

@@ -21,6 +21,7 @@
 #include "osc/CalibrateOsc.h"
 #include "osc/DevMS.h"
 #include "support/TestEnv.h"
+#include "toolbar/SmpCtrl.h"
 #include "widgets/MySpinBox.h"
 
 namespace {
@@ -206,6 +207,25 @@ private slots:
         QTest::qWait(400);
         QCOMPARE(codes.size(), 1);
         QCOMPARE(w->autoStep, 1);
+    }
+
+    // The user stops the run's capture (F7): the run ends, "Calibrate" can
+    // be clicked again.
+    void stoppedCaptureEndsTheRun()
+    {
+        CalibrateOsc* w = openCalibration();
+        emu->setStatusAfterStart(0x85C1);   // the capture never ends
+        QSignalSpy codes(w, &CalibrateOsc::calibSettingChanged);
+        w->btnAuto->click();
+        QVERIFY(w->running());
+        QTRY_VERIFY_WITH_TIMEOUT(devUsing->smpRunning, 5000);
+        win->smpCtrl->slotBtnStopClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 15000);
+        QVERIFY(w->btnAuto->isEnabled());
+        QVERIFY(w->spinSlope[0]->isEnabled());
+        QVERIFY(!w->editLog->toPlainText().isEmpty());
+        QCOMPARE(codes.size(), 0);
+        QCOMPARE(w->autoStep, 0);
     }
 };
 
