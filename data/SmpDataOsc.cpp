@@ -354,17 +354,22 @@ QVector<long long> SmpDataOsc::getPeriodSubA(const short* s, long long n, int hi
     // side, -1 past the end; p stops on the first sample beyond the other
     // level. Only positions found are appended: the end of the window is
     // no crossing.
-    auto edge = [&](auto near, auto beyond) -> long long {
+    auto edge = [s, n, &p](auto near, auto beyond) -> long long {
+        long long q = p;
         for (;;) {
-            while (p < n && near(s[p]))
-                ++p;
-            if (p >= n)
+            while (q < n && near(s[q]))
+                ++q;
+            if (q >= n) {
+                p = q;
                 return -1;
-            const long long a = p;
-            while (p < n && !near(s[p]) && !beyond(s[p]))
-                ++p;
-            if (p >= n || beyond(s[p]))
+            }
+            const long long a = q;
+            while (q < n && !near(s[q]) && !beyond(s[q]))
+                ++q;
+            if (q >= n || beyond(s[q])) {
+                p = q;
                 return a;
+            }
         }
     };
     auto belowLow = [low](short v) { return v < low; };
