@@ -54,10 +54,11 @@ QString listFlags(const QVector<bool>& flags)
 
 QString OscMeasurePair::voltToStr(double mV)
 {
-    if (!std::isfinite(mV))
-        return unknown;
     // The whole millivolts decide: 99.95 mV still reads in mV.
-    if (std::fabs(mV) >= 100)
+    long long whole = 0;
+    if (!wholePart(std::fabs(mV), &whole))
+        return unknown;
+    if (whole > 99)
         return QString::number(mV / 1000, 'g', 4) + "V";
     return QString::number(mV, 'g', 3) + "mV";
 }
@@ -112,7 +113,7 @@ QStringList OscMeasurePair::parameterToStrOsc(int chn, const bool* valid, const 
         else if (i == MeasFrequency)
             r << freqToStr(v);
         else if (i == MeasDutyCycle)
-            r << (std::isfinite(v) ? QString::number(v, 'f', 2) + "%" : unknown);
+            r << (wholePart(v, &whole) ? QString::number(v, 'f', 2) + "%" : unknown);
         else
             r << (wholePart(v, &whole) ? timeToStr(whole) : unknown);
     }

@@ -205,6 +205,7 @@ private slots:
         QTest::newRow("1500 mV") << 1500.0 << "1.5V";
         QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << "###";
         QTest::newRow("not a number") << std::nan("") << "###";
+        QTest::newRow("past 64 bits") << -1e300 << "###";
     }
     void voltTexts()
     {
@@ -265,6 +266,10 @@ private slots:
         QCOMPARE(OscMeasurePair::parameterToStrOsc(1, ok, v, MeasCount), QVector<QString>(13, "###").toList());
         // A generator that has no values for the channel.
         QCOMPARE(OscMeasurePair::parameterToStrOsc(0, nullptr, nullptr, 0).size(), 13);
+        // A duty cycle that is no number to show.
+        dev->setAChnEna(QVector<bool>({true, true}));
+        v[MeasDutyCycle] = std::nan("");
+        QCOMPARE(OscMeasurePair::parameterToStrOsc(1, ok, v, MeasCount).last(), QString("###"));
     }
 
     // ------------------------------------------------------------ measurement panel
