@@ -36,6 +36,9 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "osc/CalibrateOsc.h"
+#include "osc/OscCursor.h"
+#include "osc/OscMeasure.h"
 #include "osc/WaveDataGenOsc.h"
 #include "rightbox/MouseMeasure.h"
 #include "rightbox/PulseMeasure.h"
@@ -76,6 +79,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     connect(addShortcut(QKeySequence(Qt::Key_F5)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnSingleClicked);
     connect(addShortcut(QKeySequence(Qt::Key_F6)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnRepeatClicked);
     connect(addShortcut(QKeySequence(Qt::Key_F7)), &QShortcut::activated, smpCtrl, &SmpCtrl::slotBtnStopClicked);
+    // The calibration window is a service tool: only with the service code.
+    if (Config::readGlobalParam("extparam") == "52m61q70w83")
+        connect(addShortcut(QKeySequence(Qt::CTRL + Qt::Key_J)), &QShortcut::activated, this,
+                &MainWindow::slotOpenCalibrate);
 
     if (devInit) {
         connect(devInit, &DevInit::sigInitSta, this, &MainWindow::slotDevInitStaShow);
@@ -96,6 +103,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
 MainWindow::~MainWindow()
 {
+    // The calibration window has no parent: it goes with this one.
+    delete calibrate;
+    calibrate = nullptr;
     // Children go after this body: nothing may still fill, draw or decode
     // the shown capture by then.
     if (devUsing)
@@ -234,8 +244,8 @@ void MainWindow::buildTopBox()
 
 void MainWindow::buildRightBox()
 {
-    oscMeasure = placeholder("OscMeasure");
-    oscCursor = placeholder("OscCursor");
+    oscMeasure = new OscMeasure(waveDataGenOsc);
+    oscCursor = new OscCursor;
     mouseMeasure = new MouseMeasure;
     pulseMeasure = new PulseMeasure;
     timingMarker = new TimingMarker;
@@ -342,12 +352,18 @@ void MainWindow::connectPanels()
     connect(mainView, &MainView::pulseMeasureChangedbySmpDone, counterPanel, &PulseMeasure::slotValueChanged);
     connect(mainView, &MainView::pulseMeasureChangedbyTimeMarker, counterPanel,
             &PulseMeasure::slotValueChangedbyTimeMarker);
-    // The oscilloscope panels (rows 11, 15-17) join with their panels.
     connect(analyzerManager, &AnalyzerManager::analyzerItemAliasChanged, mainView, &MainView::slotAnalyzerItemChanged);
     connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(analyzerManager, &AnalyzerManager::analyzerDecodedChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
     connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
     connect(waveDataGenOsc, &WaveDataGenOsc::sigViewRefreshOsc, this, &MainWindow::slotWaveViewRefresh);
+    // The oscilloscope's cursor and measurement panels.
+    OscCursor* cursor = static_cast<OscCursor*>(oscCursor);
+    connect(cursor, &OscCursor::oscCursorClicked, mainView, &MainView::slotOscCursorClicked);
+    connect(mainView, &MainView::oscMeasureChanged, static_cast<OscMeasure*>(oscMeasure),
+            &OscMeasure::slotOscMeasureValue);
+    connect(mainView, &MainView::oscCursorValueChanged, cursor, &OscCursor::slotOscCursorValue);
+    connect(mainView, &MainView::oscCursorAddClicked, cursor, &OscCursor::slotOscCursorAddClicked);
     connect(socketApi, &SocketAPI::sigUpdateGUI, this, &MainWindow::slotUpdateFromSocket);
 }
 
@@ -459,6 +475,8 @@ void MainWindow::timerEvent(QTimerEvent* e)
 void MainWindow::closeEvent(QCloseEvent* e)
 {
     closing = true;
+    delete calibrate;
+    calibrate = nullptr;
     if (devUsing) {
         devUsing->smpStopAndWait();
         devUsing->devStandby();

@@ -16,6 +16,7 @@
 #include "app/MainMenu.h"
 
 class AnalyzerManager;
+class CalibrateOsc;
 class CheckUpdate;
 class DevSetting;
 class MainView;
@@ -102,6 +103,9 @@ public:
     StatusBar* statusBar = nullptr;
     MainView* mainView = nullptr;
     MainMenu* mainMenu = nullptr;
+    // The calibration window, built on its first Ctrl+J (with the service
+    // code in "extparam") and kept until the window closes.
+    CalibrateOsc* calibrate = nullptr;
 
     const QVector<QShortcut*>& shortcutList() const { return shortcuts; }
     const QVector<QWidget*>& separatorList() const { return separators; }
@@ -127,6 +131,8 @@ public slots:
     void slotSmpProgPositionChanged();
     // Remote control.
     void slotUpdateFromSocket(int ui);
+    // Ctrl+J: the calibration window.
+    void slotOpenCalibrate();
 
 protected:
     void closeEvent(QCloseEvent* e) override;

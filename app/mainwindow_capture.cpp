@@ -33,6 +33,8 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "osc/CalibrateOsc.h"
+#include "osc/OscMeasure.h"
 #include "osc/WaveDataGenOsc.h"
 #include "toolbar/DevSetting.h"
 #include "toolbar/SmpCtrl.h"
@@ -145,7 +147,7 @@ void MainWindow::slotWaveViewRefresh(bool decRefresh, bool isZoom)
 {
     DevBase* dev = devUsing;
     if (dev && dev->workMode != WorkModeLA) {
-        // The measurement panel refreshes here once it exists.
+        static_cast<OscMeasure*>(oscMeasure)->slotOscMeasureValue(-1);
         mainView->updateViewDisplay();
         slotPosiViewUpdate();
         return;
@@ -226,10 +228,16 @@ void MainWindow::slotWaveDateMoved(int chn, double begSmp)
 
 void MainWindow::smpDataReadyOsc(int decode)
 {
-    // Analog captures are not decoded; the calibration window takes each
-    // capture here once it exists.
-    if (decode == 0)
-        waveDataGenOsc->zoomFirst();
+    // Analog captures are not decoded; the calibration window measures
+    // each shown capture and learns when one has ended.
+    if (decode != 0) {
+        if (calibrate)
+            calibrate->captureEnded();
+        return;
+    }
+    waveDataGenOsc->zoomFirst();
+    if (calibrate)
+        calibrate->smpDataReady();
 }
 
 void MainWindow::posiViewUpdateOsc()
@@ -264,4 +272,15 @@ void MainWindow::slotUpdateFromSocket(int ui)
         smpSetting->devSmpModeChanged();   // rate, depth and time as the device holds them
     else if (ui == 3)
         vthSetting->devModelChanged();     // the thresholds as stored
+}
+
+void MainWindow::slotOpenCalibrate()
+{
+    if (!calibrate) {
+        calibrate = new CalibrateOsc;
+        connect(calibrate, &CalibrateOsc::calibSettingChanged, mainView, &MainView::slotCalibSettingChanged);
+    }
+    calibrate->init();
+    calibrate->show();
+    calibrate->raise();
 }

@@ -34,6 +34,9 @@
 #include "device/DevInit.h"
 #include "device/DevSimulate.h"
 #include "device/DevSupport.h"
+#include "osc/CalibrateOsc.h"
+#include "osc/OscCursor.h"
+#include "osc/OscMeasure.h"
 #include "osc/WaveDataGenOsc.h"
 #include "rightbox/MouseMeasure.h"
 #include "rightbox/PulseMeasure.h"
@@ -136,12 +139,16 @@ void MainWindow::initRightBox(bool logic)
         QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
         separators[i]->setVisible(on && !(before && placeholders.contains(before)));
     }
-    // The oscilloscope panels initialise here once they exist. Emptying the
-    // marker panel goes with the view's rebuild, which removes the markers.
+    // The measurement and marker panels of each mode initialise with it.
+    // Emptying the marker panel goes with the view's rebuild, which removes
+    // the markers.
     if (logic) {
         static_cast<ProtoManager*>(protoManager)->init();
         static_cast<PulseMeasure*>(pulseMeasure)->init();
         static_cast<TimingMarker*>(timingMarker)->init();
+    } else {
+        static_cast<OscMeasure*>(oscMeasure)->init();
+        static_cast<OscCursor*>(oscCursor)->init();
     }
     rightBoxArea->verticalScrollBar()->setValue(0);
 }
@@ -260,6 +267,8 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
         statusBar->setConnectSta(true);
         smpCtrl->devConnectChanged(true);
         pwmSetting->devConnectChanged(true);
+        if (calibrate)
+            calibrate->init();
         progressDlg->close();
         break;
     case 7:
@@ -268,6 +277,9 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
         smpCtrl->devConnectChanged(false);
         // The outputs keep their stored state: the switches show it.
         pwmSetting->devConnectChanged(true);
+        // A calibration run ends with its device.
+        if (calibrate)
+            calibrate->setEna();
         break;
     default:
         break;

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <memory>
 
+#include "OscBenchCapture.h"
 #include "config/Config.h"
 #include "data/SmpDataOsc.h"
 #include "device/DevGlobals.h"
@@ -43,22 +44,8 @@ DevPoplar* device()
     if (dev)
         return dev.get();
     dev = std::make_unique<DevPoplar>();
-    SmpDataOsc* s = dev->shownDataOsc();
-    const int g[2] = {1000, 500}, sc[2] = {480, 480}, off[2] = {0, 100};
-    const bool ena[2] = {true, true};
-    s->dataConvertStart(0, 1000000, g, sc, off, ena);
-    uint32_t r = 12345;
-    for (int i = 0; i < kSamples; ++i) {
-        r = r * 1664525u + 1013904223u;
-        const int noise = int(r >> 28) - 8;
-        s->record(0)->samples[i] = int16_t(200 * std::sin(2 * M_PI * i * 20 / kSamples) + noise);
-        const int t = i % (kSamples / 20);
-        s->record(1)->samples[i] = int16_t((t < kSamples / 40 ? 300 : -100) + (t % 500 < 8 ? 40 : 0) + noise);
-    }
-    for (int c = 0; c < 2; ++c) {
-        s->record(c)->count = kSamples;
-        s->record(c)->trgIndex = kSamples / 2;
-    }
+    const int g[2] = {1000, 500}, off[2] = {0, 100};
+    fillBenchCapture(dev.get(), g, off);
     return dev.get();
 }
 

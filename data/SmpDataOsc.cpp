@@ -347,25 +347,38 @@ QVector<long long> SmpDataOsc::getPeriodSubA(const short* s, long long n, int hi
     long long p = 0;
     while (p < n && s[p] >= low)
         ++p;
-    // Only positions found are appended: the end of the window is no crossing.
-    while (p < n) {
-        while (p < n && s[p] < low)
-            ++p;
-        if (p >= n)
+    // An edge counts only once the signal has gone through both levels: a
+    // signal that wanders back across the level it just crossed (noise on
+    // a slow edge) has not begun the next edge. `edge` walks to the next
+    // edge away from the side `near` holds and returns where it left that
+    // side, -1 past the end; p stops on the first sample beyond the other
+    // level. Only positions found are appended: the end of the window is
+    // no crossing.
+    auto edge = [s, n, &p](auto near, auto beyond) -> long long {
+        long long q = p;
+        for (;;) {
+            while (q < n && near(s[q]))
+                ++q;
+            if (q >= n) {
+                p = q;
+                return -1;
+            }
+            const long long a = q;
+            while (q < n && !near(s[q]) && !beyond(s[q]))
+                ++q;
+            if (q >= n || beyond(s[q])) {
+                p = q;
+                return a;
+            }
+        }
+    };
+    auto belowLow = [low](short v) { return v < low; };
+    auto atOrAboveHigh = [high](short v) { return v >= high; };
+    for (bool rising = true; p < n; rising = !rising) {
+        const long long at = rising ? edge(belowLow, atOrAboveHigh) : edge(atOrAboveHigh, belowLow);
+        if (at < 0)
             break;
-        c.append(p);
-        while (p < n && s[p] < high)
-            ++p;
-        if (p >= n)
-            break;
-        c.append(p);
-        while (p < n && s[p] >= high)
-            ++p;
-        if (p >= n)
-            break;
-        c.append(p);
-        while (p < n && s[p] >= low)
-            ++p;
+        c.append(at);
         if (p >= n)
             break;
         c.append(p);

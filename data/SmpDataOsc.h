@@ -41,7 +41,7 @@ struct WaveLineA {
 };
 
 // Indices of the measurement array (the order of Config::measTabACH).
-enum OscMeasure : int {
+enum OscMeasureIndex : int {
     MeasVtop = 0, MeasVbase, MeasVamp, MeasVpp, MeasVavg, MeasVrms, MeasPeriod, MeasFrequency,
     MeasRiseTime, MeasFallTime, MeasPosWidth, MeasNegWidth, MeasDutyCycle, MeasCount
 };

@@ -65,6 +65,9 @@ public:
     void smpStopAndWait();
     bool smpStopForRestart();
     void smpRestartIfNeed();
+    // Counts smpStart calls: a capture announced while it still equals the
+    // value read after a start belongs to that start.
+    unsigned captureGeneration() const { return smpGeneration; }
     long long getExpectDepth() const;
     long long getPreTrgDepth() const;
 

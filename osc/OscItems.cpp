@@ -323,6 +323,12 @@ OscTriggerVoltInfor::OscTriggerVoltInfor(int id)
     hide();
 }
 
+void OscTriggerVoltInfor::setLength(int len)
+{
+    prepareGeometryChange();
+    length = len;
+}
+
 QRectF OscTriggerVoltInfor::boundingRect() const
 {
     return QRectF(0, 0, length, height);

@@ -158,6 +158,7 @@ class OscTriggerVoltInfor : public QGraphicsItem
 {
 public:
     explicit OscTriggerVoltInfor(int id);
+    void setLength(int len);
     QRectF boundingRect() const override;
     void paint(QPainter* p, const QStyleOptionGraphicsItem* o, QWidget* w) override;
 

@@ -1,47 +1,174 @@
 #include "osc/OscView.h"
 
+#include <QCursor>
 #include <QDebug>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QMouseEvent>
+#include <QShortcut>
+#include <QWidget>
+
+#include <cmath>
 
 #include "config/Config.h"
 #include "decode/AnalyzerManager.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "osc/OscItems.h"
+#include "osc/OscPanels.h"
 #include "osc/WaveDataGenOsc.h"
+#include "toolbar/PanelSupport.h"
 
 namespace {
-// Room the screen leaves for the items around the grid: the channel tags'
-// width, the trigger-time markers' height and the cursor labels' width.
-int tagWidth() { return Config::pixel(11); }
-int markerHeight() { return Config::pixel(11); }
-int labelWidth() { return Config::pixel(15); }
+
+// A fraction of the grid in thousandths, kept within it: 0 below (or not a
+// number), 1000 at or past the far edge, else rounded.
+double thousandths(double t)
+{
+    if (!(t >= 0))
+        return 0;
+    if (t >= 1000)
+        return 1000;
+    return std::trunc(t + 0.5);
+}
+
+template <typename T>
+void dropItems(QGraphicsScene* scene, QVector<T*>& items)
+{
+    for (T* i : items) {
+        scene->removeItem(i);
+        delete i;
+    }
+    items.clear();
+}
+
 } // namespace
 
-OscView::OscView(QGraphicsScene* scene, QGraphicsView* view, WaveDataGenOsc* gen, QObject* parent)
-    : QObject(parent), scene(scene), view(view), gen(gen)
+OscView::OscView(QGraphicsScene* scene, QGraphicsView* view, QWidget* column, QWidget* host, WaveDataGenOsc* gen,
+                 QObject* parent)
+    : QObject(parent), scene(scene), view(view), column(column), gen(gen)
 {
-    background = new WaveBackgroundOsc;
-    traces = new WaveLineOsc(gen);
-    indicator = new OscAutoScale;
-    background->setZValue(0);
-    traces->setZValue(1);
-    indicator->setZValue(4);
-    scene->addItem(background);
-    scene->addItem(traces);
-    scene->addItem(indicator);
+    cursorChn = Config::readGlobalParam("oscCursorChn").toInt();
+    buildItems();
+    buildPanels(column);
+    for (int n = 1; n <= 4; ++n) {
+        QShortcut* s = new QShortcut(QKeySequence(Qt::Key_0 + n), host);
+        s->setContext(Qt::WindowShortcut);
+        s->setAutoRepeat(false);
+        connect(s, &QShortcut::activated, this, [this, n] { takeUpCursor(n); });
+        shortcuts.append(s);
+    }
 }
 
 OscView::~OscView()
 {
-    for (QGraphicsItem* i : {static_cast<QGraphicsItem*>(background), static_cast<QGraphicsItem*>(traces),
-                             static_cast<QGraphicsItem*>(indicator)}) {
+    for (QShortcut* s : shortcuts)
+        delete s;
+    for (OscPanel* w : panels())
+        delete w;
+    QVector<QGraphicsItem*> items = {background, traces, indicator};
+    for (int i = 0; i < 2; ++i)
+        items << trgTimes[i] << trgTimeInfors[i];
+    // The labels are the cursors' own items: they go with them.
+    for (OscCursorBody* c : cursors)
+        items << c;
+    for (QGraphicsItem* i : items) {
         scene->removeItem(i);
         delete i;
     }
+    dropItems(scene, tags);
+    dropItems(scene, trgVolts);
+    dropItems(scene, trgVoltInfors);
+    dropItems(scene, chnInfors);
 }
+
+void OscView::buildItems()
+{
+    const DevBase* dev = devUsing;
+    const int n = dev ? dev->aChnNum() : 0;
+    auto add = [this](QGraphicsItem* i, int z) {
+        i->setZValue(z);
+        scene->addItem(i);
+    };
+    background = new WaveBackgroundOsc;
+    traces = new WaveLineOsc(gen);
+    indicator = new OscAutoScale;
+    add(background, 0);
+    add(traces, 1);
+    add(indicator, 4);
+    for (int c = 0; c <= n; ++c) {
+        OscChnTag* t = new OscChnTag(c);
+        add(t, 3);
+        t->setVisible(c < n ? dev->aChnEna.value(c) : dev && dev->aMathEna != 0);
+        connect(t, &OscChnTag::mouseEnter, this, &OscView::slotChnTagMousEnter);
+        connect(t, &OscChnTag::mouseLeave, this, &OscView::slotChnTagMousLeave);
+        tags << t;
+        OscChnInfor* box = new OscChnInfor(c);
+        add(box, 3);
+        chnInfors << box;
+        if (c == n)
+            break;
+        OscTriggerVolt* v = new OscTriggerVolt(c);
+        add(v, 1);
+        v->setVisible(c == dev->aTrgChn);
+        connect(v, &OscTriggerVolt::mouseEnter, this, &OscView::slotTrgMousEnter);
+        connect(v, &OscTriggerVolt::mouseLeave, this, &OscView::slotTrgMousLeave);
+        trgVolts << v;
+        OscTriggerVoltInfor* vb = new OscTriggerVoltInfor(c);
+        add(vb, 4);
+        trgVoltInfors << vb;
+    }
+    for (int i = 0; i < 2; ++i) {
+        trgTimes[i] = new OscTriggerTime(i, i == 0);
+        add(trgTimes[i], i == 0 ? 3 : 2);
+        trgTimes[i]->setVisible(i == 0);
+        connect(trgTimes[i], &OscTriggerTime::mouseEnter, this, &OscView::slotTrgTimeMousEnter);
+        connect(trgTimes[i], &OscTriggerTime::mouseLeave, this, &OscView::slotTrgTimeMousLeave);
+        trgTimeInfors[i] = new OscTriggerTimeInfor(i);
+        add(trgTimeInfors[i], 4);
+    }
+    const char* const names[4] = {"x1", "x2", "Y1", "Y2"};
+    for (int i = 0; i < 4; ++i) {
+        cursors[i] = new OscCursorBody(i % 2, i < 2 ? 1 : 0);
+        add(cursors[i], 3);
+        cursorNames[i] = new OscCursorName(names[i]);
+        add(cursorNames[i], 3);
+    }
+}
+
+void OscView::buildPanels(QWidget* col)
+{
+    const int n = devUsing ? devUsing->aChnNum() : 0;
+    for (int c = 0; c < n; ++c) {
+        ChnSetOsc* p = new ChnSetOsc(c, col);
+        connect(p, &ChnSetOsc::chnSetChanged, this, &OscView::slotOscChnSetChanged);
+        chnPanels << p;
+    }
+    timePanel = new TimeSetOsc(col);
+    trgPanel = new TriggerSetOsc(col);
+    mathPanel = new MathChnOsc(col);
+    connect(timePanel, &TimeSetOsc::timeSetChanged, this, &OscView::slotOscTimeSetChanged);
+    connect(trgPanel, &TriggerSetOsc::trgSetChanged, this, &OscView::slotOscTrgSetChanged);
+    connect(mathPanel, &MathChnOsc::mathSetChanged, this, &OscView::slotOscMathSetChanged);
+    for (OscPanel* p : panels()) {
+        connect(p, &OscPanel::stateChanged, this, &OscView::stackPanels);
+        p->show();
+    }
+    for (ChnSetOsc* p : chnPanels)
+        p->init();
+    timePanel->init();
+    trgPanel->init();
+    // The math tag follows the panel, which turned the trace on.
+    tags[mathIndex()]->setVisible(devUsing && devUsing->aMathEna != 0);
+}
+
+QVector<OscPanel*> OscView::panels() const
+{
+    QVector<OscPanel*> v(chnPanels.begin(), chnPanels.end());
+    return v << timePanel << trgPanel << mathPanel;
+}
+
+// ---------------------------------------------------------------- geometry
 
 OscView::Grid OscView::gridFor(int vw, int vh, int tagW, int markerH, int labelW, int p)
 {
@@ -62,6 +189,32 @@ bool OscView::inGrid(int x, int y) const
     return lx >= grid.left && lx <= grid.left + grid.width && ly >= grid.top && ly <= grid.top + grid.height;
 }
 
+QString OscView::voltDataToString(double mV)
+{
+    const QString t = std::fabs(mV) >= 1000 ? QString::number(mV / 1000, 'g', 6) + "V"
+                                            : QString::number(mV, 'g', 6) + "mV";
+    return t == "1000mV" ? QStringLiteral("1V") : t;
+}
+
+double OscView::getAGridTimeOffset(double f)
+{
+    if (f >= 1)
+        return 1.0;
+    if (!(f > 0))
+        return 0.0;
+    return std::trunc(f * 1000 + 0.5) / 1000;
+}
+
+void OscView::stackPanels()
+{
+    int y = 0;
+    for (OscPanel* p : panels()) {
+        p->setGeometry(0, y, Config::pixel(271), p->height());
+        y += p->height();
+    }
+    column->setFixedHeight(qMax(y, view->maximumViewportSize().height()));
+}
+
 void OscView::layout()
 {
     const int p = Config::pixel(1);
@@ -69,7 +222,8 @@ void OscView::layout()
     // has been handled, and the layout runs while it is being handled.
     const QSize vp = view->maximumViewportSize();
     scene->setSceneRect(0, 0, vp.width(), vp.height());
-    const Grid g = gridFor(vp.width(), vp.height(), tagWidth(), markerHeight(), labelWidth(), p);
+    stackPanels();
+    const Grid g = gridFor(vp.width(), vp.height(), tags.first()->width, trgTimes[0]->height, cursorNames[0]->width, p);
     if (g.width <= 0 || g.height <= 0)
         return;
     grid = g;
@@ -77,19 +231,43 @@ void OscView::layout()
     background->setPos((g.left - 1) * p, (g.top - 1) * p);
     traces->setSize((g.width + 1) * p, (g.height + 1) * p);
     traces->setPos(g.left * p, g.top * p);
+    for (OscTriggerTime* m : trgTimes)
+        m->setY((g.top - 2) * p - m->height);
+    const DevBase* dev = devUsing;
+    for (int c = 0; c < trgVolts.size(); ++c) {
+        trgVoltInfors[c]->setLength(g.width * p);
+        OscChnTag* t = tags[c];
+        const double off = dev ? dev->aChnOffset.value(c) / 1000.0 : 0;
+        t->setPos((g.left - 2) * p - t->width, (g.height * (0.5 - off) + g.top) * p - t->height / 2);
+        trgVolts[c]->setX((g.width + g.left + 3) * p);
+        updateATrgSet(c, 17);
+    }
     const int s = int(0.2 * qMin(g.width, g.height)) * p;
     const int inset = Config::pixel(10);
     indicator->setSize(s, s);
     indicator->setPos((g.left + g.width) * p - inset - s, (g.top + g.height) * p - inset - s);
+    for (int i = 0; i < 4; ++i) {
+        cursors[i]->setLen(cursors[i]->type == 0 ? (g.width + 1) * p : (g.height + 1) * p);
+        if (cursors[i]->state != OscCursorHidden)
+            setAMarkerPosition(i, cursors[i]->position);
+    }
+    updateATrgPercent();
     if (gen)
         gen->setViewWidth(g.width);
+    OscChnTag* m = tags[mathIndex()];
+    const double mathOff = dev ? dev->aMathOffset.value(dev->aMathOperator) / 1000.0 : 0;
+    m->setPos((g.left - 2) * p - m->width, int(g.height * (0.5 - mathOff) + g.top) * p - m->height / 2);
 }
+
+// ---------------------------------------------------------------- refresh
 
 void OscView::refresh()
 {
     DevBase* dev = devUsing;
     const int state = gen ? gen->autoScaleState() : int(WaveDataGenOsc::AutoIdle);
     indicator->setVisible(state >= WaveDataGenOsc::AutoStarted && state <= WaveDataGenOsc::AutoTimeDiv);
+    if (state == WaveDataGenOsc::AutoIdle)
+        updateATrgPercent();
     traces->update();
     if (!dev)
         return;
@@ -124,6 +302,16 @@ void OscView::finishAutoScale()
     // Idle before anything restarts: no later capture steps it again.
     gen->cancelAutoScale();
     indicator->hide();
+    // The panels and markers show what the scaling chose.
+    for (int c = 0; c < chnPanels.size(); ++c) {
+        chnPanels[c]->init();
+        setAChnVoltSet(c, 13);
+        updateATrgSet(c, 13);
+        updateAMarkerY(c);
+    }
+    timePanel->init();
+    trgPanel->init();
+    updateATrgPercent();
     AnalyzerManager::stopAllAnalyzer();
     AnalyzerManager::clearAnalyzerResult();
     const int mode = Config::readGlobalParam("autoWaitTrig").toInt() == 0 ? SmpStartRepeat : SmpStartRepeatWait;
@@ -131,30 +319,663 @@ void OscView::finishAutoScale()
     emit smpStaChanged(mode);
 }
 
+// ---------------------------------------------------------------- item positions
+
+void OscView::setAChnVoltSet(int chn, int code)
+{
+    DevBase* dev = devUsing;
+    if (!dev || chn < 0 || chn >= trgVolts.size())
+        return;
+    const int p = Config::pixel(1);
+    OscChnTag* t = tags[chn];
+    if (grid.height > 0 && (code == 13 || code == 14)) {
+        const double off = dev->aChnOffset.value(chn) / 1000.0;
+        t->setY(p * (int((0.5 - off) * grid.height) + grid.top) - t->height / 2);
+    } else if (grid.height > 0 && code == 17) {
+        const double tt = thousandths((double(t->height / 2 + t->y()) / p - grid.top) * 1000 / grid.height);
+        t->setY(p * int(grid.top + grid.height * tt / 1000) - t->height / 2);
+        dev->setAChnOffset(chn, int(500 - tt));
+    }
+    traces->update();
+}
+
+void OscView::updateATrgSet(int chn, int code)
+{
+    DevBase* dev = devUsing;
+    if (!dev || chn < 0 || chn >= trgVolts.size() || grid.height <= 0)
+        return;
+    const int p = Config::pixel(1);
+    OscTriggerVolt* m = trgVolts[chn];
+    const int vdiv = dev->aVoltDiv(chn);
+    const double zero = 0.5 - dev->aChnOffset.value(chn) / 1000.0;
+    if (vdiv <= 0)
+        return;
+    if (code == 12 || code == 13 || code == 14 || code == 17) {
+        // A level off the screen leaves the marker on its edge.
+        const double f = qBound(0.0, zero - dev->aTrgVolt.value(chn) / (10.0 * vdiv), 1.0);
+        m->setY((f * grid.height + grid.top) * p - m->height / 2);
+    } else if (code == 18) {
+        const double f = getAGridVoltOffset((double(m->height / 2 + m->y()) / p - grid.top) / grid.height);
+        m->setY(p * int(grid.height * f + grid.top) - m->height / 2);
+        dev->setATrgVolt(chn, (zero - f) * 10 * vdiv);
+        slotTrgMousEnter(chn);
+    }
+}
+
+void OscView::setOscMathChnPosition(double y)
+{
+    DevBase* dev = devUsing;
+    if (!dev || grid.height <= 0)
+        return;
+    const int p = Config::pixel(1);
+    const double t = thousandths((y - grid.top) / grid.height * 1000);
+    OscChnTag* tag = tags[mathIndex()];
+    tag->setY(int(grid.height * t / 1000 + grid.top) * p - tag->height / 2);
+    const int op = dev->aMathOperator;
+    if (op >= 0 && op < dev->aMathOffset.size()) {
+        dev->aMathOffset[op] = int(500 - t);
+        dev->saveAMathSet();
+    }
+    mathPanel->showOffset();
+    traces->update();
+}
+
+void OscView::updateATrgPercent()
+{
+    const DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    const int p = Config::pixel(1);
+    const QString T = timePanel->setTrgTime();
+    OscTriggerTime* main = trgTimes[0];
+    main->text = T;
+    main->update();
+    if (grid.width > 0)
+        main->setX(int((dev->aTrgPercent / 1000.0 * grid.width + grid.left) * p) - main->width / 2);
+
+    // Where the capture's trigger lies: the first enabled channel shown.
+    int c = 0;
+    const int n = qMin(dev->aChnNum(), gen ? gen->scale.size() : 0);
+    while (c < n && !(dev->aChnEna[c] && gen->scale[c] != 0))
+        ++c;
+    if (c < n && grid.width > 0) {
+        OscTriggerTime* second = trgTimes[1];
+        QString unit;
+        for (const char* u : {"ns", "us", "ms", "s"}) {
+            if (T.endsWith(u)) {
+                unit = u;
+                break;
+            }
+        }
+        const int dot = T.indexOf('.');
+        const int decimals = dot < 0 ? 0 : qMax(0, T.size() - dot - 1 - unit.size());
+        second->text = QString::number(0.0, 'f', decimals) + unit;
+        const SmpDataOsc* s = dev->shownDataOsc();
+        const AnalogChnData* d = s ? s->record(c) : nullptr;
+        const double x = ((d ? d->trgIndex : 0) - gen->start[c]) / gen->scale[c];
+        second->position = x / grid.width;
+        if (!(x >= 0 && x <= grid.width)) {
+            second->hide();
+        } else {
+            second->setX((int(x) + grid.left) * p - second->width / 2);
+            second->show();
+        }
+        second->update();
+    }
+    if (cursors[0]->state != OscCursorHidden || cursors[1]->state != OscCursorHidden)
+        updateAMarkerValue(1);
+}
+
+// ---------------------------------------------------------------- cursors
+
+int OscView::cursorIndex(int id, int type) const
+{
+    for (int i = 0; i < 4; ++i)
+        if (cursors[i]->id == id && cursors[i]->type == type)
+            return i;
+    return -1;
+}
+
+int OscView::cursorChannel() const
+{
+    const int n = devUsing ? devUsing->aChnNum() : 0;
+    return cursorChn >= 0 && cursorChn < n ? cursorChn : 0;
+}
+
+double OscView::cursorFraction(int type, const QPointF& pos) const
+{
+    const int p = Config::pixel(1);
+    if (type == 1)
+        return grid.width > 0 ? getAGridTimeOffset((pos.x() / p - grid.left) / grid.width) : 0.5;
+    return grid.height > 0 ? getAGridVoltOffset((pos.y() / p - grid.top) / grid.height) : 0.5;
+}
+
+void OscView::setAMarkerPosition(int index, double fraction)
+{
+    if (index < 0 || index >= 4)
+        return;
+    OscCursorBody* c = cursors[index];
+    OscCursorName* name = cursorNames[index];
+    c->position = fraction;
+    if (grid.width <= 0 || grid.height <= 0)
+        return;
+    const int p = Config::pixel(1);
+    if (c->type == 1) {
+        const int x = int((grid.width * fraction + grid.left) * p) - c->width / 2;
+        c->setPos(x, grid.top * p);
+        name->setPos(x - name->width / 2, p);
+    } else {
+        const int y = int((grid.height * fraction + grid.top) * p) - c->height / 2;
+        c->setPos(grid.left * p, y);
+        name->setPos((grid.width + grid.left + 2) * p, y - name->width / 2);
+    }
+}
+
+void OscView::setAMarkerState(int index, int state)
+{
+    if (index < 0 || index >= 4)
+        return;
+    cursors[index]->setState(state);
+    cursorNames[index]->setState(state);
+}
+
+void OscView::setOscCursorState(int id, int type)
+{
+    const int idx = cursorIndex(id, type);
+    if (idx < 0)
+        return;
+    bool otherType = false;
+    for (int i = 0; i < 4; ++i) {
+        if (i != idx && cursors[i]->state == OscCursorFollow) {
+            setAMarkerState(i, OscCursorHidden);
+            otherType |= cursors[i]->type != type;
+        }
+    }
+    OscCursorBody* c = cursors[idx];
+    if (c->state == OscCursorFollow) {
+        setAMarkerState(idx, OscCursorHidden);
+    } else {
+        if (c->state == OscCursorHidden) {
+            const QPoint at = view->viewport()->mapFromGlobal(QCursor::pos());
+            setAMarkerPosition(idx, cursorFraction(type, view->mapToScene(at)));
+        }
+        setAMarkerState(idx, OscCursorFollow);
+    }
+    updateAMarkerValue(type);
+    if (otherType)
+        updateAMarkerValue(1 - type);
+}
+
+QStringList OscView::calculateX1X2() const
+{
+    QStringList r = {"###", "###", "###"};
+    const DevBase* dev = devUsing;
+    const int i = cursorIndex(0, 1);
+    if (!dev || i < 0)
+        return r;
+    static const char* const units[] = {"ns", "us", "ms", "s"};
+    long long t = dev->aTimeDiv();
+    int k = 0;
+    while (t > 999 && k < 3) {
+        t /= 1000;
+        ++k;
+    }
+    const double full = 10.0 * double(t);
+    const double t0 = trgTimes[1]->isVisible() ? trgTimes[1]->position : dev->aTrgPercent / 1000.0;
+    double v[2] = {0, 0};
+    bool shown[2] = {false, false};
+    for (int j = 0; j < 2; ++j) {
+        const OscCursorBody* c = cursors[i ^ j];
+        shown[j] = c->state != OscCursorHidden;
+        if (!shown[j])
+            continue;
+        v[j] = (c->position - t0) * full;
+        r[j] = QString::number(v[j], 'g', 6) + units[k];
+    }
+    if (shown[0] && shown[1])
+        r[2] = QString::number(std::fabs(v[0] - v[1]), 'g', 4) + units[k];
+    return r;
+}
+
+QStringList OscView::calculateY1Y2() const
+{
+    QStringList r = {"###", "###", "###"};
+    const DevBase* dev = devUsing;
+    const int i = cursorIndex(0, 0);
+    if (!dev || i < 0 || dev->aChnNum() == 0)
+        return r;
+    const int c = cursorChannel();
+    const double full = double(dev->aVoltDiv(c)) * dev->aProbeRate.value(c, 1) * 10;
+    const double zero = 0.5 - dev->aChnOffset.value(c) / 1000.0;
+    double v[2] = {0, 0};
+    bool shown[2] = {false, false};
+    for (int j = 0; j < 2; ++j) {
+        const OscCursorBody* b = cursors[i ^ j];
+        shown[j] = b->state != OscCursorHidden;
+        if (!shown[j])
+            continue;
+        v[j] = full * (zero - b->position);
+        r[j] = voltDataToString(v[j]);
+    }
+    if (shown[0] && shown[1])
+        r[2] = voltDataToString(std::fabs(v[0] - v[1]));
+    return r;
+}
+
+void OscView::updateAMarkerValue(int type)
+{
+    emit oscCursorValueChanged(type, type == 1 ? calculateX1X2() : calculateY1Y2());
+}
+
+void OscView::updateAMarkerY(int chn)
+{
+    if (chn == cursorChannel())
+        updateAMarkerValue(0);
+}
+
+void OscView::takeUpCursor(int n)
+{
+    if (n < 1 || n > 4)
+        return;
+    const int i = n - 1;
+    setOscCursorState(i % 2, cursors[i]->type);
+    emit oscCursorAddClicked(i / 2);
+}
+
+// ---------------------------------------------------------------- panel codes
+
+void OscView::showTagOf(int chn)
+{
+    if (devUsing && chn >= 0 && chn < trgVolts.size())
+        tags[chn]->setVisible(devUsing->aChnEna.value(chn));
+}
+
+void OscView::slotOscChnSetChanged(int code, int chn)
+{
+    DevBase* dev = devUsing;
+    if (!dev || chn < 0 || chn >= trgVolts.size())
+        return;
+    PanelSupport::changeWithRestart(dev, [&] {
+        switch (code) {
+        case 9:
+            showTagOf(chn);
+            traces->update();
+            updateATrgPercent();
+            emit oscMeasureChanged(chn);
+            break;
+        case 11:
+            updateAMarkerY(chn);
+            emit oscMeasureChanged(chn);
+            break;
+        case 12:
+            traces->update();
+            updateATrgSet(chn, 12);
+            updateAMarkerY(chn);
+            break;
+        case 13:
+        case 14:
+            setAChnVoltSet(chn, code);
+            updateATrgSet(chn, code);
+            updateAMarkerY(chn);
+            break;
+        default:   // 10, coupling: nothing on the screen
+            break;
+        }
+    });
+}
+
+void OscView::slotOscTimeSetChanged(int code)
+{
+    DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    PanelSupport::changeWithRestart(dev, [&] {
+        if (code == 15 && gen)
+            gen->zoomChangedByTimediv();
+        else if (code == 16)
+            updateATrgPercent();
+    });
+}
+
+void OscView::slotOscTrgSetChanged(int chn)
+{
+    DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    if (chn != dev->aTrgChn)
+        PanelSupport::changeWithRestart(dev, [&] { dev->setATrgChn(chn); });
+    for (int c = 0; c < trgVolts.size(); ++c)
+        trgVolts[c]->setVisible(c == dev->aTrgChn);
+}
+
+void OscView::slotOscMathSetChanged(bool regenerate)
+{
+    const DevBase* dev = devUsing;
+    if (!dev)
+        return;
+    const int p = Config::pixel(1);
+    OscChnTag* tag = tags[mathIndex()];
+    if (grid.height > 0) {
+        const double off = dev->aMathOffset.value(dev->aMathOperator) / 1000.0;
+        tag->setY(p * int((0.5 - off) * grid.height + grid.top) - tag->height / 2);
+    }
+    tag->setVisible(dev->aMathEna != 0);
+    if (regenerate && gen)
+        gen->genMathData();
+    traces->update();
+}
+
+void OscView::reloadChannel(int chn, int tagCode, int trgCode)
+{
+    if (chn < 0 || chn >= chnPanels.size())
+        return;
+    showTagOf(chn);
+    chnPanels[chn]->init();
+    if (tagCode != 0)
+        setAChnVoltSet(chn, tagCode);
+    updateATrgSet(chn, trgCode);
+    updateAMarkerY(chn);
+}
+
+void OscView::slotCalibSettingChanged(int code, int chn)
+{
+    switch (code) {
+    case 1:
+        reloadChannel(chn, 17, 13);
+        timePanel->init();
+        break;
+    case 2:
+        for (int c = 0; c < 2; ++c)
+            reloadChannel(c, 14, 14);
+        timePanel->init();
+        break;
+    case 3:
+        reloadChannel(chn, 0, 13);
+        break;
+    default:
+        break;
+    }
+}
+
+void OscView::slotOscCursorClicked(int a, int code)
+{
+    switch (code) {
+    case 0:
+    case 1:
+        setOscCursorState(a, code);
+        break;
+    case 2:
+        cursorChn = a;
+        updateAMarkerValue(0);
+        break;
+    case 5:
+        if (a != 0 && a != 1)
+            break;
+        setAMarkerState(2 * a, OscCursorHidden);
+        setAMarkerState(2 * a + 1, OscCursorHidden);
+        updateAMarkerValue(a == 0 ? 1 : 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void OscView::slotChnTrgEdgeChanged()
+{
+    trgPanel->setTrgStatus();
+}
+
+// ---------------------------------------------------------------- hover boxes
+
+void OscView::slotChnTagMousEnter(int i)
+{
+    if (i < 0 || i >= chnInfors.size())
+        return;
+    const int p = Config::pixel(1);
+    OscChnInfor* box = chnInfors[i];
+    const OscChnTag* tag = tags[i];
+    box->text = i == mathIndex() ? mathPanel->offsetText() : chnPanels[i]->setChnVolt();
+    int y = int(tag->height / double(p) / 2 + tag->y() / p - box->height / double(p) / 2);
+    y = qMax(grid.top, qMin(y, grid.top + grid.height - box->height / p));
+    box->setPos(tag->x() + tag->width + 3 * p, y * p);
+    box->show();
+    box->update();
+}
+
+void OscView::slotChnTagMousLeave(int i)
+{
+    if (i >= 0 && i < chnInfors.size())
+        chnInfors[i]->hide();
+}
+
+void OscView::slotTrgMousEnter(int chn)
+{
+    if (!devUsing || chn < 0 || chn >= trgVoltInfors.size())
+        return;
+    const int p = Config::pixel(1);
+    OscTriggerVoltInfor* box = trgVoltInfors[chn];
+    const OscTriggerVolt* m = trgVolts[chn];
+    box->text = voltDataToString(devUsing->aTrgVolt.value(chn));
+    box->setPos(grid.left * p, m->y() + m->height / 2 - box->height);
+    box->show();
+    box->update();
+}
+
+void OscView::slotTrgMousLeave(int chn)
+{
+    if (chn >= 0 && chn < trgVoltInfors.size())
+        trgVoltInfors[chn]->hide();
+}
+
+void OscView::slotTrgTimeMousEnter(int i)
+{
+    if (i < 0 || i >= 2)
+        return;
+    const int p = Config::pixel(1);
+    OscTriggerTimeInfor* box = trgTimeInfors[i];
+    const OscTriggerTime* m = trgTimes[i];
+    box->text = m->text;
+    int x = int(m->x() + m->width / 2 - box->width / 2);
+    const int right = view->maximumViewportSize().width() + 1 - box->width;
+    if (x < 0)
+        x = 0;
+    else if (x > right)
+        x = right;
+    box->setPos(x, (grid.top + 2) * p);
+    box->show();
+    box->update();
+}
+
+void OscView::slotTrgTimeMousLeave(int i)
+{
+    if (i >= 0 && i < 2)
+        trgTimeInfors[i]->hide();
+}
+
+// ---------------------------------------------------------------- pointer
+
+QPointF OscView::scenePos(QMouseEvent* e) const
+{
+    return view->mapToScene(e->pos());
+}
+
+bool OscView::wheel(int delta)
+{
+    return timePanel->setTimeDiv(delta);
+}
+
 void OscView::mousePressed(QMouseEvent* e)
 {
-    dragging = e->button() == Qt::LeftButton && inGrid(e->pos().x(), e->pos().y());
-    lastX = e->pos().x();
+    drag = DragNone;
+    dragId = -1;
+    if (e->button() != Qt::LeftButton)
+        return;
+    for (QGraphicsItem* it : view->items(e->pos())) {
+        auto* m = dynamic_cast<OscMarker*>(it);
+        if (!m || !m->isVisible())
+            continue;
+        if (auto* t = dynamic_cast<OscChnTag*>(m)) {
+            drag = t->id == mathIndex() ? DragMathTag : DragTag;
+            dragId = t->id;
+        } else if (auto* v = dynamic_cast<OscTriggerVolt*>(m)) {
+            drag = DragTrgVolt;
+            dragId = v->id;
+        } else if (m == trgTimes[0]) {
+            drag = DragTrgTime;
+            dragId = 0;
+        } else {
+            continue;
+        }
+        m->dragging = true;
+        // The capture restarts once the marker is let go.
+        restartAfterDrag = devUsing && devUsing->smpStopForRestart();
+        return;
+    }
+    // A click that places or picks up a cursor does not pan.
+    for (const OscCursorBody* c : cursors)
+        if (c->state == OscCursorFollow || c->state == OscCursorHover)
+            return;
+    if (inGrid(e->pos().x(), e->pos().y())) {
+        drag = DragPan;
+        lastX = e->pos().x();
+    }
 }
 
 void OscView::mouseMoved(QMouseEvent* e)
 {
-    if (!dragging || !(e->buttons() & Qt::LeftButton))
-        return;
-    // Only a drag that stays on the grid scrolls.
-    if (!inGrid(e->pos().x(), e->pos().y())) {
-        dragging = false;
+    const int p = Config::pixel(1);
+    const QPointF pos = scenePos(e);
+    DevBase* dev = devUsing;
+    if (drag == DragPan) {
+        if (!(e->buttons() & Qt::LeftButton))
+            return;
+        // Only a drag that stays on the grid scrolls.
+        if (!inGrid(e->pos().x(), e->pos().y())) {
+            drag = DragNone;
+            return;
+        }
+        const int dx = (e->pos().x() - lastX) / p;
+        if (dx == 0)
+            return;
+        lastX += dx * p;
+        emit mouseDraged(dx);
         return;
     }
-    const int p = Config::pixel(1);
-    const int dx = (e->pos().x() - lastX) / p;
-    if (dx == 0)
+    if (drag != DragNone) {
+        if (!(e->buttons() & Qt::LeftButton) || !dev)
+            return;
+        switch (drag) {
+        case DragTag: {
+            OscChnTag* t = tags[dragId];
+            t->setY(pos.y() - t->height / 2);
+            setAChnVoltSet(dragId, 17);
+            slotChnTagMousEnter(dragId);
+            updateATrgSet(dragId, 17);
+            updateAMarkerY(dragId);
+            break;
+        }
+        case DragTrgVolt: {
+            OscTriggerVolt* m = trgVolts[dragId];
+            m->setY(pos.y() - m->height / 2);
+            updateATrgSet(dragId, 18);
+            break;
+        }
+        case DragTrgTime: {
+            if (grid.width <= 0)
+                break;
+            const double f = getAGridTimeOffset((pos.x() / p - grid.left) / grid.width);
+            dev->setATrgPercent(int(std::lround(f * 1000)));
+            OscTriggerTime* m = trgTimes[0];
+            m->text = timePanel->setTrgTime();
+            m->setX(int(p * (grid.left + grid.width * f)) - m->width / 2);
+            m->update();
+            slotTrgTimeMousEnter(0);
+            updateAMarkerValue(1);
+            break;
+        }
+        case DragMathTag:
+            setOscMathChnPosition(pos.y() / p);
+            slotChnTagMousEnter(mathIndex());
+            break;
+        default:
+            break;
+        }
         return;
-    lastX += dx * p;
-    emit mouseDraged(dx);
+    }
+    if (e->buttons() != Qt::NoButton)
+        return;
+    moveBoth = e->modifiers() & Qt::ShiftModifier;
+    for (int i = 0; i < 4; ++i) {
+        OscCursorBody* c = cursors[i];
+        if (c->state != OscCursorFollow)
+            continue;
+        const double before = c->position;
+        const double f = cursorFraction(c->type, pos);
+        setAMarkerPosition(i, f);
+        const OscCursorBody* partner = cursors[i ^ 1];
+        if (moveBoth && partner->state != OscCursorHidden)
+            setAMarkerPosition(i ^ 1, qBound(0.0, partner->position + f - before, 1.0));
+        updateAMarkerValue(c->type);
+        return;
+    }
+    // A placed cursor under the pointer is hovered; one left behind is placed.
+    for (int i = 0; i < 4; ++i) {
+        OscCursorBody* c = cursors[i];
+        if (c->state != OscCursorPlaced && c->state != OscCursorHover)
+            continue;
+        const double line = c->type == 1 ? c->x() + p / 2 + c->width / 2 : c->y() + p / 2 + c->height / 2;
+        const bool near = std::fabs((c->type == 1 ? pos.x() : pos.y()) - line) <= p;
+        if (near && c->state == OscCursorPlaced)
+            setAMarkerState(i, OscCursorHover);
+        else if (!near && c->state == OscCursorHover)
+            setAMarkerState(i, OscCursorPlaced);
+    }
 }
 
-void OscView::mouseReleased(QMouseEvent*)
+void OscView::mouseReleased(QMouseEvent* e)
 {
-    dragging = false;
+    const DragKind was = drag;
+    drag = DragNone;
+    if (was != DragNone && was != DragPan) {
+        for (OscChnTag* t : tags)
+            t->dragging = false;
+        for (OscTriggerVolt* v : trgVolts)
+            v->dragging = false;
+        trgTimes[0]->dragging = false;
+        if (DevBase* dev = devUsing) {
+            // Whatever ran its own bracket meanwhile: restart once, from
+            // what the press saw, unless something has started a capture.
+            dev->smpRestart = restartAfterDrag && !dev->smpRunning;
+            dev->smpRestartIfNeed();
+        }
+        restartAfterDrag = false;
+        return;
+    }
+    auto find = [this](int state) {
+        for (int i = 0; i < 4; ++i)
+            if (cursors[i]->state == state)
+                return i;
+        return -1;
+    };
+    const int following = find(OscCursorFollow);
+    const int hovered = find(OscCursorHover);
+    if (e->button() == Qt::LeftButton) {
+        if (following >= 0)
+            setAMarkerState(following, OscCursorPlaced);
+        else if (hovered >= 0)
+            setAMarkerState(hovered, OscCursorFollow);
+    } else if (e->button() == Qt::RightButton) {
+        const int i = following >= 0 ? following : hovered;
+        if (i >= 0) {
+            setAMarkerState(i, OscCursorHidden);
+            updateAMarkerValue(cursors[i]->type);
+        }
+    }
+}
+
+void OscView::mouseLeft()
+{
+    for (int i = 0; i < 4; ++i)
+        if (cursors[i]->state == OscCursorHover)
+            setAMarkerState(i, OscCursorPlaced);
 }

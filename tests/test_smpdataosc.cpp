@@ -86,6 +86,7 @@ private slots:
     void windowClipping();
     void noMeasurement();
     void crossings();
+    void demonstrationSineFrequency();
     void randomInputs();
     void waveLines();
     void waveLineLimits();
@@ -199,12 +200,38 @@ void TestSmpDataOsc::crossings()
     const QVector<short> cut = {0, 5, 5};
     QCOMPARE(SmpDataOsc::getPeriodSubA(cut.constData(), cut.size(), 8, 2), QVector<long long>({1}));
     // A code on a level crosses it once: falling to exactly low and rising
-    // again is one period, not a second crossing at the same place.
+    // again is one high pulse, not a second crossing at the same place.
     const QVector<short> on = {0, 5, 10, 5, 2, 5, 10, 5, 0};
-    QCOMPARE(SmpDataOsc::getPeriodSubA(on.constData(), on.size(), 8, 2), QVector<long long>({1, 2, 3, 8}));
+    QCOMPARE(SmpDataOsc::getPeriodSubA(on.constData(), on.size(), 8, 2), QVector<long long>({1, 2, 7, 8}));
+    // Noise on a slow edge wanders back across the level just crossed: no
+    // edge until the signal has gone through the other level as well.
+    const QVector<short> noisy = {0, 3, 1, 3, 9, 7, 9, 7, 1, 3, 1, 9, 0};
+    QCOMPARE(SmpDataOsc::getPeriodSubA(noisy.constData(), noisy.size(), 8, 2),
+             QVector<long long>({3, 4, 7, 8, 11, 11, 12, 12}));
     // Equal levels: no crossings (and no walk that never ends).
     const QVector<short> flat(100, 7);
     QVERIFY(SmpDataOsc::getPeriodSubA(flat.constData(), flat.size(), 7, 7).isEmpty());
+}
+
+// The demonstration sine, with its spikes on the amplitude, whatever its
+// start phase: 5.8 periods over the capture, measured over any window of
+// about three periods.
+void TestSmpDataOsc::demonstrationSineFrequency()
+{
+    for (int seed = 0; seed < 60; ++seed) {
+        SmpDataOsc s(2, 16);
+        const int g[2] = {1000, 1000}, sc[2] = {480, 480}, off[2] = {0, 0};
+        const bool ena[2] = {true, false};
+        QVERIFY(s.dataConvertStart(0, 100000000, g, sc, off, ena));
+        QRandomGenerator rng{quint32(seed)};
+        s.dataConvertSimu(nullptr, 0, 0, 500, 20480, &rng);
+        double v[MeasCount];
+        bool ok[MeasCount];
+        s.getAParameterValues(0, 5240, 10000, v, ok);
+        const double expect = 100000000 * 5.8 / 20480;
+        QVERIFY2(ok[MeasFrequency] && std::fabs(v[MeasFrequency] - expect) <= 0.01 * expect,
+                 qPrintable(QString("seed %1: %2 Hz").arg(seed).arg(v[MeasFrequency])));
+    }
 }
 
 // Noise, steps and odd windows: every read stays inside the record (the

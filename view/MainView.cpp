@@ -19,6 +19,7 @@
 #include "device/DevGlobals.h"
 #include "osc/OscView.h"
 #include "osc/WaveDataGenOsc.h"
+#include "toolbar/PanelSupport.h"
 #include "view/DlgFilter.h"
 #include "view/ItemChnSidebar.h"
 #include "view/ItemWaveLine.h"
@@ -191,9 +192,12 @@ void MainView::initOsc()
     disconnect(bar, &QScrollBar::rangeChanged, this, &MainView::slotSidebarVerRangChanged);
     sidebarArea->setFixedWidth(Config::pixel(271));
     sidebarFrame->setFixedWidth(Config::pixel(271));
-    oscView = new OscView(scene, waveView, waveDataGenOsc, this);
+    oscView = new OscView(scene, waveView, sidebarFrame, this, waveDataGenOsc, this);
     connect(oscView, &OscView::smpStaChanged, this, &MainView::smpStaChanged);
     connect(oscView, &OscView::mouseDraged, this, &MainView::mouseDraged);
+    connect(oscView, &OscView::oscMeasureChanged, this, &MainView::oscMeasureChanged);
+    connect(oscView, &OscView::oscCursorValueChanged, this, &MainView::oscCursorValueChanged);
+    connect(oscView, &OscView::oscCursorAddClicked, this, &MainView::oscCursorAddClicked);
     resizeEvent(nullptr);
 }
 
@@ -407,6 +411,8 @@ void MainView::slotColorEnaClicked(bool checked)
 void MainView::slotChnTrgEdgeChanged()
 {
     updateTrgStatus();
+    if (oscView)
+        oscView->slotChnTrgEdgeChanged();
 }
 
 void MainView::slotChnEnaChanged()
@@ -418,7 +424,24 @@ void MainView::slotChnEnaChanged()
 
 void MainView::slotChnExpansion()
 {
-    resizeEvent(nullptr);
+    if (oscView)
+        oscView->stackPanels();
+    else
+        resizeEvent(nullptr);
+}
+
+void MainView::slotOscCursorClicked(int a, int code)
+{
+    if (oscView)
+        oscView->slotOscCursorClicked(a, code);
+}
+
+void MainView::slotCalibSettingChanged(int code, int chn)
+{
+    // The calibration window outlives the mode: outside it nothing here
+    // shows a channel.
+    if (oscView)
+        oscView->slotCalibSettingChanged(code, chn);
 }
 
 // ---------------------------------------------------------------- navigation
@@ -503,6 +526,11 @@ void MainView::slotKeyUpAndDownClicked(KeyType key)
 
 void MainView::slotMouseZoomChanged(int flag, int location)
 {
+    if (oscView) {
+        if (waveDataGenOsc && devUsing)
+            PanelSupport::changeWithRestart(devUsing, [&] { waveDataGenOsc->zoom(location); });
+        return;
+    }
     if (!hasData() || !waveDataGen)
         return;
     if (flag == 1)
@@ -524,8 +552,12 @@ void MainView::slotMouseDraged(int width)
 
 void MainView::slotWheelChanged(bool keyCtrl, int angle, const QPoint& point)
 {
-    if (oscView)
-        return;   // the wheel steps the time base with its panel
+    if (oscView) {
+        // The wheel steps the time base; the view follows about its centre.
+        if (oscView->wheel(angle))
+            emit zoomChangedByMouse(angle > 0 ? 1 : 2, oscView->grid.width / 2);
+        return;
+    }
     if (!keyCtrl) {
         emit zoomChangedByMouse(angle > 0 ? 1 : 2, point.x() / Config::pixel(1));
         return;
@@ -646,6 +678,8 @@ void MainView::slotMouseReleased(QMouseEvent* e)
 
 void MainView::slotMouseLeave()
 {
+    if (oscView)
+        oscView->mouseLeft();
     periodMark[0] = periodMark[1] = periodMark[2] = 0;
     periodArrow->hide();
     nextEdge->hide();

@@ -177,6 +177,10 @@ public slots:
     void slotColorEnaClicked(bool checked);
     void slotLogicProbeClicked(bool checked);
     void slotChnExpansion();
+    // Oscilloscope mode: the cursor panel's commands (a, code) and the
+    // calibration window's (code, channel); nothing in logic mode.
+    void slotOscCursorClicked(int a, int code);
+    void slotCalibSettingChanged(int code, int chn);
 
     // navigation
     void slotShortCutZoomIn();

@@ -277,35 +277,71 @@ void EmuAnalyzer::setEeprom(int address, const QByteArray& bytes)
         eeprom[address + i] = bytes[i];
 }
 
-void EmuAnalyzer::setCaptureResult(quint32 records, quint32 trgRecord, quint32 endAddress)
+namespace {
+QByteArray captureResult(quint32 records, quint32 trgRecord, quint32 endAddress)
 {
     QByteArray b(12, '\0');
     qToLittleEndian(records, b.data());
     qToLittleEndian(trgRecord, b.data() + 4);
     qToLittleEndian(endAddress, b.data() + 8);
-    setRegisterRead(16, b);
+    return b;
+}
+} // namespace
+
+void EmuAnalyzer::setCaptureResult(quint32 records, quint32 trgRecord, quint32 endAddress)
+{
+    setRegisterRead(16, captureResult(records, trgRecord, endAddress));
 }
 
 void EmuAnalyzer::setMemory(int address, const QByteArray& bytes)
 {
     QMutexLocker l(&mutex);
+    setMemoryLocked(address, bytes);
+}
+
+void EmuAnalyzer::setMemoryLocked(int address, const QByteArray& bytes)
+{
     for (int i = 0; i < bytes.size(); ++i)
         memory[(address + i) % memory.size()] = bytes[i];
 }
 
 void EmuAnalyzer::setAnalogCapture(const QVector<QVector<qint16>>& words, quint32 trgIndex, quint32 endAddress)
 {
+    QMutexLocker l(&mutex);
+    loadAnalogLocked({words, trgIndex, endAddress});
+}
+
+void EmuAnalyzer::loadAnalogLocked(const AnalogCapture& c)
+{
     QByteArray mem;
-    const int n = words.isEmpty() ? 0 : words.first().size();
+    const int n = c.words.isEmpty() ? 0 : c.words.first().size();
     for (int i = 0; i < n; ++i) {
-        for (const QVector<qint16>& chn : words) {
+        for (const QVector<qint16>& chn : c.words) {
             const quint16 w = quint16(chn.value(i));
             mem.append(char(w & 0xFF));
             mem.append(char(w >> 8));
         }
     }
-    setMemory(int(endAddress) - mem.size() + memory.size(), mem);
-    setCaptureResult(quint32(mem.size() / 2), trgIndex, endAddress);
+    setMemoryLocked(int(c.endAddress) - mem.size() + memory.size(), mem);
+    regReads[16] = captureResult(quint32(mem.size() / 2), c.trgIndex, c.endAddress);
+}
+
+void EmuAnalyzer::queueAnalogCaptures(const QList<AnalogCapture>& captures)
+{
+    QMutexLocker l(&mutex);
+    analogQueue = captures;
+}
+
+int EmuAnalyzer::analogCapturesLeft() const
+{
+    QMutexLocker l(&mutex);
+    return analogQueue.size();
+}
+
+QByteArray EmuAnalyzer::eepromBytes(int address, int length) const
+{
+    QMutexLocker l(&mutex);
+    return eeprom.mid(address, length);
 }
 
 QByteArray EmuAnalyzer::runLengthFrames(int channels, const QVector<QPair<quint32, quint8>>& records)
@@ -599,6 +635,8 @@ int EmuAnalyzer::vendorRequest(int type, int request, int value, int index, unsi
             return n;
         }
         regLog.append({value, QByteArray(reinterpret_cast<const char*>(data), length)});
+        if (value == 0 && length >= 1 && data[0] == 3 && !analogQueue.isEmpty())
+            loadAnalogLocked(analogQueue.takeFirst());
         if (value == 3 && length >= 1)
             sampleMode = data[0];
         if (value == 8 && length >= 8) {

@@ -110,6 +110,16 @@ public:
     // (little-endian) so that they end at endAddress, and the capture result
     // that announces them: the word count and the trigger sample.
     void setAnalogCapture(const QVector<QVector<qint16>>& words, quint32 trgIndex, quint32 endAddress);
+    // Captures handed out one per capture start (register 0 set to 3), as
+    // setAnalogCapture would; with the list used up the last one stays.
+    struct AnalogCapture {
+        QVector<QVector<qint16>> words;
+        quint32 trgIndex = 0;
+        quint32 endAddress = 0;
+    };
+    void queueAnalogCaptures(const QList<AnalogCapture>& captures);
+    int analogCapturesLeft() const;
+    QByteArray eepromBytes(int address, int length) const;
 
     // The continuous stream: bytes handed out after request 0x30 in stream
     // mode (register 3 bit 0). `finished` lets the last transfer come back short.
@@ -152,6 +162,8 @@ private:
     void pumpIn();
     void failAllPending(int status);
     void scheduleUnplugLocked();
+    void setMemoryLocked(int address, const QByteArray& bytes);
+    void loadAnalogLocked(const AnalogCapture& capture);
 
     EmuBus* bus;
     Options opt;
@@ -182,6 +194,7 @@ private:
     QList<RegWrite> regLog;
     QMap<int, QByteArray> regReads;
     QByteArray memory;
+    QList<AnalogCapture> analogQueue;
     quint32 winStart = 0, winLength = 0;
     quint8 sampleMode = 0;
     QByteArray inData;
