@@ -24,7 +24,8 @@ struct XorShift {
 };
 
 // Runs the registered benchmarks inside an off-screen QApplication with the
-// program's settings at 96 dpi, so widget sizes match from machine to machine.
+// program's settings and fonts at 96 dpi, so widget sizes match from machine
+// to machine.
 inline int runWidgetBenchmarks(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -32,6 +33,7 @@ inline int runWidgetBenchmarks(int argc, char** argv)
     QApplication app(argc, argv);
     Config::init();
     Config::dpi = 96;
+    Config::createFont();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

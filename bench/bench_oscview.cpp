@@ -13,6 +13,7 @@
 
 #include <memory>
 
+#include "BenchSupport.h"
 #include "OscBenchCapture.h"
 #include "config/Config.h"
 #include "data/SmpDataOsc.h"
@@ -120,16 +121,5 @@ BENCHMARK(BM_OscCaptureRefresh)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);   // never the user's configuration
-    QApplication app(argc, argv);
-    Config::init();
-    Config::dpi = 96;
-    Config::createFont();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWidgetBenchmarks(argc, argv);
 }
