@@ -53,10 +53,7 @@ class TestCalibrate : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Lang::init();
-        Config::dpi = 96;
+        TestEnv::startProgram();
     }
     void init()
     {

@@ -37,10 +37,7 @@ class TestOscPanels : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Lang::init();
-        Config::dpi = 96;
+        TestEnv::startProgram();
     }
     void init()
     {

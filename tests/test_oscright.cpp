@@ -49,10 +49,7 @@ class TestOscRight : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Lang::init();
-        Config::dpi = 96;
+        TestEnv::startProgram();
     }
     void init()
     {

@@ -146,11 +146,7 @@ class TestOscScreen : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Lang::init();
-        Config::createFont();
-        Config::dpi = 96;
+        TestEnv::startProgram();
         MainWindow::criticalBox = [](QWidget*, const QString&, const QString&) {};
     }
     void init()

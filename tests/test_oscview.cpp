@@ -97,11 +97,7 @@ class TestOscView : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Lang::init();
-        Config::createFont();
-        Config::dpi = 96;
+        TestEnv::startProgram();
         MainWindow::criticalBox = [](QWidget*, const QString&, const QString&) {};
     }
     void init()

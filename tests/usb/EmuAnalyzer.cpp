@@ -3,7 +3,11 @@
 
 #include "EmuAnalyzer.h"
 
+#include "device/DevGlobals.h"
+#include "device/DevSupport.h"
+
 #include <QMetaObject>
+#include <QTest>
 #include <QMutexLocker>
 #include <QtEndian>
 #include <cerrno>
@@ -752,4 +756,40 @@ bool EmuAnalyzer::handleIoctl(UMockdevIoctlClient* client, int gen)
         break;
     }
     return TRUE;
+}
+
+EmuRig::~EmuRig()
+{
+    stopRig();
+}
+
+bool EmuRig::startRig()
+{
+    bus = std::make_unique<EmuBus>();
+    if (!bus->inMockEnvironment())
+        return false;
+    sup = std::make_unique<DevSupport>();
+    if (!sup->initOk())
+        return false;
+    devSupport = sup.get();
+    return true;
+}
+
+bool EmuRig::plugRunning(const EmuAnalyzer::Options& o)
+{
+    EmuAnalyzer::Options running = o;
+    running.firmwareRunning = true;
+    emu = std::make_unique<EmuAnalyzer>(bus.get(), running);
+    emu->plug();
+    return QTest::qWaitFor([this] { return sup->devRetrieve() == 1; }, 5000)
+        && sup->ctrlWrite(0x10, 1, nullptr, 0) == 0;   // FPGA on
+}
+
+void EmuRig::stopRig()
+{
+    if (devSupport == sup.get())
+        devSupport = nullptr;
+    sup.reset();
+    emu.reset();
+    bus.reset();
 }

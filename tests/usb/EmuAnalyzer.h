@@ -21,6 +21,7 @@
 #include <QString>
 #include <QVector>
 #include <atomic>
+#include <memory>
 
 typedef struct _UMockdevTestbed UMockdevTestbed;
 typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
@@ -207,6 +208,29 @@ private:
     int failRequest = -1;
     int failValue = -1;
     bool failShort = false;
+};
+
+// The test bed, the transport on it and the emulated analyzer, set up and
+// torn down the same way by every test that drives a device (a test class
+// derives from it beside QObject).
+class DevSupport;
+class EmuRig
+{
+public:
+    ~EmuRig();
+    std::unique_ptr<EmuBus> bus;
+    std::unique_ptr<DevSupport> sup;
+    std::unique_ptr<EmuAnalyzer> emu;
+
+    // A fresh test bed and transport, which devSupport then points at; false
+    // when not under umockdev-wrapper (no test may reach the real bus) or
+    // when libusb cannot start.
+    bool startRig();
+    // An analyzer with its firmware running, opened by the transport and its
+    // FPGA started; false when it is not found within 5 s or refuses.
+    bool plugRunning(const EmuAnalyzer::Options& o);
+    // Transport, analyzer and test bed go, in that order.
+    void stopRig();
 };
 
 #endif

@@ -36,13 +36,10 @@ QVector<qint16> words(int n, const std::function<qint16(int)>& f)
 
 } // namespace
 
-class TestUsbCalibrate : public QObject
+class TestUsbCalibrate : public QObject, public EmuRig
 {
     Q_OBJECT
 
-    std::unique_ptr<EmuBus> bus;
-    std::unique_ptr<DevSupport> sup;
-    std::unique_ptr<EmuAnalyzer> emu;
     std::unique_ptr<MainWindow> win;
 
     // The main window on the mixed-signal model, connected to the emulator
@@ -50,13 +47,9 @@ class TestUsbCalibrate : public QObject
     CalibrateOsc* openCalibration()
     {
         EmuAnalyzer::Options o;
-        o.firmwareRunning = true;
         o.memorySize = 2 * DevPoplar::kMemory;
-        emu = std::make_unique<EmuAnalyzer>(bus.get(), o);
-        emu->plug();
-        bool opened = false;
-        [&] { QTRY_VERIFY(opened || (opened = sup->devRetrieve() == 1)); }();
-        sup->ctrlWrite(0x10, 1, nullptr, 0);
+        if (!plugRunning(o))
+            return nullptr;
         emu->setStatusAfterStart(0x85C5);   // every capture done at once
         auto* dev = new DevPoplar;
         devUsing = dev;
@@ -84,20 +77,13 @@ class TestUsbCalibrate : public QObject
 private slots:
     void initTestCase()
     {
-        TestEnv::isolateUserData();
-        Config::init();
-        Lang::init();
-        Config::dpi = 96;
+        TestEnv::startProgram();
         MainWindow::criticalBox = [](QWidget*, const QString&, const QString&) {};
     }
     void init()
     {
         Config::setDefaultDocument();
-        bus = std::make_unique<EmuBus>();
-        QVERIFY2(bus->inMockEnvironment(), "must run under umockdev-wrapper");
-        sup = std::make_unique<DevSupport>();
-        QVERIFY(sup->initOk());
-        devSupport = sup.get();
+        QVERIFY2(startRig(), "must run under umockdev-wrapper, with libusb");
     }
     void cleanup()
     {
@@ -106,10 +92,7 @@ private slots:
         win.reset();
         delete devUsing;
         devUsing = nullptr;
-        sup.reset();
-        devSupport = nullptr;
-        emu.reset();
-        bus.reset();
+        stopRig();
     }
     void cleanupTestCase() { MainWindow::criticalBox = nullptr; }
 
@@ -194,6 +177,7 @@ private slots:
     void foreignCaptureEndsTheRun()
     {
         CalibrateOsc* w = openCalibration();
+        QVERIFY(w);
         const QVector<qint16> idle = words(5000, [](int) { return qint16(0); });
         emu->setAnalogCapture({idle, idle}, 0, 20000);
         QSignalSpy codes(w, &CalibrateOsc::calibSettingChanged);
@@ -214,6 +198,7 @@ private slots:
     void stoppedCaptureEndsTheRun()
     {
         CalibrateOsc* w = openCalibration();
+        QVERIFY(w);
         emu->setStatusAfterStart(0x85C1);   // the capture never ends
         QSignalSpy codes(w, &CalibrateOsc::calibSettingChanged);
         w->btnAuto->click();

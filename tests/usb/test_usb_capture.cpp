@@ -100,13 +100,10 @@ QVector<int> errors(const QSignalSpy& spy)
 
 } // namespace
 
-class TestUsbCapture : public QObject
+class TestUsbCapture : public QObject, public EmuRig
 {
     Q_OBJECT
 
-    std::unique_ptr<EmuBus> bus;
-    std::unique_ptr<DevSupport> sup;
-    std::unique_ptr<EmuAnalyzer> emu;
     std::unique_ptr<DevBase> dev;
     static constexpr int memBytes = 1 << 20;
 
@@ -114,13 +111,8 @@ class TestUsbCapture : public QObject
     void connectDevice(int smpMode)
     {
         EmuAnalyzer::Options o;
-        o.firmwareRunning = true;
         o.memorySize = memBytes;
-        emu = std::make_unique<EmuAnalyzer>(bus.get(), o);
-        emu->plug();
-        bool opened = false;
-        QTRY_VERIFY(opened || (opened = sup->devRetrieve() == 1));
-        QCOMPARE(sup->ctrlWrite(0x10, 1, nullptr, 0), 0);   // FPGA on
+        QVERIFY(plugRunning(o));
         dev.reset(DevBase::createDevice(DevModelSpruce));
         dev->setSmpMode(smpMode);
         QCOMPARE(dev->devConnect(nullptr), 0);
@@ -158,21 +150,14 @@ private slots:
     }
     void init()
     {
-        bus = std::make_unique<EmuBus>();
-        QVERIFY2(bus->inMockEnvironment(), "must run under umockdev-wrapper");
-        sup = std::make_unique<DevSupport>();
-        QVERIFY(sup->initOk());
-        devSupport = sup.get();
+        QVERIFY2(startRig(), "must run under umockdev-wrapper, with libusb");
     }
     void cleanup()
     {
         if (dev)
             dev->smpStopAndWait();
         dev.reset();
-        sup.reset();
-        devSupport = nullptr;
-        emu.reset();
-        bus.reset();
+        stopRig();
     }
 
     void bufferedCapture()

@@ -14,13 +14,10 @@
 #include "osc/DevMS.h"
 #include "support/TestEnv.h"
 
-class TestUsbOsc : public QObject
+class TestUsbOsc : public QObject, public EmuRig
 {
     Q_OBJECT
 
-    std::unique_ptr<EmuBus> bus;
-    std::unique_ptr<DevSupport> sup;
-    std::unique_ptr<EmuAnalyzer> emu;
     std::unique_ptr<DevPoplar> dev;
     int memBytes = 2 * DevPoplar::kMemory;
 
@@ -30,13 +27,8 @@ class TestUsbOsc : public QObject
     {
         memBytes = 2 * memWords;
         EmuAnalyzer::Options o;
-        o.firmwareRunning = true;
         o.memorySize = memBytes;
-        emu = std::make_unique<EmuAnalyzer>(bus.get(), o);
-        emu->plug();
-        bool opened = false;
-        QTRY_VERIFY(opened || (opened = sup->devRetrieve() == 1));
-        QCOMPARE(sup->ctrlWrite(0x10, 1, nullptr, 0), 0);
+        QVERIFY(plugRunning(o));
         dev = std::make_unique<DevPoplar>();
         dev->memSize = memWords;
     }
@@ -75,21 +67,14 @@ private slots:
     void init()
     {
         Config::setDefaultDocument();
-        bus = std::make_unique<EmuBus>();
-        QVERIFY2(bus->inMockEnvironment(), "must run under umockdev-wrapper");
-        sup = std::make_unique<DevSupport>();
-        QVERIFY(sup->initOk());
-        devSupport = sup.get();
+        QVERIFY2(startRig(), "must run under umockdev-wrapper, with libusb");
     }
     void cleanup()
     {
         if (dev)
             dev->smpStopAndWait();
         dev.reset();
-        sup.reset();
-        devSupport = nullptr;
-        emu.reset();
-        bus.reset();
+        stopRig();
     }
 
     void connectReadsCalibration_data()

@@ -17,13 +17,10 @@
 #include "device/DevSupport.h"
 #include "support/TestEnv.h"
 
-class TestUsbRemote : public QObject
+class TestUsbRemote : public QObject, public EmuRig
 {
     Q_OBJECT
 
-    std::unique_ptr<EmuBus> bus;
-    std::unique_ptr<DevSupport> sup;
-    std::unique_ptr<EmuAnalyzer> emu;
     std::unique_ptr<MainWindow> w;
     std::unique_ptr<QTcpSocket> client;
     QStringList boxes;
@@ -58,19 +55,10 @@ private slots:
     void init()
     {
         boxes.clear();
-        bus = std::make_unique<EmuBus>();
-        QVERIFY2(bus->inMockEnvironment(), "must run under umockdev-wrapper");
-        sup = std::make_unique<DevSupport>();
-        QVERIFY(sup->initOk());
-        devSupport = sup.get();
+        QVERIFY2(startRig(), "must run under umockdev-wrapper, with libusb");
         EmuAnalyzer::Options o;
-        o.firmwareRunning = true;
         o.memorySize = memBytes;
-        emu = std::make_unique<EmuAnalyzer>(bus.get(), o);
-        emu->plug();
-        bool opened = false;
-        QTRY_VERIFY(opened || (opened = sup->devRetrieve() == 1));
-        QCOMPARE(sup->ctrlWrite(0x10, 1, nullptr, 0), 0);   // FPGA on
+        QVERIFY(plugRunning(o));
         devUsing = DevBase::createDevice(DevModelSpruce);
         devUsing->setSmpMode(SmpModeBuffer);
         QCOMPARE(devUsing->devConnect(nullptr), 0);
@@ -106,10 +94,7 @@ private slots:
         w.reset();
         delete devUsing;
         devUsing = nullptr;
-        sup.reset();
-        devSupport = nullptr;
-        emu.reset();
-        bus.reset();
+        stopRig();
     }
 
     void simulateWhileConnected()
