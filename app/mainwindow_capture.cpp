@@ -116,6 +116,8 @@ void MainWindow::slotSmpDataReady(int decode)
         analyzerManager->startDecode(data);
         return;
     }
+    // Captures and loads arrive filtered; this catches any other way in
+    // (and costs nothing when the store is filtered already).
     if (dev->hasValidData())
         dev->shownData()->updateFilter();
     mainView->setSmpDataReady();

@@ -538,6 +538,8 @@ bool DataFile::readFile_bzdat()
     const bool ok = readTables();
     if (!ok)
         s->clearData();
+    else
+        s->updateFilter();   // on the job's thread, not the GUI's
     return ok;
 }
 

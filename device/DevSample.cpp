@@ -89,6 +89,10 @@ void DevBase::dataConvertComplete(bool keep)
             f->clearData();
             return;
         }
+        // Filtered here, on the capture's thread while nobody else reads the
+        // store, rather than on the GUI thread once it is shown: a large
+        // capture would freeze the window.
+        f->updateFilter();
     }
     if (QThread::currentThread() == thread()) {
         applySwap();

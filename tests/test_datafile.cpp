@@ -350,6 +350,18 @@ private slots:
         QCOMPARE(s.trgPosition, trigger);
     }
 
+    // The load filters on its own thread: the window gets the store ready.
+    void loadedCaptureIsFiltered()
+    {
+        const QString f = path("filtered.cvdat");
+        QVERIFY(TestEnv::writeFile(f, head(100, 1000, 0, 16) + table(2, 1, {10, 12, 100})));
+        SmpData s(16);
+        s.filterWidth[2] = 3;
+        QVERIFY(DataFile(&s).loadData(f, 0, true));
+        QVERIFY(s.chnDataRaw[2]);
+        QCOMPARE(entriesOf(s, 2), QVector<long long>{100});
+    }
+
     // ---- time text ----
 
     void timeTextCases_data()

@@ -307,6 +307,25 @@ private slots:
         QVERIFY(!d->smpRunning);
     }
 
+    // The capture thread filters the store before it is shown: the window
+    // gets it ready, with the unfiltered copy kept.
+    void captureArrivesFiltered()
+    {
+        auto d = demo(8, 0);
+        for (SmpData* st : {d->shownData(), d->fillData()})
+            st->filterWidth[1] = 3;
+        capture(d.get(), SmpStartSingle);
+        const SmpData* s = d->shownData();
+        QVERIFY(s->chnDataRaw[1]);
+        QVERIFY(!s->chnDataRaw[0]);
+        SmpData ref(1);
+        ref.chnData[0] = SmpData::newChnData();
+        QVERIFY(SmpData::dataFilter(s->chnDataRaw[1], ref.chnData[0], 3));
+        ref.smpDepth = s->smpDepth;
+        QVERIFY(ref.checkData());
+        QCOMPARE(edges(s, 1), edges(&ref, 0));
+    }
+
     void stopSingleKeeps()
     {
         auto d = demo(8, 3);
