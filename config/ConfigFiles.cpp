@@ -56,12 +56,15 @@ bool isBinaryByte(char c)
     return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
 }
 
+// The last folder used, else the documents folder, else home: a folder that
+// is gone would make the dialog put its name in the file name field.
 QString startDirectory()
 {
-    const QString last = Config::readGlobalParam("lastPath");
-    if (!last.isEmpty())
-        return last;
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    for (const QString& dir : {Config::readGlobalParam("lastPath"),
+                               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)})
+        if (!dir.isEmpty() && QFileInfo(dir).isDir())
+            return dir;
+    return QDir::homePath();
 }
 
 QString runDialog(const Config::FileDialogRequest& req)

@@ -804,7 +804,8 @@ private slots:
         QVERIFY(seen.save);
         QCOMPARE(seen.filter, filter);
         QCOMPARE(seen.defaultSuffix, suffix);
-        QCOMPARE(seen.directory, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(seen.directory, QFileInfo(docs).isDir() ? docs : QDir::homePath());
         QVERIFY(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d$").match(seen.fileName).hasMatch());
         QCOMPARE(Config::readGlobalParam("lastPath"), tmpPath("sub"));
     }
@@ -829,6 +830,11 @@ private slots:
         Config::fileDialog = [&](const Config::FileDialogRequest&) { return tmpPath("x/y.cvset"); };
         QCOMPARE(Config::getOpenFileName(), tmpPath("x/y.cvset"));
         QCOMPARE(Config::readGlobalParam("lastPath"), tmpPath("x"));
+        // A remembered folder that is gone is not offered.
+        Config::fileDialog = [&](const Config::FileDialogRequest& r) { seen = r; return QString(); };
+        QCOMPARE(Config::getOpenFileName(), QString());
+        QVERIFY(seen.directory != tmpPath("x"));
+        QVERIFY(QFileInfo(seen.directory).isDir());
         Config::fileDialog = nullptr;
     }
 
