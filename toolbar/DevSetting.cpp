@@ -120,7 +120,11 @@ void DevSetting::devSmpModeChanged()
 void DevSetting::slotChnSettingClicked()
 {
     QPointer<DevSettingMenu> menu = new DevSettingMenu(this);
-    menu->exec(btnSet->mapToGlobal(QPoint(0, btnSet->height() + Config::pixel(1))));
+    const QPoint at = btnSet->mapToGlobal(QPoint(0, btnSet->height() + Config::pixel(1)));
+    do {
+        menu->reopen = false;
+        menu->exec(at);
+    } while (menu && menu->reopen);
     delete menu;
 }
 
@@ -233,6 +237,9 @@ void DevSettingMenu::slotMorSettingsClicked()
 {
     DevMoreSetting dlg(this);
     dlg.exec();
+    // Qt closes the pop-up for the modal dialog: it comes back with the
+    // choices not applied yet, unless the device was replaced meanwhile.
+    reopen = !isVisible() && dev && dev == devUsing;
 }
 
 void DevSettingMenu::slotBtnSaveClicked()

@@ -66,6 +66,7 @@ public:
     ChnQuickGroupBox* quick = nullptr;
     ChnEnaGroupBox* chnEna = nullptr;
     QPushButton* btnMore = nullptr;
+    bool reopen = false;   // closed by the options dialog: to be shown again
 
 public slots:
     // Relabels the quick selector for the mode the radio buttons show.
