@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QUrl>
@@ -195,11 +196,15 @@ void MainMenu::loadFile(QString path)
     }
     // The window may replace the device here: it is looked up again below.
     emit sigOpenSettingFile();
+    const QPointer<DevBase> opened = devUsing;
     if (kind == 1 || loadCaptureData(path, header.size()))
         return;
-    // A capture that cannot be shown leaves the user's settings as they were.
+    // A capture that cannot be shown leaves the user's settings as they were,
+    // except for an analyzer plugged in meanwhile: it stays the device.
     Config::cfgDoc = before;
     Config::initShadowConfig();
+    if (devUsing && devUsing != opened)
+        Config::saveGlobalParam("devModel", QString::number(devUsing->devModel));
     Config::dataFile = shownFile;
     emit sigOpenSettingFile();
     fileOpenFailed(path);

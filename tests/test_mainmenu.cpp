@@ -320,6 +320,34 @@ private slots:
         QCOMPARE(devUsing->hasValidData(), model == DevModelDemo);
     }
 
+    // An analyzer plugged in while a capture loads stays the device when the
+    // load fails and the user's settings are put back.
+    void pluggedDuringLoadStays()
+    {
+        MainWindow w;
+        const QString file = path("big.cvdat");
+        QByteArray bytes = QString("<settings><global><devModel>%1</devModel><chnShowName0>Big</chnShowName0>"
+                                   "</global></settings>\n")
+                               .arg(int(DevModelDemo))
+                               .toUtf8();
+        bytes += QByteArray("cvdat\0\0\0", 8) + QByteArray(int(DataFile::ThreadLoadBytes), '\0');
+        QVERIFY(TestEnv::writeFile(file, bytes));
+        bool plugged = false;
+        onDialog = [&](QDialog* d) {
+            if (!qobject_cast<MyProgressDlg*>(d))
+                return acceptAll(d);
+            w.slotDevPreConnect(DevModelRowan);   // cancels the load and waits first
+            plugged = true;
+            return int(QDialog::Accepted);
+        };
+        w.loadFile(file);
+        QVERIFY(plugged);
+        QCOMPARE(boxes, QStringList{"File open failed.\r\n" + file});
+        QCOMPARE(Config::getChnName(0), QString("Mine"));
+        QCOMPARE(devUsing->devModel, int(DevModelRowan));
+        QCOMPARE(Config::getDevModel(), int(DevModelRowan));
+    }
+
     void commandLineCapture_data()
     {
         QTest::addColumn<bool>("damaged");
