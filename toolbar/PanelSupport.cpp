@@ -1,6 +1,7 @@
 #include "toolbar/PanelSupport.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include "config/Lang.h"
@@ -22,10 +23,14 @@ void warnInvalid(QWidget* parent, const QString& text)
     box.exec();
 }
 
-void changeWithRestart(DevBase* dev, const std::function<void()>& change)
+void changeWithRestart(DevBase* device, const std::function<void()>& change)
 {
-    const bool wasRunning = dev->smpStopForRestart();
+    // The change may run a dialog, during which the device can be replaced.
+    const QPointer<DevBase> dev = device;
+    const bool wasRunning = dev && dev->smpStopForRestart();
     change();
+    if (!dev)
+        return;
     // Whatever reacts to the change may run its own stop/restart bracket,
     // which resets the device's restart flag while nothing runs. Restart from
     // what was seen here, and only when nothing has started a capture since.

@@ -19,7 +19,8 @@ void warnInvalid(QWidget* parent, const QString& text);
 extern std::function<void(QWidget*, const QString&, const QString&)> warningBox;
 
 // Runs `change` with a running capture stopped around it and restarts that
-// capture exactly once afterwards.
+// capture exactly once afterwards (not at all when the device is replaced
+// meanwhile).
 void changeWithRestart(DevBase* dev, const std::function<void()>& change);
 
 // Closes `popup` (a menu or a dialog, which then counts as cancelled) when

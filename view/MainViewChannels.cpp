@@ -23,6 +23,7 @@
 #include "data/SmpData.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "toolbar/PanelSupport.h"
 #include "view/DlgFilter.h"
 #include "view/ItemChnSidebar.h"
 #include "view/ItemWaveLine.h"
@@ -37,21 +38,6 @@ namespace {
 int runModal(QDialog* d)
 {
     return MainView::runDialog ? MainView::runDialog(d) : d->exec();
-}
-
-// Runs change with a running capture stopped and restarts that capture
-// once afterwards. What the change sets off may run stop/restart brackets
-// of its own, each clearing the device's restart flag: the restart follows
-// what was seen here, and only when nothing has started a capture since.
-void changeWithRestart(const std::function<void()>& change)
-{
-    QPointer<DevBase> dev = devUsing;
-    const bool wasRunning = dev && dev->smpStopForRestart();
-    change();
-    if (!dev)
-        return;
-    dev->smpRestart = wasRunning && !dev->smpRunning;
-    dev->smpRestartIfNeed();
 }
 
 } // namespace
@@ -126,7 +112,7 @@ void MainView::slotChnHeightClicked()
 
 void MainView::slotChnResetClick()
 {
-    changeWithRestart([this] {
+    PanelSupport::changeWithRestart(devUsing, [this] {
         for (ItemChnSidebar* s : chnSidebars)
             s->resetAll();
     });
@@ -265,7 +251,7 @@ void MainView::slotChnEnaClicked()
             return;
         QVector<bool> chosen(dev->chnNum());
         if (ena->getChnEna(chosen)) {
-            changeWithRestart([&] { dev->setDChnEna(chosen); });
+            PanelSupport::changeWithRestart(devUsing, [&] { dev->setDChnEna(chosen); });
             return;
         }
         QMessageBox box(QMessageBox::Warning, Lang::tr("A Setting is Invalid"),
