@@ -124,8 +124,8 @@ inline Signal* demoSignal(const Plugin& plugin, const std::vector<double>& setti
 inline Signal* tiledRecording(const std::string& file, const std::string& signal, U64 rate, U64 minEdges)
 {
     Signal* s = new Signal;
-    const char* env = std::getenv("CORVENA_SHARED_TESTDATA");
-    const std::string path = std::string(env && *env ? env : CORVENA_SHARED_TESTDATA) + "/" + file;
+    const char* env = std::getenv("CORVENA_RECORDINGS");
+    const std::string path = std::string(env && *env ? env : CORVENA_RECORDINGS) + "/" + file;
     VcdSignal v;
     if (!readVcdSignal(path, signal, rate, &v, &s->error))
         return s;

@@ -236,7 +236,7 @@ private slots:
             QFAIL("python3 is needed: tools/deps.sh test installs it");
         VcdSignal sig;
         std::string err;
-        QVERIFY2(readVcdSignal(TestEnv::sharedDataPath("ir-rc6/philips_rc2143604_numbers.vcd").toStdString(), "IR",
+        QVERIFY2(readVcdSignal(TestEnv::recordingPath("ir-rc6/philips_rc2143604_numbers.vcd").toStdString(), "IR",
                                1000000, &sig, &err),
                  err.c_str());
         make("bin");
@@ -279,7 +279,7 @@ private slots:
         QCOMPARE(py.exitCode(), 0);
         const QStringList got = QString::fromUtf8(py.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         QStringList expected;
-        for (const QString& line : readAll(TestEnv::sharedDataPath("ir-rc6/philips_rc2143604_numbers.expected"))
+        for (const QString& line : readAll(TestEnv::recordingPath("ir-rc6/philips_rc2143604_numbers.expected"))
                                        .split('\n', Qt::SkipEmptyParts)) {
             const QStringList f = line.simplified().split(' ');
             QCOMPARE(f.size(), 4);

@@ -685,8 +685,8 @@ void TestRc6::randomInputEndsCleanly()
 
 void TestRc6::realCapture()
 {
-    const QString vcd = TestEnv::sharedDataPath("ir-rc6/philips_rc2143604_numbers.vcd");
-    const QString expectedPath = TestEnv::sharedDataPath("ir-rc6/philips_rc2143604_numbers.expected");
+    const QString vcd = TestEnv::recordingPath("ir-rc6/philips_rc2143604_numbers.vcd");
+    const QString expectedPath = TestEnv::recordingPath("ir-rc6/philips_rc2143604_numbers.expected");
     const QString csv = mTemp.filePath("philips.csv");
     const ToolRun run = runTool({"--plugin", QString::fromStdString(pluginPath()), "--vcd", vcd, "--signal", "IR",
                                  "--rate", "1000000", "--export", csv});
@@ -937,7 +937,7 @@ void TestRc6::vcdRandomInput()
 {
     // Random bytes, random tokens and mutations of the real capture: the
     // reader answers every one, and what it accepts is a valid edge list.
-    QFile real(TestEnv::sharedDataPath("ir-rc6/philips_rc2143604_numbers.vcd"));
+    QFile real(TestEnv::recordingPath("ir-rc6/philips_rc2143604_numbers.vcd"));
     QVERIFY(real.open(QIODevice::ReadOnly));
     const std::string original = real.read(6000).toStdString();
     const char* words[] = {"$timescale", "1", "us", "$end", "$var", "wire", "!", "IR", "$enddefinitions",

@@ -648,7 +648,7 @@ void TestSircJvc::realCapture()
 {
     // Four 20-bit messages at 20 kHz: a field of the slow rate is only a
     // few samples, and the last message ends close to the capture's end.
-    const QString vcd = TestEnv::sharedDataPath("ir-sirc/sirc-1.vcd");
+    const QString vcd = TestEnv::recordingPath("ir-sirc/sirc-1.vcd");
     const QString sirc = binPath("Analyzer/libIR-SIRC.so");
     const QString csv = mTemp.filePath("sirc-1.csv");
     const ToolRun run = runTool({"--plugin", sirc, "--vcd", vcd, "--signal", "IR", "--rate", "20000", "--set", "1=2",

@@ -734,7 +734,7 @@ void TestWs2812::realCaptures()
     // exchanged), the last one included though the capture ends one sample
     // after its last edge.
     {
-        const ToolRun run = runTool({"--plugin", rgb, "--vcd", TestEnv::sharedDataPath("ws2812/ws2812b_24mhz_part.vcd"),
+        const ToolRun run = runTool({"--plugin", rgb, "--vcd", TestEnv::recordingPath("ws2812/ws2812b_24mhz_part.vcd"),
                                      "--signal", "DATA_IN", "--rate", "24000000"});
         QVERIFY2(run.status == 0, qPrintable(run.err));
         int resets = 0, broken = 0;
@@ -742,7 +742,7 @@ void TestWs2812::realCaptures()
         QCOMPARE(resets, 100);
         QCOMPARE(broken, 0);
         const QStringList lines =
-            readFile(TestEnv::sharedDataPath("ws2812/ws2812b_24mhz_part.expected")).split('\n', Qt::SkipEmptyParts);
+            readFile(TestEnv::recordingPath("ws2812/ws2812b_24mhz_part.expected")).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2400);
         QCOMPARE(int(words.size()), lines.size());
         for (int k = 0; k < lines.size(); ++k)
@@ -752,7 +752,7 @@ void TestWs2812::realCaptures()
     // 4 MHz files: below the minimum rate, the one message frame; and read
     // at 40 MHz (their true pulse lengths) the LEDs' bytes.
     {
-        const QString vcd = TestEnv::sharedDataPath("ws2812/ws281x_RGBW_4MHz_snippet.vcd");
+        const QString vcd = TestEnv::recordingPath("ws2812/ws281x_RGBW_4MHz_snippet.vcd");
         const QString csv = mTemp.filePath("rgbw4.csv");
         const ToolRun low = runTool({"--plugin", rgbw, "--vcd", vcd, "--signal", "D0", "--rate", "4000000", "--export", csv});
         QVERIFY2(low.status == 0, qPrintable(low.err));
@@ -774,7 +774,7 @@ void TestWs2812::realCaptures()
                                         "00000000 0000003f 0000007f 000000ff 00000000 003f0000 007f0000 00ff0000"));
     }
     {
-        const QString vcd = TestEnv::sharedDataPath("ws2812/ws2812b_neopixel24_4mhz_snippet.vcd");
+        const QString vcd = TestEnv::recordingPath("ws2812/ws2812b_neopixel24_4mhz_snippet.vcd");
         const ToolRun low = runTool({"--plugin", rgb, "--vcd", vcd, "--signal", "DATA_IN", "--rate", "4000000"});
         QVERIFY2(low.status == 0, qPrintable(low.err));
         QCOMPARE(int(toolFrames(low.out).size()), 1);

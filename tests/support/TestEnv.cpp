@@ -23,9 +23,9 @@ QString dataPath(const QString& name)
     return QString::fromLocal8Bit(qgetenv("CORVENA_TESTDATA")) + "/" + name;
 }
 
-QString sharedDataPath(const QString& name)
+QString recordingPath(const QString& name)
 {
-    return QString::fromLocal8Bit(qgetenv("CORVENA_SHARED_TESTDATA")) + "/" + name;
+    return QString::fromLocal8Bit(qgetenv("CORVENA_RECORDINGS")) + "/" + name;
 }
 
 QByteArray readFile(const QString& path)

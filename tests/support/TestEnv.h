@@ -13,8 +13,8 @@ namespace TestEnv {
 QString isolateUserData();
 // Path of a file in the repository's tests/data directory.
 QString dataPath(const QString& name);
-// Path of a file in the shared real-capture directory.
-QString sharedDataPath(const QString& name);
+// Path of a real recording in tests/data/recordings.
+QString recordingPath(const QString& name);
 // A file's bytes ("" when it cannot be read).
 QByteArray readFile(const QString& path);
 // Replaces a file's content; false when it cannot be written whole.
