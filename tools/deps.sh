@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Corvena needs, only those that are missing.
-# Usage: tools/deps.sh run|test|bench
+# Usage: tools/deps.sh run|test|bench|look
+# (look: what driving the window under Xvfb and taking screenshots needs)
 set -euo pipefail
 what=${1:-run}
 
@@ -14,7 +15,8 @@ case "$what" in
   run)   pkgs=("${common[@]}" "$cjk" xvfb xauth) ;;
   test)  pkgs=("${common[@]}" "$cjk" umockdev libumockdev-dev python3) ;;
   bench) pkgs=("${common[@]}" libbenchmark-dev) ;;
-  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+  look)  pkgs=("${common[@]}" "$cjk" xvfb xauth xdotool imagemagick) ;;
+  *) echo "usage: $0 run|test|bench|look" >&2; exit 2 ;;
 esac
 
 missing=()
