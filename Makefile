@@ -2,7 +2,7 @@
 # Each installs what is missing, configures, builds, then runs.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test bench build build-test clean
+.PHONY: run test bench build build-test screenshot clean
 
 run: build
 	tools/run.sh build/bin/Corvena
@@ -25,6 +25,11 @@ bench:
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVENA_BENCH=ON
 	cmake --build build-bench -j $(JOBS)
 	tools/bench.sh build-bench/bin
+
+# Remakes the README's picture (docs/window.png) under a private Xvfb screen.
+screenshot: build
+	tools/deps.sh look
+	tools/screenshot.sh build/bin/Corvena docs/window.png
 
 clean:
 	rm -rf build build-test build-bench
