@@ -189,11 +189,16 @@ void MainMenu::loadFile(QString path)
     }
     // What a capture that cannot be shown puts back.
     const QDomDocument before = kind == 0 ? Config::cfgDoc.cloneNode(true).toDocument() : QDomDocument();
-    if (!Config::replaceConfig(header)) {
+    // Only a settings file may touch the remote-control server, and only
+    // with consent; a capture's header never does.
+    Config::ServerKeys asked;
+    if (!Config::replaceConfig(header, kind == 1 ? &asked : nullptr)) {
         Config::dataFile = shownFile;
         fileOpenFailed(path);
         return;
     }
+    if (kind == 1)
+        settleServerKeys(asked);
     // The window may replace the device here: it is looked up again below.
     emit sigOpenSettingFile();
     const QPointer<DevBase> opened = devUsing;
@@ -208,6 +213,30 @@ void MainMenu::loadFile(QString path)
     Config::dataFile = shownFile;
     emit sigOpenSettingFile();
     fileOpenFailed(path);
+}
+
+bool MainMenu::settleServerKeys(const Config::ServerKeys& asked)
+{
+    if (asked.isEmpty())
+        return false;
+    if (Config::serverChangeAsked(asked)) {
+        const bool moving = Config::serverEnabled();
+        const QString port = QString::number(Config::serverPortAsked(asked));
+        QString text = (moving ? Lang::tr("This settings file moves the remote-control server to port %1.")
+                               : Lang::tr("This settings file turns on the remote-control server on port %1."))
+                           .arg(port);
+        text += "\r\n" + Lang::tr("It accepts commands from the network: anyone who reaches the port can start captures and write files.");
+        QMessageBox box(QMessageBox::Question, Lang::tr("Remote control"), text, QMessageBox::Yes | QMessageBox::No,
+                        this, Qt::WindowCloseButtonHint);
+        box.button(QMessageBox::Yes)->setText(moving ? Lang::tr("Move the server") : Lang::tr("Turn the server on"));
+        box.button(QMessageBox::No)->setText(Lang::tr("Keep the server as it is"));
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        if (runModal(&box) != QMessageBox::Yes)
+            return false;
+    }
+    Config::applyServerKeys(asked);
+    return true;
 }
 
 bool MainMenu::loadCaptureData(const QString& path, int headerLen)

@@ -11,6 +11,7 @@
 
 #include <functional>
 
+#include "config/Config.h"
 #include "config/Lang.h"
 
 class DataFile;
@@ -33,6 +34,10 @@ public:
     // is already merged into the device's hidden store, shows it and starts
     // its decoding. False when the data part is refused (nothing shown).
     bool loadCaptureData(const QString& path, int headerLen);
+    // The remote-control keys of a settings file: copied at once when they
+    // turn nothing on; otherwise only when the user agrees to the question
+    // (its default keeps the server as it is). True when they were copied.
+    bool settleServerKeys(const Config::ServerKeys& asked);
     void fileOpenFailed(const QString& path);
     void fileSaveFailed(const QString& path);
 

@@ -56,17 +56,23 @@ SocketAPI::SocketAPI(QObject* parent) : QObject(parent)
     retry->setInterval(20);
     connect(retry, &QTimer::timeout, this, &SocketAPI::slotReadClient);
 
-    bool ok = false;
-    const int p = Config::readGlobalParam("listenPort").toInt(&ok);
-    if (ok && p >= 1 && p <= 65535)
-        listenPort = (unsigned short)p;
-    if (Config::readGlobalParam("enaSocket").toInt() != 0)
-        open(listenPort);
+    followConfig();
 }
 
 SocketAPI::~SocketAPI()
 {
     closeServer();
+}
+
+void SocketAPI::followConfig()
+{
+    const unsigned short p = Config::serverPort();
+    if (Config::serverEnabled()) {
+        open(p);
+        return;
+    }
+    closeServer();
+    listenPort = p;
 }
 
 bool SocketAPI::open(unsigned short p)

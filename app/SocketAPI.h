@@ -11,6 +11,8 @@
 
 #include <functional>
 
+#include "config/Config.h"
+
 class DevBase;
 class QTcpServer;
 class QTcpSocket;
@@ -35,11 +37,13 @@ public:
         ErrNoData = 10,
     };
     static constexpr int MaxCommandLength = 2048;
-    static constexpr unsigned short DefaultPort = 23367;
+    static constexpr unsigned short DefaultPort = Config::DefaultListenPort;
 
     // Reads "enaSocket" and "listenPort" and listens when enabled.
     explicit SocketAPI(QObject* parent = nullptr);
     ~SocketAPI() override;
+    // Listens, moves or closes as "enaSocket" and "listenPort" now stand.
+    void followConfig();
 
     // Listens on all interfaces at p (a different port closes the old one
     // first); true when listening.

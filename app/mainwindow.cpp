@@ -448,6 +448,7 @@ void MainWindow::timerEvent(QTimerEvent* e)
     killTimer(startTimerId);
     startTimerId = 0;
     started = true;
+    startNotices();
     if (!Config::dataFile.isEmpty()) {
         // The capture named on the command line: its header is merged
         // already, the data part goes to the hidden store.
@@ -470,6 +471,34 @@ void MainWindow::timerEvent(QTimerEvent* e)
     }
     if (devInit)
         devInit->init();
+}
+
+void MainWindow::startNotices()
+{
+    // Said once, when the window stands: what start-up could not read.
+    if (!Config::cfgFileRefused.isEmpty()) {
+        QString text = Lang::tr("The settings file could not be read; the default settings are used.") + "\r\n";
+        if (Config::cfgFileHeld)
+            text += Lang::tr("It is left in place and the settings of this run are not saved:");
+        else
+            text += Lang::tr("The old file was kept as:");
+        text += "\r\n" + Config::cfgFileRefused;
+        Config::cfgFileRefused.clear();
+        showCritical(Lang::tr("An error occurred"), text);
+    }
+    if (!Config::dataFileRefused.isEmpty()) {
+        const QString path = Config::dataFileRefused;
+        Config::dataFileRefused.clear();
+        showCritical(Lang::tr("An error occurred"), Lang::tr("File open failed.") + "\r\n" + path);
+    }
+    // The command-line settings file would turn the server on or move it:
+    // the server has kept its old settings until now.
+    if (!Config::heldServerKeys.isEmpty()) {
+        const Config::ServerKeys asked = Config::heldServerKeys;
+        Config::heldServerKeys = Config::ServerKeys();
+        if (mainMenu->settleServerKeys(asked))
+            socketApi->followConfig();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* e)

@@ -163,6 +163,10 @@ private:
     // Brings the display generator and every decode to rest so that the
     // shown capture may be cleared, swapped or deleted.
     void quiesceReaders();
+    // At the deferred start: the configuration or command-line file that
+    // could not be read, and the question a command-line settings file
+    // asks before it changes the remote-control server.
+    void startNotices();
     void setDeviceTitle(bool connected);
     void setFileTitle();
 

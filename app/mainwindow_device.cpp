@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/SocketAPI.h"
 #include "app/Startup.h"
 
 #include <QApplication>
@@ -155,6 +156,8 @@ void MainWindow::initRightBox(bool logic)
 
 void MainWindow::slotReplaceConfig()
 {
+    // A settings file the user let turn the server on or move it.
+    socketApi->followConfig();
     DevBase* old = devUsing;
     bool connected = old && old->connected;
     const int fpgaVersion = old ? old->fpgaVersion : 1;

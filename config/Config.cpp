@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -14,6 +16,8 @@ QString Config::cfgFile;
 Version Config::curVersion("3.6.3");
 QString Config::dataFile;
 QDomDocument Config::cfgDocBeforeDataFile;
+QString Config::cfgFileRefused;
+bool Config::cfgFileHeld = false;
 ViewState Config::viewState = ViewKeep;
 bool Config::disAnimate = false;
 bool Config::autoWaitTrig = false;
@@ -71,7 +75,7 @@ void Config::setDefaultDocument()
     saveGlobalParam("version", curVersion.ToString());
 }
 
-void Config::loadConfig(const QString& path)
+bool Config::loadConfig(const QString& path)
 {
     QDomDocument doc;
     // Read bytes, not text, so the XML declaration decides the encoding
@@ -81,8 +85,28 @@ void Config::loadConfig(const QString& path)
         cfgDoc = doc;
         if (Version(readGlobalParam("version")) != curVersion)
             saveGlobalParam("version", curVersion.ToString());
+        return true;
+    }
+    setDefaultDocument();
+    return false;
+}
+
+void Config::keepRefusedConfig()
+{
+    // The user's channel names, analyzers and settings are in there: the
+    // defaults written at the close must not take their only copy.
+    const QString kept = cfgFile + ".refused";
+    QFile::remove(kept);
+    if (QFile::rename(cfgFile, kept)) {
+        cfgFileRefused = kept;
+        cfgFileHeld = false;
+        qWarning("Settings: %s could not be read; it was kept as %s and the defaults are used",
+                 qUtf8Printable(cfgFile), qUtf8Printable(kept));
     } else {
-        setDefaultDocument();
+        cfgFileRefused = cfgFile;
+        cfgFileHeld = true;
+        qWarning("Settings: %s could not be read nor kept aside; the defaults are used and it is left in place",
+                 qUtf8Printable(cfgFile));
     }
 }
 
@@ -354,6 +378,8 @@ bool Config::saveConfig(const QString& path)
 
 bool Config::close()
 {
+    if (cfgFileHeld)
+        return false;
     return saveConfig(cfgFile);
 }
 
@@ -364,7 +390,10 @@ void Config::init()
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/brenmar";
     QDir().mkpath(dir);
     cfgFile = dir + "/cv.config";
-    loadConfig(cfgFile);
+    cfgFileRefused.clear();
+    cfgFileHeld = false;
+    if (!loadConfig(cfgFile) && QFileInfo(cfgFile).isFile() && QFileInfo(cfgFile).size() > 0)
+        keepRefusedConfig();
     takeCommandLineFile(QCoreApplication::arguments().mid(1));
     initWindowConfig();
     initShadowConfig();

@@ -32,6 +32,16 @@ public:
     // the command line was merged (null otherwise): put back when its data
     // part cannot be loaded.
     static QDomDocument cfgDocBeforeDataFile;
+    // A file named on the command line that could not be opened (its header
+    // missing or refused); the window reports it once it stands.
+    static QString dataFileRefused;
+    // Where a configuration file that could not be read was kept at start-up
+    // (cfgFile itself when it stays held; "" when none was refused); the
+    // window tells the user once.
+    static QString cfgFileRefused;
+    // True while a refused configuration file could not be kept aside: the
+    // close then leaves it in place instead of writing over it.
+    static bool cfgFileHeld;
     static ViewState viewState;
     static bool disAnimate;
     static bool autoWaitTrig;
@@ -42,11 +52,19 @@ public:
     static void init();
     // Start-up step for a file named on the command line: the first argument
     // that is a capture or settings file is taken and its header merged.
-    // A capture whose header is missing or refused leaves dataFile empty.
+    // A file whose header is missing or refused leaves dataFile empty and
+    // is named in dataFileRefused; server keys that need the user's consent
+    // wait in heldServerKeys.
     static void takeCommandLineFile(const QStringList& args);
     // Loads the configuration file at path (or the default document);
-    // the start-up step that init() runs with cfgFile.
-    static void loadConfig(const QString& path);
+    // the start-up step that init() runs with cfgFile. False when the
+    // default document took the place of the file.
+    static bool loadConfig(const QString& path);
+    // Start-up step after a configuration file at cfgFile was refused: it is
+    // moved aside to cfgFile + ".refused" (replacing an older one) so the
+    // close does not write over it; cfgFileRefused names where it went.
+    // When it cannot be moved, cfgFileHeld keeps the close from writing.
+    static void keepRefusedConfig();
     static void setDefaultDocument();
     // Keeps every value of a settings document read from outside within its
     // key's bound: names and aliases are cut to a few hundred characters,
@@ -104,7 +122,30 @@ public:
     // ---- settings and capture-file headers ----
     static bool saveMinConfig(const QString& path, const QString& model);
     static bool extractConfig(const QString& path, QByteArray& out);
-    static bool replaceConfig(const QByteArray& header);
+    // The remote-control keys of a settings file; empty: the file does not
+    // set the key. No file changes them without the user's consent.
+    struct ServerKeys {
+        QString enaSocket;
+        QString listenPort;
+        bool isEmpty() const { return enaSocket.isEmpty() && listenPort.isEmpty(); }
+    };
+    // Merges a header, except "enaSocket" and "listenPort": their values go
+    // to asked (when given) for the caller to settle.
+    static bool replaceConfig(const QByteArray& header, ServerKeys* asked = nullptr);
+    // The server as the settings stand: on or off, and its port (the default
+    // for an absent or out-of-range value).
+    static constexpr unsigned short DefaultListenPort = 23367;
+    static bool serverEnabled();
+    static unsigned short serverPort();
+    // The port the server would have once the keys are copied.
+    static unsigned short serverPortAsked(const ServerKeys& asked);
+    // True when the keys would turn the server on or move it to another port.
+    static bool serverChangeAsked(const ServerKeys& asked);
+    // Copies the keys that are set.
+    static void applyServerKeys(const ServerKeys& asked);
+    // Server keys of the command-line settings file that wait for the
+    // window to ask the user (empty when nothing waits).
+    static ServerKeys heldServerKeys;
     static int parseLoadFile(const QString& path);
     static QString getSaveFileName(int type, const QString& extension = QString());
     static QString getOpenFileName();

@@ -16,6 +16,8 @@
 #include "device/DevBase.h"
 
 std::function<QString(const Config::FileDialogRequest&)> Config::fileDialog;
+QString Config::dataFileRefused;
+Config::ServerKeys Config::heldServerKeys;
 
 using ConfigDom::childElement;
 using ConfigDom::findChild;
@@ -33,10 +35,11 @@ const char* const kHeaderKeys[] = {
 
 // Keys a merge copies when the header's value is not empty, in this order.
 // ("updateServer" never: a file from elsewhere must not choose whom the
-// program asks for updates.)
+// program asks for updates. "enaSocket" and "listenPort" only with the
+// user's consent: they open a port that takes commands from the network.)
 const char* const kMergeKeys[] = {
     "disAnimateZoom", "colorWaveform", "smpProgPosition", "viewState", "autoWaitTrig",
-    "disAutoUpdate", "enaSocket", "listenPort", "devModel", "chnShowIndex", "chnShowMultip",
+    "disAutoUpdate", "devModel", "chnShowIndex", "chnShowMultip",
     "lgcMeasure", "oscMeasureEna", "oscMeasureChn0", "oscMeasureChn1", "oscMeasureChn2",
     "oscMeasureChn3", "oscCursorEna", "oscCursorChn"};
 
@@ -46,6 +49,14 @@ bool keptInHeader(const QString& tag)
         if (tag.startsWith(QLatin1String(k)))
             return true;
     return false;
+}
+
+// A "listenPort" value as the server takes it.
+unsigned short portOf(const QString& text)
+{
+    bool ok = false;
+    const int p = text.toInt(&ok);
+    return ok && p >= 1 && p <= 65535 ? (unsigned short)p : Config::DefaultListenPort;
 }
 
 // Bytes that never occur in the XML text of a header: once one is met
@@ -165,7 +176,7 @@ bool Config::extractConfig(const QString& path, QByteArray& out)
     return true;
 }
 
-bool Config::replaceConfig(const QByteArray& header)
+bool Config::replaceConfig(const QByteArray& header, ServerKeys* asked)
 {
     QDomDocument hdr;
     if (!XmlInput::parse(header, hdr))
@@ -196,6 +207,10 @@ bool Config::replaceConfig(const QByteArray& header)
         copyKey(QLatin1String(k));
     for (int i = 0; i < 32; ++i)
         copyKey("chnShowName" + QString::number(i));
+    if (asked) {
+        asked->enaSocket = findChild(hGlobal, "enaSocket").text();
+        asked->listenPort = findChild(hGlobal, "listenPort").text();
+    }
 
     // Each model in the header replaces the stored settings of that model whole.
     QDomElement devices = childElement(root, "devices");
@@ -241,22 +256,63 @@ bool Config::saveMinConfig(const QString& path, const QString& model)
     return writeWhole(path, toUtf8Xml(copy, 4));
 }
 
+bool Config::serverEnabled()
+{
+    return readGlobalParam("enaSocket").toInt() != 0;
+}
+
+unsigned short Config::serverPort()
+{
+    return portOf(readGlobalParam("listenPort"));
+}
+
+unsigned short Config::serverPortAsked(const ServerKeys& asked)
+{
+    return asked.listenPort.isEmpty() ? serverPort() : portOf(asked.listenPort);
+}
+
+bool Config::serverChangeAsked(const ServerKeys& asked)
+{
+    const bool onNow = serverEnabled();
+    const bool on = asked.enaSocket.isEmpty() ? onNow : asked.enaSocket.toInt() != 0;
+    return on && (!onNow || serverPortAsked(asked) != serverPort());
+}
+
+void Config::applyServerKeys(const ServerKeys& asked)
+{
+    if (!asked.enaSocket.isEmpty())
+        saveGlobalParam("enaSocket", asked.enaSocket);
+    if (!asked.listenPort.isEmpty())
+        saveGlobalParam("listenPort", asked.listenPort);
+}
+
 void Config::takeCommandLineFile(const QStringList& args)
 {
     dataFile.clear();
+    dataFileRefused.clear();
+    heldServerKeys = ServerKeys();
     cfgDocBeforeDataFile.clear();
     for (const QString& a : args) {
         const int type = parseLoadFile(a);
         if (type < 0)
             continue;
         QByteArray header;
+        ServerKeys asked;
         const QDomDocument before = type == 0 ? cfgDoc.cloneNode(true).toDocument() : QDomDocument();
-        // A capture without a readable header cannot be shown: no file is
-        // taken and the start-up device search runs as usual.
-        if (!extractConfig(a, header) || !replaceConfig(header))
+        // A file without a readable header cannot be opened: the settings
+        // stay, the start-up device search runs as usual, and the window
+        // says so once it stands.
+        if (!extractConfig(a, header) || !replaceConfig(header, type == 1 ? &asked : nullptr)) {
             dataFile.clear();
-        else if (type == 0)
+            dataFileRefused = a;
+        } else if (type == 0) {
             cfgDocBeforeDataFile = before;
+        } else if (serverChangeAsked(asked)) {
+            // The server stays as it is until the window has asked.
+            heldServerKeys = asked;
+        } else {
+            applyServerKeys(asked);
+        }
         return;
     }
 }
