@@ -137,12 +137,14 @@ private:
     bool saveFile_bzdat();
     bool saveFile_csv();
     bool saveFile_bin();
-    // Writes an export file: the header, then the range in segments of
-    // segLen samples; produce(a, b, segment) makes the bytes of samples a..b
-    // on worker threads, which write them in order. False when a write
-    // fails or the job is cancelled.
-    template <typename Produce>
-    bool writeSegments(const QByteArray& header, long long segLen, Produce produce);
+    // Writes an export file: the header, then the range in nSegs segments,
+    // segment i from sample segStart(i) on (segStart(0) is the range start);
+    // produce(a, b, segment) makes the bytes of samples a..b on worker
+    // threads, which write them in order. Progress counts segments, so they
+    // should take about equal work. False when a write fails or the job is
+    // cancelled.
+    template <typename Starts, typename Produce>
+    bool writeSegments(const QByteArray& header, long long nSegs, Starts segStart, Produce produce);
     void reportProgress(long long doneUnits, long long totalUnits);
     bool canceled() const { return threaded && cancelReq; }
 

@@ -68,6 +68,16 @@ struct Lane {
             next = walk.pos();
         }
     }
+
+    // Steps past every entry at p, the lane's next change; true when they
+    // change the level (an odd number of them).
+    bool passAt(long long p)
+    {
+        bool odd = false;
+        for (; next == p; odd = !odd)
+            next = walk.next() ? walk.pos() : LLONG_MAX;
+        return odd;
+    }
 };
 
 // The selected channels that have data, positioned at the first entry after
@@ -197,6 +207,63 @@ QVector<Lane> segmentLanes(const SmpData* s, const QVector<bool>& selected, long
     return makeLanes(s, selected, a == rangeStart ? a : a - 1, levels);
 }
 
+// Changes a segment of a CSV export holds: about this many, at most twice
+// as many, so that its output stays a few megabytes.
+constexpr int kSegRecords = 16384;
+
+// Where the CSV's segments start: the range start, then edges chosen so that
+// each segment holds about segRecords changes however the edges gather. Every
+// stride-th entry of each lane (stride = segRecords / lanes) is a candidate,
+// standing for stride entries; a candidate starts a segment once the ones
+// since the last start stand for segRecords. Between two starts lie fewer
+// than lanes candidates, so a segment holds fewer than stride entries of
+// each lane for each of them and one more: below 2 x segRecords. It costs
+// in proportion to the edges, not to the samples.
+std::vector<long long> csvSegmentStarts(const SmpData* s, const QVector<bool>& selected, long long start,
+                                        long long end, int segRecords)
+{
+    unsigned long long levels = 0;
+    const QVector<Lane> lanes = makeLanes(s, selected, start, &levels);
+    std::vector<long long> starts;
+    const long long stride = std::max(64, segRecords / std::max(1, int(lanes.size())));
+    for (const Lane& l : lanes) {
+        // Whole blocks are passed at once.
+        EntryWalk w = l.walk;
+        for (long long skip = stride;;) {
+            const int after = w.blk->posNum - 1 - w.i;   // entries behind this one in its block
+            if (skip > after) {
+                skip -= after + 1;
+                w.i = w.blk->posNum - 1;
+                if (!w.next())
+                    break;
+            } else {
+                w.i += int(skip);
+                skip = 0;
+            }
+            if (skip == 0) {
+                const long long p = w.pos();
+                if (p > end)
+                    break;
+                starts.push_back(p);
+                skip = stride;
+            }
+        }
+    }
+    std::sort(starts.begin(), starts.end());
+    size_t kept = 0;
+    long long since = 0;
+    for (long long p : starts) {
+        since += stride;
+        if (since >= segRecords && (kept == 0 || starts[kept - 1] != p)) {
+            starts[kept++] = p;
+            since = 0;
+        }
+    }
+    starts.resize(kept);
+    starts.insert(starts.begin(), start);
+    return starts;
+}
+
 // Writes n bytes at the file position at (several threads may write to one
 // file at once), in 204,800-byte pieces; false when a write fails.
 bool writeAt(int fd, const unsigned char* p, size_t n, qint64 at)
@@ -216,8 +283,8 @@ bool writeAt(int fd, const unsigned char* p, size_t n, qint64 at)
 
 } // namespace
 
-template <typename Produce>
-bool DataFile::writeSegments(const QByteArray& header, long long segLen, Produce produce)
+template <typename Starts, typename Produce>
+bool DataFile::writeSegments(const QByteArray& header, long long nSegs, Starts segStart, Produce produce)
 {
     QFile f(filePath);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
@@ -226,13 +293,14 @@ bool DataFile::writeSegments(const QByteArray& header, long long segLen, Produce
 
     // Workers take the segments in turn, each fills its own buffer and, once
     // the segment before it has been filled (so its length is known), writes
-    // it at its place. This thread follows the progress and the cancel.
-    const long long nSegs = (rangeEnd - rangeStart) / segLen + 1;
+    // it at its place. In threaded work this thread follows the progress and
+    // the cancel; direct work it shares (a small job then starts no thread).
     const int workers = int(std::min<long long>(nSegs, std::max(1, std::min(kMaxExportThreads,
                                                                              QThread::idealThreadCount() - 1))));
     const int fd = f.handle();
     std::atomic<long long> next{0};
     std::atomic<long long> samplesDone{0};
+    std::atomic<long long> segsDone{0};
     std::atomic<int> running{workers};
     std::mutex placeLock;
     std::condition_variable placed;
@@ -249,7 +317,7 @@ bool DataFile::writeSegments(const QByteArray& header, long long segLen, Produce
     auto work = [&] {
         Segment sg;
         for (long long i; (i = next++) < nSegs;) {
-            const long long a = rangeStart + i * segLen, b = std::min(rangeEnd, a + segLen - 1);
+            const long long a = segStart(i), b = i + 1 < nSegs ? segStart(i + 1) - 1 : rangeEnd;
             sg.used = 0;
             const bool ok = produce(a, b, sg);
             qint64 at = 0;
@@ -268,16 +336,19 @@ bool DataFile::writeSegments(const QByteArray& header, long long segLen, Produce
                 break;
             }
             samplesDone += b - a + 1;
+            ++segsDone;
         }
         --running;
     };
     std::vector<std::thread> threads;
-    for (int w = 0; w < workers; ++w)
+    for (int w = threaded ? 0 : 1; w < workers; ++w)
         threads.emplace_back(work);
+    if (!threaded)
+        work();
     const long long total = rangeEnd - rangeStart + 1;
     while (threaded && running > 0) {
         QThread::msleep(20);
-        reportProgress(samplesDone / 2000000, total / 2000000);
+        reportProgress(segsDone, nSegs);
         if (canceled())
             halt();
     }
@@ -317,14 +388,19 @@ bool DataFile::saveFile_csv()
         lineMax += size_t(g.len);
 
     // A line for the range's first sample and for every sample where a
-    // selected channel changes. The lanes mark their changes in one word per
-    // sample (as narrow as the channel count allows), which are then tested
-    // 16 bytes at a time.
+    // selected channel changes. Where the changes are sparse the lanes are
+    // merged, one line from one change to the next, so that runs without a
+    // change cost nothing. Where they are dense, the lanes mark their changes
+    // in one word per sample (as narrow as the channel count allows) over a
+    // span, which is then tested 16 bytes at a time. Every kProbe merged
+    // lines and after every span the density decides the next step.
     auto lines = [&](auto zero, long long a, long long b, Segment& out) {
         using W = decltype(zero);
         constexpr int kSpan = 16384;
         constexpr int kPad = 16 / int(sizeof(W));   // one vector past the end, kept zero
-        std::vector<W> tog(kSpan + kPad);
+        constexpr int kProbe = 64;
+        constexpr long long kDenseGap = 64;   // samples per line below which the spans win
+        std::vector<W> tog;
         unsigned long long levels = 0;
         QVector<Lane> lanes = segmentLanes(s, selected, rangeStart, a, &levels);
         const SmpTimeExport timeText(s->smpFrequ, s->trgPosition);
@@ -341,13 +417,48 @@ bool DataFile::saveFile_csv()
             *p++ = '\n';
             out.used += size_t(p - begin);
         };
+        // The line of the change at t (none when its edges cancel); returns
+        // the next change of any lane.
+        auto mergeLine = [&](long long t) {
+            W change = 0;
+            long long next = LLONG_MAX;
+            for (Lane& l : lanes) {
+                if (l.next == t && l.passAt(t))
+                    change ^= W(W(1) << l.chn);
+                next = std::min(next, l.next);
+            }
+            if (change)
+                putLine(t, change);
+            return next;
+        };
+        auto nextChange = [&] {
+            long long t = LLONG_MAX;
+            for (const Lane& l : lanes)
+                t = std::min(t, l.next);
+            return t;
+        };
         if (a == rangeStart)
             putLine(a, 0);
-        for (long long c0 = a; c0 <= b; c0 += kSpan) {
+        long long t = nextChange();
+        bool dense = false;
+        while (t <= b) {
+            if (!dense) {
+                const long long from = t;
+                int k = 0;
+                for (; k < kProbe && t <= b; ++k)
+                    t = mergeLine(t);
+                dense = k == kProbe && t - from <= kProbe * kDenseGap;
+                continue;
+            }
+            // A span from the next change on.
+            const long long c0 = t;
             const int n = int(std::min<long long>(kSpan, b + 1 - c0));
+            if (tog.empty())
+                tog.resize(kSpan + kPad);
             std::memset(tog.data(), 0, (size_t(n) + kPad) * sizeof(W));
             for (Lane& l : lanes)
                 l.scatter(c0, c0 + n, tog.data(), W(W(1) << l.chn));
+            long long found = 0;
             for (int i = 0; i < n; i += kPad) {
                 const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tog.data() + i));
                 unsigned marks = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_setzero_si128()))) & 0xFFFFu;
@@ -355,13 +466,18 @@ bool DataFile::saveFile_csv()
                     const int k = i + __builtin_ctz(marks) / int(sizeof(W));
                     marks &= ~((1u << ((k - i + 1) * int(sizeof(W)))) - 1);
                     putLine(c0 + k, tog[size_t(k)]);
+                    ++found;
                 }
             }
+            dense = found * kDenseGap >= n;
+            t = nextChange();
         }
         return true;
     };
     const int width = s->chnNum <= 8 ? 1 : s->chnNum <= 16 ? 2 : s->chnNum <= 32 ? 4 : 8;
-    return writeSegments(header, 1 << 16, [&](long long a, long long b, Segment& out) {
+    const std::vector<long long> starts = csvSegmentStarts(s, selected, rangeStart, rangeEnd, kSegRecords);
+    auto segStart = [&starts](long long i) { return starts[size_t(i)]; };
+    return writeSegments(header, (long long)starts.size(), segStart, [&](long long a, long long b, Segment& out) {
         return width == 1 ? lines(uint8_t(), a, b, out) : width == 2 ? lines(uint16_t(), a, b, out)
              : width == 4 ? lines(uint32_t(), a, b, out) : lines(uint64_t(), a, b, out);
     });
@@ -378,7 +494,10 @@ bool DataFile::saveFile_bin()
     // hosts) are packed from 64-bit words.
     constexpr bool littleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
     const bool direct = littleEndian && (bytes == 1 || bytes == 2 || bytes == 4 || bytes == 8);
-    return writeSegments(QByteArray(), 1 << 16, [&](long long a, long long b, Segment& out) {
+    constexpr long long kSegSamples = 1 << 16;
+    const long long nSegs = (rangeEnd - rangeStart) / kSegSamples + 1;
+    auto segStart = [this](long long i) { return rangeStart + i * kSegSamples; };
+    return writeSegments(QByteArray(), nSegs, segStart, [&](long long a, long long b, Segment& out) {
         unsigned long long levels = 0;
         QVector<Lane> lanes = segmentLanes(s, selected, rangeStart, a, &levels);
         // Marks a few thousand samples a step, so that they stay in the
