@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSemaphore>
+#include <QStorageInfo>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,7 @@
 
 DataFile* DataFile::active = nullptr;
 std::function<void(DataFile*)> DataFile::progressView;
+std::function<qint64(const QString&)> DataFile::freeSpace;
 
 using namespace DataFilePriv;
 
@@ -262,16 +264,56 @@ long long DataFile::getTotalRecordNum() const
     return total;
 }
 
+qint64 DataFile::dataPartBytes() const
+{
+    qint64 bytes = kHeadBytes;
+    if (smpDataOsc) {
+        for (int c = 0; c < smpDataOsc->chnNum; ++c) {
+            const AnalogChnData* d = smpDataOsc->record(c);
+            if (d && d->count > 0)
+                bytes += 32 + 2 * qint64(d->count);
+        }
+        return bytes;
+    }
+    if (!smpData || rangeEnd < rangeStart)
+        return bytes;
+    for (int c = 0; c < smpData->chnNum && c < selected.size(); ++c) {
+        if (!selected[c] || !smpData->hasValidData(c))
+            continue;
+        const long long n = smpData->getTwoPointEdgeNum(c, rangeStart, rangeEnd);
+        if (n >= 0)
+            bytes += kChnHeadBytes + kEntryBytes * (n + 1);
+    }
+    return bytes;
+}
+
+bool DataFile::roomFor(const QString& path, qint64 bytes)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    qint64 free = -1;
+    if (freeSpace) {
+        free = freeSpace(folder);
+    } else {
+        const QStorageInfo fs(folder);
+        if (fs.isValid() && fs.isReady())
+            free = fs.bytesAvailable();
+    }
+    return free < 0 || bytes <= free;
+}
+
 bool DataFile::saveData(const QString& path, const QVector<bool>& sel, long long start, long long end, bool direct)
 {
     if (smpDataOsc) {
         QFile f(path);
-        return f.open(QIODevice::WriteOnly | QIODevice::Append) && smpDataOsc->writeFile(f) && f.flush();
+        return roomFor(path, dataPartBytes()) && f.open(QIODevice::WriteOnly | QIODevice::Append)
+               && smpDataOsc->writeFile(f) && f.flush();
     }
     filePath = path;
     selected = sel;
     setExportInterval(start, end);
     totalRecords = getTotalRecordNum();
+    if (!roomFor(path, dataPartBytes()))
+        return false;
     return startThread(OpSave, !direct && totalRecords >= ThreadSaveRecords);
 }
 
@@ -295,26 +337,31 @@ bool DataFile::loadData(const QString& path, qint64 offset, bool direct)
 bool DataFile::exportCSV(const QString& path, const QVector<bool>& sel, const QStringList& chnNames, long long start,
                          long long end, bool direct)
 {
-    PartFile part(path);
-    if (!part.isValid())
-        return false;
-    filePath = part.path();
     selected = sel;
     names = chnNames;
     setExportInterval(start, end);
     totalRecords = getTotalRecordNum();
+    if (!roomFor(path, csvBytesBound()))
+        return false;
+    PartFile part(path);
+    if (!part.isValid())
+        return false;
+    filePath = part.path();
+    // The walk costs in proportion to the edges of the selected channels.
     return startThread(OpExportCsv, !direct && totalRecords >= ThreadCsvRecords) && part.commit();
 }
 
 bool DataFile::exportBin(const QString& path, const QVector<bool>& sel, long long start, long long end, bool direct)
 {
+    selected = sel;
+    setExportInterval(start, end);
+    totalSamples = std::max(0LL, rangeEnd - rangeStart + 1);
+    if (!roomFor(path, binBytes()))
+        return false;
     PartFile part(path);
     if (!part.isValid())
         return false;
     filePath = part.path();
-    selected = sel;
-    setExportInterval(start, end);
-    totalSamples = std::max(0LL, rangeEnd - rangeStart + 1);
     return startThread(OpExportBin, !direct && totalSamples >= ThreadBinSamples) && part.commit();
 }
 

@@ -283,6 +283,31 @@ bool writeAt(int fd, const unsigned char* p, size_t n, qint64 at)
 
 } // namespace
 
+qint64 DataFile::binBytes() const
+{
+    if (!smpData || rangeEnd < rangeStart)
+        return 0;
+    return qint64(rangeEnd - rangeStart + 1) * ((smpData->chnNum + 7) / 8);
+}
+
+qint64 DataFile::csvBytesBound() const
+{
+    if (!smpData || rangeEnd < rangeStart)
+        return 0;
+    qint64 header = 8;   // "Time[s]" and the line break
+    int columns = 0;
+    for (int c = 0; c < smpData->chnNum && c < selected.size(); ++c) {
+        if (selected[c]) {
+            header += 2 + csvField(names.value(c)).size();
+            ++columns;
+        }
+    }
+    // The first line, then one for each sample where a selected channel's
+    // edge lies: no more than the edges, nor than the samples.
+    const long long lines = std::min(rangeEnd - rangeStart + 1, getTotalRecordNum() + 1);
+    return header + qint64(lines) * (SmpTimeExport::MaxChars + 3 * columns + 1);
+}
+
 template <typename Starts, typename Produce>
 bool DataFile::writeSegments(const QByteArray& header, long long nSegs, Starts segStart, Produce produce)
 {

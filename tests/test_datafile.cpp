@@ -9,40 +9,17 @@
 #include <QJsonObject>
 #include <QProcess>
 
-#include <map>
 #include <random>
 
 #include "config/Config.h"
 #include "data/DataFile.h"
 #include "data/SmpData.h"
 #include "data/SmpTimeExport.h"
+#include "support/CaptureKit.h"
 #include "support/FileSizeLimit.h"
 #include "support/TestEnv.h"
 
 namespace {
-
-struct Chn {
-    int chn;
-    int level;
-    QVector<long long> edges;
-};
-
-// A completed store with the given channels.
-void fill(SmpData& s, long long depth, long long rate, long long trg, const QVector<Chn>& chns)
-{
-    QVector<bool> ena(s.chnNum, false);
-    for (const Chn& c : chns)
-        ena[c.chn] = true;
-    QVERIFY(s.dataConvertStart(0, rate, ena));
-    for (const Chn& c : chns) {
-        s.setInitLevel(c.chn, c.level);
-        for (long long e : c.edges)
-            QVERIFY(s.appendEdge(c.chn, e));
-    }
-    s.smpDepth = depth;
-    s.trgPosition = trg;
-    QVERIFY(s.dataConvertComplete(depth));
-}
 
 int levelAt(const Chn& c, long long t)
 {
@@ -137,13 +114,6 @@ QVector<long long> expectedEntries(const Chn& c, long long a, long long b)
     return out;
 }
 
-QString timeText(long long rate, long long origin, long long t)
-{
-    char buf[SmpTimeExport::MaxChars];
-    const int n = SmpTimeExport(rate, origin).toString(t, buf);
-    return QString::fromLatin1(buf, n);
-}
-
 } // namespace
 
 class TestDataFile : public QObject
@@ -170,6 +140,7 @@ private slots:
     void cleanup()
     {
         DataFile::progressView = nullptr;
+        DataFile::freeSpace = nullptr;
     }
 
     // ---- file format ----
@@ -572,96 +543,6 @@ private slots:
             }
         }
         QCOMPARE(line, lines.size() - 1);   // the text ends with a line break
-    }
-
-    // The CSV walk merges the channels' edges where they are sparse and
-    // scans spans of samples where they are dense, and cuts its segments at
-    // edges: long quiet runs, bursts, edges that cancel at one sample and
-    // channels with enough edges for many segments, against the edges
-    // themselves.
-    void csvSparseAndDense_data()
-    {
-        QTest::addColumn<int>("chnNum");
-        QTest::addColumn<int>("layout");
-        QTest::addColumn<long long>("depth");
-        QTest::newRow("bursts between quiet runs") << 16 << 0 << 1000000000LL;
-        QTest::newRow("bursts, 64 channels") << 64 << 0 << 300000000LL;
-        QTest::newRow("edges that cancel") << 8 << 1 << 5000000LL;
-        QTest::newRow("dense then sparse, several segments") << 32 << 2 << 5000000LL;
-        QTest::newRow("one edge in 10^11 samples") << 16 << 3 << 100000000000LL;
-    }
-    void csvSparseAndDense()
-    {
-        QFETCH(int, chnNum);
-        QFETCH(int, layout);
-        QFETCH(long long, depth);
-        std::mt19937_64 rng(layout * 100 + chnNum);
-        QVector<Chn> chns;
-        for (int c : {0, 1, chnNum / 2, chnNum - 1}) {
-            Chn ch{c, c % 2, {}};
-            if (layout == 0) {
-                // Bursts of a few thousand samples, a change every few samples.
-                for (long long at = 1000 + c; at + 5000 < depth; at += depth / 7) {
-                    for (long long p = at; p < at + 1500; p += 1 + (long long)(rng() % 5))
-                        ch.edges << p;
-                    ch.edges << at + 1500 + depth / 50;   // and one alone
-                }
-            } else if (layout == 1) {
-                // Pairs at one sample (no change) among single edges.
-                for (long long p = 7 + c; p < depth - 1; p += 1 + (long long)(rng() % 40000)) {
-                    ch.edges << p;
-                    if (rng() % 3 == 0)
-                        ch.edges << p;
-                }
-            } else if (layout == 2) {
-                for (long long p = 1 + c; p < 40000; p += 2 + (long long)(rng() % 3))
-                    ch.edges << p;
-                for (long long p = 100000 + c; p < depth - 1; p += 1000 + (long long)(rng() % 1000))
-                    ch.edges << p;
-            } else if (c == chnNum / 2) {
-                ch.edges << depth - 12345;
-            }
-            chns << ch;
-        }
-        SmpData s(chnNum);
-        fill(s, depth, 200000000, depth / 3, chns);
-        QVector<bool> sel(chnNum, true);
-        sel[1] = false;
-        const long long a = layout == 3 ? 0 : 3001, b = depth - 2;
-        QVERIFY(DataFile(&s).exportCSV(path("sd.csv"), sel, QVector<QString>(chnNum, "c").toList(), a, b, true));
-
-        // Each entry flips its channel; lines where the selection changes.
-        std::map<long long, unsigned long long> flips;
-        unsigned long long levels = 0;
-        for (const Chn& c : chns) {
-            levels |= (unsigned long long)c.level << c.chn;
-            for (long long e : c.edges)
-                (e <= a ? levels : flips[e]) ^= 1ULL << c.chn;
-        }
-        unsigned long long mask = 0;
-        for (int c = 0; c < chnNum; ++c)
-            mask |= (unsigned long long)sel[c] << c;
-        QStringList expect{QString("Time[s]") + QString(", c").repeated(chnNum - 1)};
-        auto line = [&](long long t) {
-            QString l = timeText(200000000, depth / 3, t);
-            for (int c = 0; c < chnNum; ++c)
-                if (sel[c])
-                    l += ", " + QString::number((levels >> c) & 1);
-            expect << l;
-        };
-        line(a);
-        for (const auto& f : flips) {
-            if (f.first > b)
-                break;
-            levels ^= f.second;
-            if (f.second & mask)
-                line(f.first);
-        }
-        const QList<QByteArray> got = TestEnv::readFile(path("sd.csv")).split('\n');
-        QCOMPARE(got.size(), expect.size() + 1);   // the text ends with a line break
-        for (int i = 0; i < expect.size(); ++i)
-            if (QString::fromLatin1(got[i]) != expect[i])
-                QFAIL(qPrintable(QString("csv line %1: %2, expected %3").arg(i).arg(QString(got[i])).arg(expect[i])));
     }
 
     void csvNamesQuoted()
