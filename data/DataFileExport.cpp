@@ -319,7 +319,8 @@ bool DataFile::writeSegments(const QByteArray& header, long long nSegs, Starts s
     // Workers take the segments in turn, each fills its own buffer and, once
     // the segment before it has been filled (so its length is known), writes
     // it at its place. In threaded work this thread follows the progress and
-    // the cancel; direct work it shares (a small job then starts no thread).
+    // the cancel; in direct work it is one of the workers (so a small job
+    // starts no thread).
     const int workers = int(std::min<long long>(nSegs, std::max(1, std::min(kMaxExportThreads,
                                                                              QThread::idealThreadCount() - 1))));
     const int fd = f.handle();
