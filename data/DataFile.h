@@ -75,7 +75,8 @@ public:
     // Appends the data part for the selected channels (one flag per
     // channel) and the sample range [start, end] to path, which already
     // holds the settings header. False when the file cannot be opened, the
-    // range is empty, a write fails or the user cancels.
+    // range is empty, the data part does not fit on the disk, a write fails
+    // or the user cancels.
     bool saveData(const QString& path, const QVector<bool>& selected, long long start, long long end, bool direct);
     // Reads the data part that starts at offset into smpData, completes the
     // store and accepts it only when it is well formed; on failure the store
@@ -83,11 +84,13 @@ public:
     bool loadData(const QString& path, qint64 offset, bool direct = false);
     // CSV (also the text export): "Time[s]" and the names of the selected
     // channels (names: one per channel, read by the caller on the GUI
-    // thread), then one line per change. Written beside path and renamed.
+    // thread), then one line per change. Written beside path and renamed;
+    // refused, writing nothing, when it may not fit on the disk.
     bool exportCSV(const QString& path, const QVector<bool>& selected, const QStringList& names, long long start,
                    long long end, bool direct);
     // Packed levels: ceil(channels / 8) bytes per sample, bit c % 8 of byte
-    // c / 8 for channel c when selected. Written beside path and renamed.
+    // c / 8 for channel c when selected. Written beside path and renamed;
+    // refused, writing nothing, when it does not fit on the disk.
     bool exportBin(const QString& path, const QVector<bool>& selected, long long start, long long end, bool direct);
 
     // Orders the two points and limits them to the store's samples.
@@ -95,6 +98,11 @@ public:
     // Entries the data part holds for the range: per selected channel with
     // data, its edges in the range plus the closing entry.
     long long getTotalRecordNum() const;
+    // Bytes a job for the range and selection set would write: the data part
+    // (logic or analog) and the binary export exactly, the CSV at most.
+    qint64 dataPartBytes() const;
+    qint64 binBytes() const;
+    qint64 csvBytesBound() const;
 
     OperateType jobType() const { return type; }
     bool isThreaded() const { return threaded; }
@@ -114,6 +122,13 @@ public:
     // (isJobDone, sigJobDone) or the user gave up. Unset: the caller just
     // waits for the thread.
     static std::function<void(DataFile* job)> progressView;
+    // Free bytes for the user on the file system of a folder, negative when
+    // it cannot be told. Unset, the file system is asked; a seam for tests.
+    static std::function<qint64(const QString& folder)> freeSpace;
+    // True unless bytes are known not to fit on the file system that holds
+    // path (a file to be written). Writers refuse, writing nothing, when
+    // their job does not fit.
+    static bool roomFor(const QString& path, qint64 bytes);
 
     // 5-byte little-endian numbers of the file format (files are always
     // little-endian).
@@ -137,12 +152,14 @@ private:
     bool saveFile_bzdat();
     bool saveFile_csv();
     bool saveFile_bin();
-    // Writes an export file: the header, then the range in segments of
-    // segLen samples; produce(a, b, segment) makes the bytes of samples a..b
-    // on worker threads, which write them in order. False when a write
-    // fails or the job is cancelled.
-    template <typename Produce>
-    bool writeSegments(const QByteArray& header, long long segLen, Produce produce);
+    // Writes an export file: the header, then the range in nSegs segments,
+    // segment i from sample segStart(i) on (segStart(0) is the range start);
+    // produce(a, b, segment) makes the bytes of samples a..b on worker
+    // threads, which write them in order. Progress counts segments, so they
+    // should take about equal work. False when a write fails or the job is
+    // cancelled.
+    template <typename Starts, typename Produce>
+    bool writeSegments(const QByteArray& header, long long nSegs, Starts segStart, Produce produce);
     void reportProgress(long long doneUnits, long long totalUnits);
     bool canceled() const { return threaded && cancelReq; }
 

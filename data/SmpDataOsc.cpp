@@ -122,6 +122,8 @@ const char kHeadMagic[6] = {'b', 'z', 'd', 'm', 's', '\0'};
 const char kChnMagic[4] = {'#', 'M', 'A', '\0'};
 constexpr int kHeadSize = 40;
 constexpr int kChnHeadSize = 32;
+constexpr long long kMaxRate = 1000000000000LL;   // 1 THz
+constexpr int kMaxOffset = 500;   // thousandths of the screen height, either way
 
 } // namespace
 
@@ -622,7 +624,7 @@ bool SmpDataOsc::readFile(QIODevice& in)
     if (hp[32] != chnNum)
         return fail();
     const long long rate = get40(hp + 16);
-    if (rate <= 0)
+    if (rate < 1 || rate > kMaxRate)
         return fail();
     smpFrequ = rate;
     trgRecord = int(std::min<long long>(get40(hp + 24), INT_MAX));
@@ -639,7 +641,12 @@ bool SmpDataOsc::readFile(QIODevice& in)
         const int scale = get16(p + 10), offset = get16(p + 12), gain = get16(p + 14);
         const long long crate = get40(p + 16);
         const long long trg = get32(p + 24), count = get32(p + 28);
-        if (scale <= 0 || gain <= 0 || crate <= 0 || count < 0 || count > OSC_MAX_SAMPLES)
+        // Bounded like the logic part: a rate of 1 Hz to 1 THz, at least two
+        // samples to measure, the trigger within them (at the count when it
+        // stands at the right edge of the screen, as a capture may leave it)
+        // and the offset where the device keeps it.
+        if (scale <= 0 || gain <= 0 || crate < 1 || crate > kMaxRate || count < 2 || count > OSC_MAX_SAMPLES
+            || trg < 0 || trg > count || offset < -kMaxOffset || offset > kMaxOffset)
             return fail();
         const QByteArray words = in.read(2 * count);
         if (words.size() != 2 * count)
@@ -652,7 +659,7 @@ bool SmpDataOsc::readFile(QIODevice& in)
         for (long long i = 0; i < count; ++i)
             d->samples[i] = int16_t(get16(wp + 2 * i));
         d->count = int(count);
-        d->trgIndex = int(std::max(0LL, std::min(trg, count)));
+        d->trgIndex = int(trg);
         d->scale = scale;
         d->offset = offset;
         d->gain = gain;

@@ -98,8 +98,10 @@ public:
 
     // The capture-file part ("bzdms"): false when the device cannot take it
     // all. Reading refuses a damaged part (wrong magic or channel count, a
-    // channel out of range or repeated, count above OSC_MAX_SAMPLES, scale or
-    // gain not positive, rate 0, short data) and leaves the store empty.
+    // channel out of range or repeated, fewer than 2 or more than
+    // OSC_MAX_SAMPLES samples, a trigger index outside 0..count, scale or gain
+    // not positive, an offset beyond +-500, a rate outside 1 Hz to 1 THz,
+    // short data) and leaves the store empty.
     bool writeFile(QIODevice& out) const;
     bool readFile(QIODevice& in);
 

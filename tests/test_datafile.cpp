@@ -15,33 +15,11 @@
 #include "data/DataFile.h"
 #include "data/SmpData.h"
 #include "data/SmpTimeExport.h"
+#include "support/CaptureKit.h"
 #include "support/FileSizeLimit.h"
 #include "support/TestEnv.h"
 
 namespace {
-
-struct Chn {
-    int chn;
-    int level;
-    QVector<long long> edges;
-};
-
-// A completed store with the given channels.
-void fill(SmpData& s, long long depth, long long rate, long long trg, const QVector<Chn>& chns)
-{
-    QVector<bool> ena(s.chnNum, false);
-    for (const Chn& c : chns)
-        ena[c.chn] = true;
-    QVERIFY(s.dataConvertStart(0, rate, ena));
-    for (const Chn& c : chns) {
-        s.setInitLevel(c.chn, c.level);
-        for (long long e : c.edges)
-            QVERIFY(s.appendEdge(c.chn, e));
-    }
-    s.smpDepth = depth;
-    s.trgPosition = trg;
-    QVERIFY(s.dataConvertComplete(depth));
-}
 
 int levelAt(const Chn& c, long long t)
 {
@@ -136,13 +114,6 @@ QVector<long long> expectedEntries(const Chn& c, long long a, long long b)
     return out;
 }
 
-QString timeText(long long rate, long long origin, long long t)
-{
-    char buf[SmpTimeExport::MaxChars];
-    const int n = SmpTimeExport(rate, origin).toString(t, buf);
-    return QString::fromLatin1(buf, n);
-}
-
 } // namespace
 
 class TestDataFile : public QObject
@@ -169,6 +140,7 @@ private slots:
     void cleanup()
     {
         DataFile::progressView = nullptr;
+        DataFile::freeSpace = nullptr;
     }
 
     // ---- file format ----
@@ -494,9 +466,10 @@ private slots:
         QVERIFY(!QFile::exists(path("o.csv.part")) && !QFile::exists(path("o.bin.part")));
     }
 
-    // Exports are made in segments of samples on several threads (2^17 for
-    // CSV, 2^20 for binary): changes on and around the segment borders, a
-    // range that starts inside a segment, every byte width.
+    // Exports are made in segments on several threads (binary: 2^16
+    // samples; CSV: cut at every few thousandth edge of each channel):
+    // changes on and around the segment borders, a range that starts inside
+    // a segment, every byte width.
     void exportsAcrossSegments_data()
     {
         QTest::addColumn<int>("chnNum");

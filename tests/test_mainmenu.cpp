@@ -147,6 +147,7 @@ private slots:
         }
         devUsing->smpRunning = false;
         devUsing->clearSmpData();
+        DataFile::freeSpace = nullptr;
     }
 
     // ---- enabling ----
@@ -440,6 +441,58 @@ private slots:
         w.mainMenu->slotActSaveSettingsClicked();
         QVERIFY(boxes.isEmpty());
         QVERIFY(TestEnv::readFile(path("keep.cvset")).contains("<settings>"));
+    }
+
+    // A disk too small for the job: the capture file, the CSV and the binary
+    // export are refused with the save-failure box before anything is
+    // written, and the files that stood there stay.
+    void refusedWhenFull()
+    {
+        MainWindow w;
+        fillShown(0, 1, 100000);
+        QStringList asked;
+        DataFile::freeSpace = [&](const QString& folder) {
+            asked << folder;
+            return qint64(1000);   // the settings header fits, the data does not
+        };
+        const QStringList names{"full.cvdat", "full.csv", "full.bin"};
+        for (const QString& n : names)
+            QVERIFY(TestEnv::writeFile(path(n), "old"));
+        saveThroughMenu(w, path("full.cvdat"));
+        nextPaths = QStringList{path("full.csv"), path("full.bin")};
+        for (int type : {FileTypeCsv, FileTypeBinary})
+            w.mainMenu->slotMenuExportClicked(exportAction(w, type));
+        QCOMPARE(boxes, (QStringList{"File save failed.\r\n" + path("full.cvdat"),
+                                     "File save failed.\r\n" + path("full.csv"),
+                                     "File save failed.\r\n" + path("full.bin")}));
+        QCOMPARE(asked, QVector<QString>(3, QDir(tmp.path()).absolutePath()).toList());
+        for (const QString& n : names)
+            QCOMPARE(TestEnv::readFile(path(n)), QByteArray("old"));
+        QCOMPARE(QDir(tmp.path()).entryList({"full.*part"}), QStringList());
+        QVERIFY(!w.fileJobRunning());
+    }
+
+    // The work of a binary export is the samples it covers: a long capture
+    // with two edges still goes to the thread behind the progress dialog.
+    void longBinaryExportThreaded()
+    {
+        MainWindow w;
+        fillShown(0, 15000000, DataFile::ThreadBinSamples);
+        bool runningInside = false;
+        onDialog = [&](QDialog* d) {
+            auto* p = qobject_cast<MyProgressDlg*>(d);
+            if (!p)
+                return acceptAll(d);
+            runningInside = w.fileJobRunning();
+            return p->exec();   // closes when the job ends
+        };
+        nextPaths = QStringList{path("long.bin")};
+        w.mainMenu->slotMenuExportClicked(exportAction(w, FileTypeBinary));
+        QVERIFY(runningInside);
+        QCOMPARE(dialogs, (QStringList{"ExportDataSet", "MyProgressDlg"}));
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(QFileInfo(path("long.bin")).size(), 2 * DataFile::ThreadBinSamples);
+        QFile::remove(path("long.bin"));
     }
 
     void threadedJob_data()

@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QRandomGenerator>
 
+#include <climits>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -95,6 +96,8 @@ private slots:
     void fileRoundTrip();
     void fileRefused_data();
     void fileRefused();
+    void fileFieldsBounded_data();
+    void fileFieldsBounded();
     void converterWords();
     void demonstrationSignal();
 };
@@ -469,6 +472,66 @@ void TestSmpDataOsc::fileRefused()
     QVERIFY(!b.readFile(in));
     QVERIFY(!b.record(0) && !b.record(1));
     QCOMPARE(b.smpFrequ, 0LL);
+}
+
+// The values of a written part, changed one at a time in the last channel's
+// head (or in the part's head): refused outside their bounds, accepted at
+// them. A changed count takes as many samples.
+void TestSmpDataOsc::fileFieldsBounded_data()
+{
+    QTest::addColumn<int>("at");     // offset in the last channel head, -1: the part's head rate
+    QTest::addColumn<int>("size");   // bytes of the value
+    QTest::addColumn<long long>("value");
+    QTest::addColumn<bool>("accepted");
+    const long long thz = 1000000000000LL;
+    QTest::newRow("count 0") << 28 << 4 << 0LL << false;
+    QTest::newRow("count 1") << 28 << 4 << 1LL << false;
+    QTest::newRow("count 2") << 28 << 4 << 2LL << true;
+    QTest::newRow("channel rate 1 Hz") << 16 << 5 << 1LL << true;
+    QTest::newRow("channel rate 1 THz") << 16 << 5 << thz << true;
+    QTest::newRow("channel rate above 1 THz") << 16 << 5 << thz + 1 << false;
+    QTest::newRow("channel rate 2^40 - 1") << 16 << 5 << (1LL << 40) - 1 << false;
+    QTest::newRow("head rate 1 THz") << -1 << 5 << thz << true;
+    QTest::newRow("head rate 2^40 - 1") << -1 << 5 << (1LL << 40) - 1 << false;
+    QTest::newRow("trigger at the last sample") << 24 << 4 << 9LL << true;
+    QTest::newRow("trigger at the count (right edge)") << 24 << 4 << 10LL << true;
+    QTest::newRow("trigger past the count") << 24 << 4 << 11LL << false;
+    QTest::newRow("trigger -5") << 24 << 4 << -5LL << false;
+    QTest::newRow("trigger INT_MAX") << 24 << 4 << (long long)INT_MAX << false;
+    QTest::newRow("offset 500") << 12 << 2 << 500LL << true;
+    QTest::newRow("offset -500") << 12 << 2 << -500LL << true;
+    QTest::newRow("offset 501") << 12 << 2 << 501LL << false;
+    QTest::newRow("offset -32768") << 12 << 2 << -32768LL << false;
+}
+
+void TestSmpDataOsc::fileFieldsBounded()
+{
+    QFETCH(int, at);
+    QFETCH(int, size);
+    QFETCH(long long, value);
+    QFETCH(bool, accepted);
+    SmpDataOsc a(2, 16);
+    const int g[2] = {500, 500}, sc[2] = {480, 480}, off[2] = {0, 0};
+    const bool ena[2] = {true, true};
+    QVERIFY(a.dataConvertStart(0, 1000000, g, sc, off, ena));
+    for (int c = 0; c < 2; ++c)
+        a.record(c)->count = 10;
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QVERIFY(a.writeFile(out));
+    QByteArray bytes = out.data();
+    const int last = 40 + 32 + 2 * 10;   // the second channel's head
+    QCOMPARE(bytes.size(), last + 32 + 2 * 10);
+    const int pos = at < 0 ? 16 : last + at;
+    for (int i = 0; i < size; ++i)
+        bytes[pos + i] = char((unsigned long long)value >> (8 * i));
+    if (at == 28)
+        bytes.resize(last + 32 + 2 * int(value));
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly);
+    SmpDataOsc b(2, 16);
+    QCOMPARE(b.readFile(in), accepted);
+    QCOMPARE(b.record(1) != nullptr, accepted);
 }
 
 void TestSmpDataOsc::converterWords()

@@ -487,6 +487,38 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
     }
 
+    // A disk too small for the data: error 5 before anything is written, for
+    // the capture file, the CSV and the binary export.
+    void saveRefusedWhenFull_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("capture") << "x.cvdat";
+        QTest::newRow("csv") << "x.csv";
+        QTest::newRow("text") << "x.txt";
+        QTest::newRow("binary") << "x.bin";
+    }
+    void saveRefusedWhenFull()
+    {
+        QFETCH(QString, name);
+        fillShown(devUsing, 400000, 1000, 100, 10);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(TestEnv::writeFile(path, "old"));
+        QString asked;
+        DataFile::freeSpace = [&](const QString& folder) {
+            asked = folder;
+            return qint64(100000);   // room for the settings document only
+        };
+        SocketAPI api;
+        const QString reply = api.execute(("save-data " + path).toLatin1());
+        DataFile::freeSpace = nullptr;
+        QCOMPARE(reply, QString("NAK"));
+        QCOMPARE(api.lastError, int(SocketAPI::ErrSaveFailed));
+        QCOMPARE(asked, QDir(dir.path()).absolutePath());
+        QCOMPARE(TestEnv::readFile(path), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
+    }
+
     // Random input never crashes or hangs: random bytes, and random
     // sequences of the commands' own words.
     void randomInput()
