@@ -422,17 +422,15 @@ bool SocketAPI::actSetThresVoltage(const QStringList& args)
             ok = fail(ErrInvalidParameter);
             break;
         }
-        // What is stored is what the device gets, as in the threshold panel.
-        const QString text = QString::number(v, 'f', 2);
         const int group = i + 1;
         // A group the model does not have is refused there.
-        if (!dev->setVthValue(text.toDouble(), group)) {
+        if (!dev->setVthValue(v, group)) {
             ok = fail(ErrInvalidParameter);
             break;
         }
         const QString suffix = group == 1 ? QString() : QString::number(group);
         Config::saveDeviceParam(dev->devName, "chnLevel" + suffix, Lang::tr("Custom I/O"));
-        Config::saveDeviceParam(dev->devName, "chnVth" + suffix, text);
+        Config::saveDeviceParam(dev->devName, "chnVth" + suffix, QString::number(v, 'f', 2));
         applied = true;
     }
     if (applied)
@@ -496,14 +494,11 @@ bool SocketAPI::actExportData(const QStringList& args)
     QString path;
     QStringList times, channels;
     QStringList* list = nullptr;
-    bool timeOption = false, channelOption = false;
     for (const QString& a : args) {
         if (a == QLatin1String("--time-span")) {
             list = &times;
-            timeOption = true;
         } else if (a == QLatin1String("--chn-select")) {
             list = &channels;
-            channelOption = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             return fail(ErrInvalidParameter);
         } else if (path.isNull()) {
@@ -514,8 +509,8 @@ bool SocketAPI::actExportData(const QStringList& args)
             return fail(ErrInvalidParameter);
         }
     }
-    // A path, and a value for every option given.
-    if (path.isNull() || (timeOption && times.isEmpty()) || (channelOption && channels.isEmpty()))
+    // An option without values keeps the whole range or the enabled channels.
+    if (path.isNull())
         return fail(ErrInvalidParameter);
 
     // Seconds from the trigger to samples, kept within the capture before
@@ -542,6 +537,10 @@ bool SocketAPI::actExportData(const QStringList& args)
     }
 
     path.remove(QLatin1Char('"'));
+    // Only a path from the root: a relative one would land wherever the
+    // program was started from (Qt would also take ":/" resource names).
+    if (!path.startsWith(QLatin1Char('/')))
+        return fail(ErrInvalidParameter);
     const QString suffix = QFileInfo(path).suffix();
     DataFile job(s);
     bool ok;

@@ -13,6 +13,7 @@
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "support/FileSizeLimit.h"
+#include "support/RecordingTransport.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -267,7 +268,7 @@ private slots:
         QTest::newRow("-inf") << s << "set-threshold-voltage -inf" << false << "" << "";
         QTest::newRow("not a number") << s << "set-threshold-voltage 1,5" << false << "" << "";
         QTest::newRow("no value") << s << "set-threshold-voltage" << false << "" << "";
-        QTest::newRow("rounded as stored") << s << "set-threshold-voltage 1.234" << true << "1.23" << "";
+        QTest::newRow("stored to hundredths") << s << "set-threshold-voltage 1.234" << true << "1.23" << "";
     }
     void thresholds()
     {
@@ -294,6 +295,53 @@ private slots:
         QCOMPARE(Config::readDeviceParam(dev, "chnLevel"), vth1.isEmpty() ? QString() : QString("Custom I/O"));
         QCOMPARE(Config::readDeviceParam(dev, "chnLevel2"), vth2.isEmpty() ? QString() : QString("Custom I/O"));
         QCOMPARE(gui.size(), vth1.isEmpty() ? 0 : 1);
+    }
+
+    // The device gets the value as given; only the stored text is cut to
+    // hundredths.
+    void thresholdReachesDevice_data()
+    {
+        QTest::addColumn<int>("model");
+        QTest::addColumn<QString>("values");
+        QTest::newRow("between hundredths") << int(DevModelSpruce) << "1.234";
+        QTest::newRow("rounds up when stored") << int(DevModelSpruce) << "-0.024";
+        QTest::newRow("two groups") << int(DevModelRowan) << "2.0049 -1.2351";
+    }
+    void thresholdReachesDevice()
+    {
+        QFETCH(int, model);
+        QFETCH(QString, values);
+        // The connected device goes before its transport, also when a check fails.
+        struct Transport : RecordingTransport {
+            Transport() { devSupport = this; }
+            ~Transport() override
+            {
+                delete devUsing;
+                devUsing = nullptr;
+                devSupport = nullptr;
+            }
+        } usb;
+        useModel(model);
+        usb.setReadData(0x20, 0, QByteArray("\xC1\x85", 2));
+        QCOMPARE(devUsing->devConnect(nullptr), 0);
+        usb.clear();
+        SocketAPI api;
+        QCOMPARE(api.execute(("set-threshold-voltage " + values).toLatin1()), QString("ACK"));
+        const QStringList v = values.split(' ');
+        for (int i = 0; i < v.size(); ++i) {
+            const int group = i + 1;
+            auto encoded = [this](double volts) {
+                uint16_t value = 0, code = 0;
+                DevBase::encodeVth(devUsing->vthRef, volts, &value, &code);
+                const char b[4] = {char(value), char(value >> 8), char(code), char(code >> 8)};
+                return QByteArray(b, 4);
+            };
+            const QString stored = QString::number(v[i].toDouble(), 'f', 2);
+            // The rows are chosen so that the stored text would encode otherwise.
+            QVERIFY(encoded(stored.toDouble()) != encoded(v[i].toDouble()));
+            QCOMPARE(usb.lastRegWrite(100 + 4 * group), encoded(v[i].toDouble()));
+            QCOMPARE(Config::readDeviceParam(devUsing->devName, group == 1 ? "chnVth" : "chnVth2"), stored);
+        }
     }
 
     void sampleSettings()
@@ -369,47 +417,61 @@ private slots:
 
     void saveArguments_data()
     {
-        QTest::addColumn<QString>("args");
-        QTest::addColumn<int>("error");   // 0: written
-        QTest::newRow("path first") << "--time-span 0 1 x.csv" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("no path") << "" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("only an option") << "--chn-select" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("option without values") << "x.csv --chn-select" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("unknown option") << "x.csv --all" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("value without option") << "x.csv 3" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("no suffix") << "x" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("suffix in capitals") << "x.CSV" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("other suffix") << "x.dat" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("dot in the folder only") << "d.csv/x" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("time no number") << "x.csv --time-span a" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("time inf") << "x.csv --time-span inf" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("time nan") << "x.csv --time-span 0 nan" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("channel 16 of 16") << "x.csv --chn-select 0 16" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("negative channel") << "x.csv --chn-select -1" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("channel no number") << "x.csv --chn-select a" << int(SocketAPI::ErrInvalidParameter);
-        QTest::newRow("folder missing") << "no/such/x.csv" << int(SocketAPI::ErrSaveFailed);
-        QTest::newRow("csv") << "x.csv" << 0;
-        QTest::newRow("text") << "x.txt --chn-select 1" << 0;
-        QTest::newRow("binary") << "x.bin --time-span -1 1" << 0;
-        QTest::newRow("capture") << "x.cvdat --time-span 1e300 -1e300 --chn-select 0 2" << 0;
-        QTest::newRow("further times ignored") << "x.csv --time-span 0 1 2 3" << 0;
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("args");   // "@" stands for the test's folder
+        QTest::addColumn<int>("error");      // 0: written
+        const int bad = SocketAPI::ErrInvalidParameter;
+        QTest::newRow("path first") << "save-data" << "--time-span 0 1 @/x.csv" << bad;
+        QTest::newRow("no path") << "save-data" << "" << bad;
+        QTest::newRow("only an option") << "save-data" << "--chn-select" << bad;
+        QTest::newRow("unknown option") << "save-data" << "@/x.csv --all" << bad;
+        QTest::newRow("value without option") << "save-data" << "@/x.csv 3" << bad;
+        QTest::newRow("no suffix") << "save-data" << "@/x" << bad;
+        QTest::newRow("suffix in capitals") << "save-data" << "@/x.CSV" << bad;
+        QTest::newRow("other suffix") << "save-data" << "@/x.dat" << bad;
+        QTest::newRow("dot in the folder only") << "save-data" << "@/d.csv/x" << bad;
+        QTest::newRow("time no number") << "save-data" << "@/x.csv --time-span a" << bad;
+        QTest::newRow("time inf") << "save-data" << "@/x.csv --time-span inf" << bad;
+        QTest::newRow("time nan") << "save-data" << "@/x.csv --time-span 0 nan" << bad;
+        QTest::newRow("channel 16 of 16") << "save-data" << "@/x.csv --chn-select 0 16" << bad;
+        QTest::newRow("negative channel") << "save-data" << "@/x.csv --chn-select -1" << bad;
+        QTest::newRow("channel no number") << "save-data" << "@/x.csv --chn-select a" << bad;
+        QTest::newRow("folder missing") << "save-data" << "@/no/such/x.csv" << int(SocketAPI::ErrSaveFailed);
+        // Only a path from the root is taken, with either command.
+        const char* relative[] = {"x.csv", "x.cvdat", "x.bin", "\"x y.txt\"", "./x.csv", "~/x.csv", ".cvdat",
+                                  "\"\"", ":/x.csv"};
+        for (const char* path : relative)
+            for (const char* command : {"save-data", "export-data"})
+                QTest::newRow(qPrintable(QString("%1 %2").arg(command, path))) << command << path << bad;
+        QTest::newRow("csv") << "save-data" << "@/x.csv" << 0;
+        QTest::newRow("export csv") << "export-data" << "@/x.csv" << 0;
+        QTest::newRow("path in quotes") << "export-data" << "\"@/x y.bin\"" << 0;
+        QTest::newRow("text") << "save-data" << "@/x.txt --chn-select 1" << 0;
+        QTest::newRow("binary") << "save-data" << "@/x.bin --time-span -1 1" << 0;
+        QTest::newRow("capture") << "save-data" << "@/x.cvdat --time-span 1e300 -1e300 --chn-select 0 2" << 0;
+        QTest::newRow("further times ignored") << "save-data" << "@/x.csv --time-span 0 1 2 3" << 0;
+        QTest::newRow("times without values") << "save-data" << "@/x.csv --time-span" << 0;
+        QTest::newRow("channels without values") << "save-data" << "@/x.csv --chn-select" << 0;
+        QTest::newRow("both without values") << "export-data" << "@/x.cvdat --time-span --chn-select" << 0;
     }
     void saveArguments()
     {
+        QFETCH(QString, command);
         QFETCH(QString, args);
         QFETCH(int, error);
-        // Relative paths are the working folder's.
+        // A relative path that got through would land in the working folder:
+        // it is the test's folder here.
         const QString cwd = QDir::currentPath();
         QTemporaryDir dir;
         QDir::setCurrent(dir.path());
         fillShown(devUsing, 1000, 1000, 100, 10);
         SocketAPI api;
-        const QString reply = api.execute(("save-data " + args).toLatin1());
+        const QString reply = api.execute((command + ' ' + QString(args).replace('@', dir.path())).toLatin1());
         QDir::setCurrent(cwd);
         QCOMPARE(reply, QString(error ? "NAK" : "ACK"));
         QCOMPARE(api.lastError, error);
         // Nothing is left behind by a refused command.
-        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(files.size(), error ? 0 : 1);
     }
 
@@ -429,6 +491,7 @@ private slots:
         QTest::addColumn<long long>("count");
         QTest::addColumn<long long>("trigger");
         QTest::newRow("whole") << "" << 1000LL << 100LL;
+        QTest::newRow("option without times") << "--time-span" << 1000LL << 100LL;
         QTest::newRow("from the trigger") << "--time-span 0" << 900LL << 0LL;
         QTest::newRow("around the trigger") << "--time-span -0.05 0.1" << 151LL << 50LL;
         QTest::newRow("reversed") << "--time-span 0.1 -0.05" << 151LL << 50LL;
@@ -453,6 +516,40 @@ private slots:
         QVERIFY(job.loadData(path, header.size(), true));
         QCOMPARE(back.smpDepth, count);
         QCOMPARE(back.trgPosition, trigger);
+    }
+
+    // The channels of a capture file: those chosen, or the enabled ones
+    // when none are named.
+    void saveChannels_data()
+    {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QVector<int>>("saved");
+        QTest::newRow("enabled") << "" << QVector<int>{0, 2};
+        QTest::newRow("option without channels") << "--chn-select" << QVector<int>{0, 2};
+        QTest::newRow("chosen") << "--chn-select 1 3" << QVector<int>{1, 3};
+        QTest::newRow("times after the channels") << "--chn-select 3 --time-span" << QVector<int>{3};
+    }
+    void saveChannels()
+    {
+        QFETCH(QString, options);
+        QFETCH(QVector<int>, saved);
+        fillShown(devUsing, 1000, 1000, 100, 10);
+        QVector<bool> ena(devUsing->chnNum(), false);
+        ena[0] = ena[2] = true;
+        QVERIFY(devUsing->setDChnEna(ena));
+        SocketAPI api;
+        const QString path = tmp.filePath("channels.cvdat");
+        QCOMPARE(api.execute(("save-data " + path + ' ' + options).toLatin1()), QString("ACK"));
+        QByteArray header;
+        QVERIFY(Config::extractConfig(path, header));
+        SmpData back(devUsing->chnNum());
+        DataFile job(&back);
+        QVERIFY(job.loadData(path, header.size(), true));
+        QVector<int> got;
+        for (int c = 0; c < back.chnNum; ++c)
+            if (back.hasValidData(c))
+                got << c;
+        QCOMPARE(got, saved);
     }
 
     // A disk too full for the settings document: error 5, no data part,
