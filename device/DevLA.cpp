@@ -1,5 +1,7 @@
 #include "device/DevLA.h"
 
+#include "device/DevModels.h"
+
 namespace {
 constexpr long long MHz = 1000000;
 }
@@ -88,13 +90,11 @@ DevWillow::DevWillow(QObject* parent) : DevBase(parent)
     connectBaseClockMHz = 250;
     initChannels(16);
     initSettings(0, false);
-    streamChnFrequ = {{3, 100 * MHz}, {6, 50 * MHz}, {9, 32 * MHz}, {12, 25 * MHz}, {16, 16 * MHz}};
+    streamChnFrequ = streamOnlyTable();
     bufChnFrequ.clear();
     smpMode = SmpModeStream;
     genSmpDepthList(SmpModeStream);
-    smpFrequList = {100 * MHz, 80 * MHz, 50 * MHz, 40 * MHz, 32 * MHz, 25 * MHz, 20 * MHz,
-                    16 * MHz, 12500000, 10 * MHz, 8 * MHz, 5 * MHz, 4 * MHz, 2 * MHz, 1 * MHz,
-                    500000, 200000, 100000, 50000, 20000};
+    smpFrequList = streamOnlyRates();
     depthNoMark = smpDepthList.last();
     defDepthIndex = 4;
     defFrequIndex = 9;
