@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QImage>
 #include <QLineEdit>
+#include <QVBoxLayout>
 #include <QPushButton>
 
 #include <climits>
@@ -52,6 +53,9 @@ private slots:
     void trgStatus();
     void resetAll();
     void nameEditing();
+    void nameEditInPlace_data();
+    void nameEditInPlace();
+    void longNameElided();
     void lampAndSecondName();
     void lampPainting_data();
     void lampPainting();
@@ -235,6 +239,93 @@ void TestSidebar::nameEditing()
     row.nameEdit->setText("Channel 4");
     emit row.nameEdit->editingFinished();
     QCOMPARE(Config::readGlobalParam("chnShowName4"), QString());
+}
+
+void TestSidebar::nameEditInPlace_data()
+{
+    QTest::addColumn<QString>("stored");   // the channel's name before
+    QTest::addColumn<QString>("typed");    // replaces the selected name; "" clears it
+    QTest::addColumn<QString>("end");      // how the edit ends
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("Return saves") << "" << "Clock" << "Return" << "Clock" << "Clock";
+    QTest::newRow("focus-out saves") << "Data" << "MISO" << "focus" << "MISO" << "MISO";
+    QTest::newRow("a click on the row saves") << "" << "CS" << "row" << "CS" << "CS";
+    QTest::newRow("default text saves as empty") << "Data" << "Channel 4" << "Return" << "" << "Channel 4";
+    QTest::newRow("cleared saves as empty") << "Data" << "" << "Return" << "" << "Channel 4";
+    QTest::newRow("Escape restores a name") << "Data" << "xyz" << "Escape" << "Data" << "Data";
+    QTest::newRow("Escape restores the default") << "" << "xyz" << "Escape" << "" << "Channel 4";
+}
+
+void TestSidebar::nameEditInPlace()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(QString, end);
+    Config::saveGlobalParam("chnShowName4", stored);
+    QWidget host;
+    auto* row = new ItemChnSidebar(Config::getChnName(4), 4, &host);
+    row->setFixedHeight(Config::pixel(42));
+    auto* other = new QLineEdit(&host);
+    auto* layout = new QVBoxLayout(&host);
+    layout->addWidget(row);
+    layout->addWidget(other);
+    host.show();
+    host.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&host));
+    const QString before = Config::getChnName(4);
+    QCOMPARE(row->nameLabel->text(), before);
+    QVERIFY(row->nameEdit->isHidden());
+
+    QTest::mouseDClick(row->nameLabel, Qt::LeftButton);
+    QVERIFY(row->nameEdit->isVisible());
+    QVERIFY(row->nameEdit->hasFocus());
+    QCOMPARE(row->nameEdit->selectedText(), before);
+    // In place: over the name, inside the row.
+    QVERIFY(row->nameEdit->geometry().contains(row->nameLabel->geometry().center()));
+    QVERIFY(row->rect().contains(row->nameEdit->geometry()));
+
+    if (typed.isEmpty())
+        QTest::keyClick(row->nameEdit, Qt::Key_Backspace);
+    else
+        QTest::keyClicks(row->nameEdit, typed);
+    if (end == "Return")
+        QTest::keyClick(row->nameEdit, Qt::Key_Return);
+    else if (end == "Escape")
+        QTest::keyClick(row->nameEdit, Qt::Key_Escape);
+    else if (end == "row")
+        QTest::mouseClick(row->colorStrip, Qt::LeftButton);
+    else
+        other->setFocus(Qt::MouseFocusReason);
+
+    QTEST(Config::readGlobalParam("chnShowName4"), "saved");
+    QVERIFY(row->nameEdit->isHidden());
+    QVERIFY(!row->nameEdit->hasFocus());
+    QTEST(row->nameLabel->text(), "shown");
+    QTEST(row->nameEdit->text(), "shown");
+
+    // The next edit starts from the name now shown.
+    QTest::mouseDClick(row->nameLabel, Qt::LeftButton);
+    QTEST(row->nameEdit->selectedText(), "shown");
+    QTest::keyClick(row->nameEdit, Qt::Key_Escape);
+    QTEST(Config::readGlobalParam("chnShowName4"), "saved");
+}
+
+void TestSidebar::longNameElided()
+{
+    const QString name = "SPI flash chip select of the second board " + QString(100, 'x');
+    QWidget host;
+    auto* row = new ItemChnSidebar(name, 1, &host);
+    row->setFixedHeight(Config::pixel(42));
+    row->setSecondName("UART");
+    host.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    QCOMPARE(row->width(), Config::pixel(194));
+    QVERIFY(row->nameLabel->text().endsWith(QChar(0x2026)));
+    QVERIFY(row->nameLabel->toolTip().startsWith(name + "\n"));
+    QVERIFY(row->secondName->isVisible());
+    QVERIFY(row->nameLabel->geometry().right() < row->secondName->geometry().left());
+    QCOMPARE(row->nameEdit->text(), name);
 }
 
 void TestSidebar::lampAndSecondName()

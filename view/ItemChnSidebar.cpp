@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -150,18 +151,29 @@ ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
     numLabel->setAlignment(Qt::AlignCenter);
     numLabel->movable = false; // rows are never dragged
 
-    // Kept up to date for the channel menu; the row itself does not show it.
+    // Placed over the name label while the name is edited (startNameEdit).
     nameEdit = new QLineEdit(shown, this);
     nameEdit->setFixedHeight(Config::pixel(16) + 2 * px);
     nameEdit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     nameEdit->hide();
+    nameEdit->installEventFilter(this);
     connect(nameEdit, &QLineEdit::editingFinished, this, &ItemChnSidebar::slotChnNameChanged);
+
+    // A long name neither widens the row nor pushes the second name out.
+    nameLabel = new QLabel(this);
+    nameLabel->setObjectName("lblChnName");
+    nameLabel->setFont(Config::fontNarrow);
+    nameLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    nameLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    nameLabel->installEventFilter(this);
+    showName(shown);
 
     secondName = new QLabel(this);
     secondName->setObjectName("lblSecondName");
     secondName->setEnabled(false);
     secondName->setFont(Config::fontNarrow);
     secondName->setAlignment(Qt::AlignCenter);
+    secondName->setMaximumWidth(Config::pixel(80));
 
     btnSettings = new QPushButton(this);
     btnSettings->setObjectName("btnSettings");
@@ -211,7 +223,13 @@ ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
     grid->setVerticalSpacing(Config::pixel(3));
     grid->addWidget(colorStrip, 0, 0, 2, 1);
     grid->addLayout(hLayout, 0, 1, Qt::AlignCenter);
-    grid->addWidget(secondName, 1, 1, Qt::AlignCenter);
+    // The name and, right of it, the analyzers that read the channel.
+    QHBoxLayout* nameLayout = new QHBoxLayout;
+    nameLayout->setContentsMargins(Config::pixel(2), 0, Config::pixel(3), 0);
+    nameLayout->setSpacing(Config::pixel(4));
+    nameLayout->addWidget(nameLabel, 1);
+    nameLayout->addWidget(secondName);
+    grid->addLayout(nameLayout, 1, 1);
     grid->setRowStretch(1, 1);
     grid->setColumnStretch(1, 1);
 }
@@ -226,6 +244,57 @@ void ItemChnSidebar::contextMenuEvent(QContextMenuEvent* e)
 {
     e->accept();
     emit sigMenuClicked();
+}
+
+void ItemChnSidebar::mousePressEvent(QMouseEvent* e)
+{
+    // A click elsewhere on the row ends an edit as leaving the editor does.
+    if (nameEdit->isVisible())
+        slotChnNameChanged();
+    QWidget::mousePressEvent(e);
+}
+
+bool ItemChnSidebar::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == nameLabel) {
+        if (e->type() == QEvent::MouseButtonDblClick
+            && static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+            startNameEdit();
+            return true;
+        }
+        if (e->type() == QEvent::Resize)
+            showName(shownName);
+    } else if (o == nameEdit && e->type() == QEvent::KeyPress
+               && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
+        nameEdit->setText(nameBeforeEdit);
+        slotChnNameChanged();
+        return true;
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+void ItemChnSidebar::showName(const QString& name)
+{
+    shownName = name;
+    const int w = nameLabel->width();
+    nameLabel->setText(nameLabel->fontMetrics().elidedText(name, Qt::ElideRight, qMax(w, 1)));
+    nameLabel->setToolTip(name + "\n" + Lang::tr("Double-click to edit the name."));
+}
+
+void ItemChnSidebar::startNameEdit()
+{
+    if (nameEdit->isVisible())
+        return;
+    nameBeforeEdit = nameEdit->text();
+    // Over the name and the second name, centred on the name's line.
+    const QRect r(nameLabel->mapTo(this, QPoint(0, 0)), nameLabel->size());
+    const int h = nameEdit->height();
+    const int y = qBound(0, r.center().y() - h / 2, qMax(0, height() - h));
+    nameEdit->setGeometry(r.x(), y, qMax(r.width(), width() - r.x() - Config::pixel(3)), h);
+    nameEdit->raise();
+    nameEdit->show();
+    nameEdit->setFocus(Qt::MouseFocusReason);
+    nameEdit->selectAll();
 }
 
 QString ItemChnSidebar::defaultName() const
@@ -281,8 +350,11 @@ void ItemChnSidebar::saveName(const QString& text)
 
 void ItemChnSidebar::resetAll()
 {
-    saveName(QString());
     nameEdit->setText(defaultName());
+    if (nameEdit->isVisible())
+        slotChnNameChanged();   // an edit in progress ends with the default name
+    saveName(QString());
+    showName(defaultName());
     showIndex = chn;
     showMultip = 1;
     for (MyButton* b : trgButtons)
@@ -324,5 +396,10 @@ void ItemChnSidebar::slotChnNameChanged()
         return;
     }
     const QString text = nameEdit->text();
-    saveName(text == defaultName() ? QString() : text);
+    const bool own = !text.isEmpty() && text != defaultName();
+    saveName(own ? text : QString());
+    if (!own)
+        nameEdit->setText(defaultName());
+    nameEdit->hide();
+    showName(nameEdit->text());
 }

@@ -1,8 +1,9 @@
 #ifndef ITEMCHNSIDEBAR_H
 #define ITEMCHNSIDEBAR_H
 // The label of one logic channel row: channel number on its colour strip
-// with the live level lamp, the settings button, the four trigger buttons
-// and the name of the analyzers that read the channel.
+// with the live level lamp, the settings button, the four trigger buttons,
+// the channel's name (a double-click edits it in place) and the name of the
+// analyzers that read the channel.
 
 #include <QLabel>
 #include <QVector>
@@ -78,7 +79,9 @@ public:
 
     MoveLabel* numLabel;
     QGridLayout* grid;
+    // Shown over the name only while the name is edited; no layout holds it.
     QLineEdit* nameEdit;
+    QLabel* nameLabel;
     QLabel* secondName;
     QPushButton* btnSettings;
     QFrame* trgBox;
@@ -92,6 +95,8 @@ public:
 
 public slots:
     void slotBtnTrgClicked();
+    // Return or focus-out: saves the editor's name (the default one as
+    // empty) and shows it in place of the editor.
     void slotChnNameChanged();
 
 signals:
@@ -101,9 +106,16 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     void saveName(const QString& text);
+    void showName(const QString& name);
+    void startNameEdit();
+
+    QString shownName;      // the name label's whole text (it shows it elided)
+    QString nameBeforeEdit; // what Escape puts back
 };
 
 #endif
