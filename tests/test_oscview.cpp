@@ -227,6 +227,33 @@ private slots:
                  QString::number(dev->aChnOffset[0] / 1000.0 * 10, 'f', 2));
     }
 
+    void tagPressPrefersChannel_data()
+    {
+        QTest::addColumn<int>("offset2");
+        QTest::addColumn<int>("dragged");
+        // All three tags on the zero line: channel 2's, drawn last, is on top.
+        QTest::newRow("default offsets") << 0 << 1;
+        QTest::newRow("channel 2 moved away") << -300 << 0;
+    }
+    void tagPressPrefersChannel()
+    {
+        QFETCH(int, offset2);
+        QFETCH(int, dragged);
+        openWindow();
+        DevBase* dev = devUsing;
+        QVERIFY(osc->tags.last()->isVisible());
+        dev->setAChnOffset(1, offset2);
+        osc->setAChnVoltSet(1, 13);
+        const QVector<int> offsets = dev->aChnOffset;
+        const QVector<int> mathOffsets = dev->aMathOffset;
+        const QPoint tag = at(osc->tags[0]);
+        QCOMPARE(at(osc->tags.last()), tag);
+        drag(tag, QPoint(tag.x(), onGrid(0, 0).y()));
+        QCOMPARE(dev->aChnOffset[dragged], 500);
+        QCOMPARE(dev->aChnOffset[1 - dragged], offsets[1 - dragged]);
+        QCOMPARE(dev->aMathOffset, mathOffsets);
+    }
+
     void triggerDrags()
     {
         openWindow();
