@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 
 #include <cmath>
@@ -503,11 +504,18 @@ private slots:
         Config::saveGlobalParam("extparam", "52m61q70w83");
         openWindow();
         QVERIFY(hasCtrlJ());
+        win->setGeometry(0, 0, 800, 400);
         win->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(win.get()));
         QTest::keyClick(win.get(), Qt::Key_J, Qt::ControlModifier);
         QVERIFY(win->calibrate);
         QVERIFY(win->calibrate->isVisible());
+        // Centred on the main window across; kept on the screen, which is
+        // lower than the window here.
+        const QRect calib = win->calibrate->frameGeometry();
+        QVERIFY2(qAbs(calib.center().x() - win->frameGeometry().center().x()) <= 4,
+                 qPrintable(QString("%1 against %2").arg(calib.center().x()).arg(win->frameGeometry().center().x())));
+        QVERIFY(calib.top() >= win->screen()->availableGeometry().top());
         CalibrateOsc* first = win->calibrate;
         first->editLog->setPlainText("old");
         // A device that connects reloads it.
