@@ -27,10 +27,10 @@ QString AboutZEL::systemInfo()
 {
     const unsigned level = devSupport ? devSupport->usbVersion : 0;
     return QStringList{Lang::tr("System Information"),
-                       "OS: " + QSysInfo::prettyProductName(),
-                       "Display Scale: " + QString::number(Config::pixel(9600) / 96) + "%",
-                       "Device Level: " + QString::number(level, 16),
-                       "Device ID: " + deviceId(DevBase::devBatch)}
+                       Lang::tr("OS:") + " " + QSysInfo::prettyProductName(),
+                       Lang::tr("Display Scale:") + " " + QString::number(Config::pixel(9600) / 96) + "%",
+                       Lang::tr("Device Level:") + " " + QString::number(level, 16),
+                       Lang::tr("Device ID:") + " " + deviceId(DevBase::devBatch)}
         .join("\r\n");
 }
 

@@ -54,12 +54,16 @@ void UpdateDialog::showUpdateLog()
 
 void UpdateDialog::showLink(QLabel* label, const QString& link)
 {
-    const QUrl url(link, QUrl::StrictMode);
+    // Tolerant: a server's link with a quote or a blank in it is still a
+    // link; shown and opened in its encoded form, so what the user sees is
+    // what opens.
+    const QUrl url(link, QUrl::TolerantMode);
     const QString scheme = url.scheme().toLower();
     if (url.isValid() && !url.host().isEmpty() && (scheme == "http" || scheme == "https")) {
+        const QString encoded = url.toString(QUrl::FullyEncoded).toHtmlEscaped();
         label->setTextFormat(Qt::RichText);
         label->setTextInteractionFlags(Qt::TextBrowserInteraction);
-        label->setText("<a href=\"" + link.toHtmlEscaped() + "\">" + link.toHtmlEscaped() + "</a>");
+        label->setText("<a href=\"" + encoded + "\">" + encoded + "</a>");
     } else {
         // Anything else is shown for copying, never opened.
         label->setTextFormat(Qt::PlainText);

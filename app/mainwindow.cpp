@@ -399,7 +399,7 @@ QString MainWindow::errorCode(int sta, int err)
 
 void MainWindow::setDeviceTitle(bool connected)
 {
-    const QString name = devUsing ? devUsing->devName : QString();
+    const QString name = devUsing ? Lang::tr(devUsing->devName) : QString();
     setWindowTitle(name + " " + (connected ? Lang::tr("Connected") : Lang::tr("Disconnected")) + " - Corvena");
 }
 

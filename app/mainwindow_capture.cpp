@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
@@ -283,6 +284,17 @@ void MainWindow::slotOpenCalibrate()
         connect(calibrate, &CalibrateOsc::calibSettingChanged, mainView, &MainView::slotCalibSettingChanged);
     }
     calibrate->init();
+    if (!calibrate->isVisible()) {
+        // A window of its own, not a dialog: placed as the dialogs place
+        // themselves, centred on the main window and kept on its screen.
+        calibrate->adjustSize();
+        QRect r(QPoint(), calibrate->size());
+        r.moveCenter(frameGeometry().center());
+        const QRect avail = screen()->availableGeometry();
+        r.moveLeft(qMax(avail.left(), qMin(r.left(), avail.right() + 1 - r.width())));
+        r.moveTop(qMax(avail.top(), qMin(r.top(), avail.bottom() + 1 - r.height())));
+        calibrate->move(r.topLeft());
+    }
     calibrate->show();
     calibrate->raise();
 }

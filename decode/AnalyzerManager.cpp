@@ -128,7 +128,9 @@ void AnalyzerManager::loadPlugins()
     QDir dir(mDir);
     if (!dir.exists())
         return;
-    const QStringList files = dir.entryList(QStringList() << "*.so", QDir::Files, QDir::Unsorted);
+    // Sorted by name, so the catalogue (and every index that follows from it)
+    // is the same on every machine, whatever order the file system keeps.
+    const QStringList files = dir.entryList(QStringList() << "*.so", QDir::Files, QDir::Name);
     for (const QString& f : files) {
         auto* lib = new QLibrary(dir.absoluteFilePath(f));
         if (!lib->load()) {

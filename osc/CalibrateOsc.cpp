@@ -215,6 +215,13 @@ void CalibrateOsc::setEna()
     if (runActive && (!runDev || runDev != devUsing || !runDev->connected))
         endRun(Lang::tr("The calibration stopped: the device is not connected."));
     btnAuto->setEnabled(dev && dev->connected && !runActive);
+    // A disabled button says why.
+    if (runActive)
+        btnAuto->setToolTip(Lang::tr("The calibration is running."));
+    else if (!btnAuto->isEnabled())
+        btnAuto->setToolTip(Lang::tr("Needs a connected analyzer with two analog channels."));
+    else
+        btnAuto->setToolTip(QString());
     editLog->setEnabled(true);
     btnSave->setEnabled(true);
     // A run's captures depend on the settings the boxes would change.

@@ -134,6 +134,11 @@ void OscView::buildItems()
         cursorNames[i] = new OscCursorName(names[i]);
         add(cursorNames[i], 3);
     }
+    // At equal offsets the math tag lies on the channel tags. Stacked below
+    // them, a press or hover where they overlap takes a channel tag: a
+    // channel is what a user means to move there first.
+    if (n > 0)
+        tags[n]->stackBefore(tags[0]);
 }
 
 void OscView::buildPanels(QWidget* col)

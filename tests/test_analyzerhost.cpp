@@ -147,6 +147,7 @@ private slots:
     void init();
 
     void catalogue();
+    void catalogueSortedByFileName();
     void emptyCatalogue_data();
     void emptyCatalogue();
     void aliasesFormatsAndShow();
@@ -195,10 +196,8 @@ void TestAnalyzerHost::catalogue()
     AnalyzerManager m;
     QCOMPARE(AnalyzerManager::me, &m);
     // The non-library file, the plug-in without DestroyAnalyzer and the
-    // text file are skipped; the directory order is kept as listed.
-    QStringList names = m.getAllAnalyzerName();
-    names.sort();
-    QCOMPARE(names, QStringList() << "Host Test" << "Host Test B (Not Supported)");
+    // text file are skipped.
+    QCOMPARE(m.getAllAnalyzerName(), QStringList() << "Host Test" << "Host Test B (Not Supported)");
     QCOMPARE(m.getSpecAnalyzerName(kA), QString("Host Test"));
     QCOMPARE(m.getSpecAnalyzerName("libHostNoDestroy.so"), QString());
     QCOMPARE(m.getSpecAnalyzerName("libNotALibrary.so"), QString());
@@ -208,6 +207,28 @@ void TestAnalyzerHost::catalogue()
     AnalyzerManager::deviceModel = [] { return int(DevModelSpruce); };
     QVERIFY(m.getAllAnalyzerName().contains("Host Test B"));
     QCOMPARE(m.getSpecAnalyzerName(kB), QString("Host Test B"));
+}
+
+void TestAnalyzerHost::catalogueSortedByFileName()
+{
+    // Copied in an order unlike the sorted one; the catalogue follows the
+    // file names (case-sensitive, as a plain listing shows them).
+    const QStringList copies = {"libRGBW-WS2812.so", "libIR-JVC.so", "libRGB-WS2812.so", "libIR-SIRC.so",
+                                "libIR-RC6.so", "liba.so"};
+    QTemporaryDir dir;
+    for (const QString& name : copies)
+        QVERIFY(QFile::copy(kPluginDir + "/" + kA, dir.filePath(name)));
+    AnalyzerManager::setAnalyzerDir(dir.path());
+    AnalyzerManager m;
+    QCOMPARE(m.getPluginCount(), copies.size());
+    QStringList files;
+    for (int i = 0; i < m.getPluginCount(); ++i) {
+        m.addUsing(m.getNewAnalyzer(i), false);
+        files << m.getUsingSpecFileName(i);
+    }
+    QCOMPARE(files, QStringList() << "libIR-JVC.so" << "libIR-RC6.so" << "libIR-SIRC.so" << "libRGB-WS2812.so"
+                                  << "libRGBW-WS2812.so" << "liba.so");
+    m.removeAllUsing();
 }
 
 void TestAnalyzerHost::emptyCatalogue_data()

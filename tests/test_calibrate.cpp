@@ -182,6 +182,7 @@ private slots:
             for (const MySpinBox* s : row)
                 QVERIFY(!marked(s));
         QVERIFY(w.btnAuto->isEnabled());
+        QCOMPARE(w.btnAuto->toolTip(), QString());
     }
 
     void edits()
@@ -264,6 +265,7 @@ private slots:
         QVERIFY(usb->calls.isEmpty());
         w.setEna();
         QVERIFY(!w.btnAuto->isEnabled());
+        QCOMPARE(w.btnAuto->toolTip(), QString("Needs a connected analyzer with two analog channels."));
         QVERIFY(w.btnSave->isEnabled());
         QVERIFY(w.spinZero[0][2]->isEnabled());
         w.btnSave->click();
@@ -286,6 +288,7 @@ private slots:
         dev->connected = true;
         w.setEna();
         QVERIFY(!w.btnAuto->isEnabled());
+        QCOMPARE(w.btnAuto->toolTip(), QString("Needs a connected analyzer with two analog channels."));
         edit(w.spinSlope[1], 1000);
         w.slotBtnAutoClicked();
         QVERIFY(!w.running());

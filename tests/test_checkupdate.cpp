@@ -183,10 +183,18 @@ private slots:
             << 200 << zel("<last>4.0.0</last><support>4.0.0</support><dnllink>http://h/d?a=1&amp;b=2</dnllink>")
             << "Find a new version: 4.0.0" << download
             << "<a href=\"http://h/d?a=1&amp;b=2\">http://h/d?a=1&amp;b=2</a>" << true << false;
-        QTest::newRow("markup in a link is plain text")
+        QTest::newRow("quote and markup in a link are encoded")
             << 200 << zel("<last>4.0.0</last><support>4.0.0</support>"
                           "<dnllink>http://h/\"&gt;&lt;b&gt;x</dnllink>")
-            << "Find a new version: 4.0.0" << download << "http://h/\"><b>x" << false << false;
+            << "Find a new version: 4.0.0" << download
+            << "<a href=\"http://h/%22%3E%3Cb%3Ex\">http://h/%22%3E%3Cb%3Ex</a>" << true << false;
+        QTest::newRow("blank in a link is encoded")
+            << 200 << zel("<last>4.0.0</last><support>4.0.0</support><dnllink>https://h/new file</dnllink>")
+            << "Find a new version: 4.0.0" << download << "<a href=\"https://h/new%20file\">https://h/new%20file</a>"
+            << true << false;
+        QTest::newRow("link without a host is plain text")
+            << 200 << zel("<last>4.0.0</last><support>4.0.0</support><dnllink>http:///d</dnllink>")
+            << "Find a new version: 4.0.0" << download << "http:///d" << false << false;
         QTest::newRow("file link is plain text")
             << 200 << zel("<last>4.0.0</last><support>4.0.0</support><dnllink>file:///etc/passwd</dnllink>")
             << "Find a new version: 4.0.0" << download << "file:///etc/passwd" << false << false;

@@ -5,12 +5,26 @@
 #include <QFontMetrics>
 #include <QLabel>
 
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QTextDocumentFragment>
+
 #include "PluginRunner.h"
+
+#include "app/AboutZEL.h"
+#include "app/Startup.h"
+#include "app/mainwindow.h"
 
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "config/Version.h"
 #include "config/XmlInput.h"
+#include "device/DevBase.h"
+#include "device/DevGlobals.h"
+#include "support/RecordingTransport.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -82,12 +96,67 @@ QString codes(const QList<LangFileHead>& list)
     return c.join(',');
 }
 
+// Every text a window and its children show: titles, labels, buttons,
+// group titles, list entries, placeholders, actions and tool tips.
+QStringList shownTexts(QWidget* top)
+{
+    QStringList texts{top->windowTitle()};
+    QList<QWidget*> widgets = top->findChildren<QWidget*>();
+    widgets.prepend(top);
+    for (QWidget* w : widgets) {
+        texts << w->toolTip();
+        if (auto* l = qobject_cast<QLabel*>(w))
+            texts << (l->textFormat() == Qt::PlainText ? l->text() : QTextDocumentFragment::fromHtml(l->text()).toPlainText());
+        else if (auto* b = qobject_cast<QAbstractButton*>(w))
+            texts << b->text();
+        else if (auto* g = qobject_cast<QGroupBox*>(w))
+            texts << g->title();
+        else if (auto* e = qobject_cast<QLineEdit*>(w))
+            texts << e->placeholderText();
+        else if (auto* c = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < c->count(); ++i)
+                texts << c->itemText(i);
+    }
+    for (QAction* a : top->findChildren<QAction*>())
+        texts << a->text() << a->toolTip();
+    return texts;
+}
+
+// The English words among them: names, units and abbreviations that stay
+// the same in every language are left out.
+QStringList englishWords(QWidget* top)
+{
+    static const QSet<QString> kept = {"Corvena", "CH", "Ch", "PWM", "Vth", "mV", "Hz", "KHz", "MHz", "GHz", "ps",
+                                       "ns", "us", "ms", "bit", "KSa", "MSa", "GSa", "CMOS", "TTL", "USB", "ID"};
+    // Single letters are marker and cursor names and key names (A1, X2, F5).
+    const QRegularExpression word("[A-Za-z]{2,}");
+    QStringList found;
+    for (QString text : shownTexts(top))
+        for (auto m = word.globalMatch(text.remove(QSysInfo::prettyProductName())); m.hasNext();) {
+            const QString w = m.next().captured();
+            if (!kept.contains(w))
+                found << w + " (in \"" + text + "\")";
+        }
+    return found;
+}
+
 } // namespace
 
 class TestLang : public QObject
 {
     Q_OBJECT
     QTemporaryDir langDir;
+
+    static QString sourceDir() { return QFileInfo(TestEnv::dataPath("..")).absoluteFilePath() + "/.."; }
+    // The shipped Chinese file, made the language in use.
+    static void loadChinese(QDomDocument* d)
+    {
+        QFile f(sourceDir() + "/Language/zh-CN.xml");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(d->setContent(f.readAll()));
+        QCOMPARE(Lang::getLangHead(*d, "code"), QString("zh-CN"));
+        Lang::setDocument(*d);
+    }
 
 private slots:
     void initTestCase()
@@ -282,14 +351,9 @@ private slots:
     void shippedTranslationIsComplete()
     {
         // Every text the program passes through Lang::tr has a Chinese entry.
-        const QString src = QFileInfo(TestEnv::dataPath("..")).absoluteFilePath() + "/..";
-        const QString file = src + "/Language/zh-CN.xml";
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString src = sourceDir();
         QDomDocument d;
-        QVERIFY(d.setContent(f.readAll()));
-        QCOMPARE(Lang::getLangHead(d, "code"), QString("zh-CN"));
-        Lang::setDocument(d);
+        loadChinese(&d);
 
         // Lang::tr("text") and Lang::tr(QStringLiteral("text")); titles that
         // panels hand to their title bar, which translates them.
@@ -315,7 +379,7 @@ private slots:
         }
         QVERIFY(texts >= 10);
         // Texts that reach Lang::tr only through a variable.
-        for (const char* text : {"Decoded Results", "None"})
+        for (const char* text : {"Decoded Results", "None", "Demo"})
             QVERIFY2(Lang::tr(text) != text, text);
 
         // The setting texts of every built analyzer plug-in, as the settings
@@ -412,6 +476,29 @@ private slots:
         QVERIFY(tong != dao);
         QVERIFY(tong != box);
         QVERIFY(dao != box);
+    }
+
+    // In Chinese the main window and the About dialog show no English word:
+    // every text the program shows goes through the language file; names,
+    // units and values stay as they are.
+    void chineseWindowsShowNoEnglish()
+    {
+        QDomDocument d;
+        loadChinese(&d);
+        RecordingTransport usb;
+        devSupport = &usb;
+        devUsing = createStartDevice(DevModelDemo);
+        QStringList english;
+        {
+            MainWindow win;
+            AboutZEL about(&win);
+            english = englishWords(&win) + englishWords(&about);
+        }
+        delete devUsing;
+        devUsing = nullptr;
+        devSupport = nullptr;
+        english.removeDuplicates();
+        QVERIFY2(english.isEmpty(), qPrintable(english.join(" | ")));
     }
 
     void version_data()

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 
 #include <cmath>
@@ -225,6 +226,33 @@ private slots:
         // The panel shows it.
         QCOMPARE(osc->chnPanels[0]->editOffset->text(),
                  QString::number(dev->aChnOffset[0] / 1000.0 * 10, 'f', 2));
+    }
+
+    void tagPressPrefersChannel_data()
+    {
+        QTest::addColumn<int>("offset2");
+        QTest::addColumn<int>("dragged");
+        // All three tags on the zero line: channel 2's, drawn last, is on top.
+        QTest::newRow("default offsets") << 0 << 1;
+        QTest::newRow("channel 2 moved away") << -300 << 0;
+    }
+    void tagPressPrefersChannel()
+    {
+        QFETCH(int, offset2);
+        QFETCH(int, dragged);
+        openWindow();
+        DevBase* dev = devUsing;
+        QVERIFY(osc->tags.last()->isVisible());
+        dev->setAChnOffset(1, offset2);
+        osc->setAChnVoltSet(1, 13);
+        const QVector<int> offsets = dev->aChnOffset;
+        const QVector<int> mathOffsets = dev->aMathOffset;
+        const QPoint tag = at(osc->tags[0]);
+        QCOMPARE(at(osc->tags.last()), tag);
+        drag(tag, QPoint(tag.x(), onGrid(0, 0).y()));
+        QCOMPARE(dev->aChnOffset[dragged], 500);
+        QCOMPARE(dev->aChnOffset[1 - dragged], offsets[1 - dragged]);
+        QCOMPARE(dev->aMathOffset, mathOffsets);
     }
 
     void triggerDrags()
@@ -476,11 +504,18 @@ private slots:
         Config::saveGlobalParam("extparam", "52m61q70w83");
         openWindow();
         QVERIFY(hasCtrlJ());
+        win->setGeometry(0, 0, 800, 400);
         win->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(win.get()));
         QTest::keyClick(win.get(), Qt::Key_J, Qt::ControlModifier);
         QVERIFY(win->calibrate);
         QVERIFY(win->calibrate->isVisible());
+        // Centred on the main window across; kept on the screen, which is
+        // lower than the window here.
+        const QRect calib = win->calibrate->frameGeometry();
+        QVERIFY2(qAbs(calib.center().x() - win->frameGeometry().center().x()) <= 4,
+                 qPrintable(QString("%1 against %2").arg(calib.center().x()).arg(win->frameGeometry().center().x())));
+        QVERIFY(calib.top() >= win->screen()->availableGeometry().top());
         CalibrateOsc* first = win->calibrate;
         first->editLog->setPlainText("old");
         // A device that connects reloads it.

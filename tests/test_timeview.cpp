@@ -82,6 +82,8 @@ private slots:
     void tickExponent();
     void rulerTicks_data();
     void rulerTicks();
+    void labelLeft_data();
+    void labelLeft();
     void rulerPaint();
     void handleCreation();
     void handleMoveAndRemove();
@@ -160,6 +162,27 @@ void TestTimeView::rulerTicks()
     QFETCH(double, ps);
     QFETCH(int, width);
     QTEST(tickText(TimeView::rulerTicks(start, ps, width)), "ticks");
+}
+
+void TestTimeView::labelLeft_data()
+{
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("textWidth");
+    QTest::addColumn<int>("rulerWidth");
+    QTest::addColumn<int>("left");
+    QTest::newRow("inside") << 100 << 30 << 400 << 100;
+    QTest::newRow("left end (the tick at x 0)") << -3 << 6 << 400 << 0;
+    QTest::newRow("right end") << 396 << 30 << 400 << 370;
+    QTest::newRow("just fits on the right") << 370 << 30 << 400 << 370;
+    QTest::newRow("wider than the ruler") << -4 << 50 << 40 << 0;
+}
+
+void TestTimeView::labelLeft()
+{
+    QFETCH(int, anchor);
+    QFETCH(int, textWidth);
+    QFETCH(int, rulerWidth);
+    QTEST(TimeView::labelLeft(anchor, textWidth, rulerWidth), "left");
 }
 
 void TestTimeView::rulerPaint()

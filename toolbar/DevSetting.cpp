@@ -102,7 +102,9 @@ DevSetting::DevSetting(QWidget* parent) : QWidget(parent)
 
 void DevSetting::init()
 {
-    lblModel->setText(devUsing ? devUsing->devName : QString());
+    // The name is also the configuration key; only its shown form is
+    // translated (the demonstration device's).
+    lblModel->setText(devUsing ? Lang::tr(devUsing->devName) : QString());
     devSmpModeChanged();
 }
 

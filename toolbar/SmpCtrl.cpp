@@ -42,8 +42,8 @@ SmpCtrl::SmpCtrl(WaveDataGenOsc* gen, QWidget* parent) : QWidget(parent), waveDa
     };
 
     btnAuto = makeButton("btnSmpAutoScale", BtnAuto);
-    btnAuto->setText("Auto");
-    btnAuto->setToolTip("Auto");
+    btnAuto->setText(Lang::tr("Auto"));
+    btnAuto->setToolTip(Lang::tr("Auto"));
 
     btnSingle = makeButton("btnSmpSingle", BtnSingle);
     btnSingle->setToolTip(Lang::tr("Start single sampling") + " (F5)");

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 #include "config/Config.h"
@@ -218,18 +219,26 @@ void TimeView::paintEvent(QPaintEvent*)
     p.setPen(pen);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setFont(Config::fontNarrow);
+    const QFontMetrics fm(Config::fontNarrow);
     const int wl = width() / px;
     const int bottom = height() - 2;
     for (const Tick& t : rulerTicks(startTime, psPerPixel, wl)) {
         const int x = t.x * px;
+        const int textWidth = fm.horizontalAdvance(t.label);
         if (t.major) {
-            p.drawText(x - Config::pixel(6) / 2, Config::pixel(16), t.label);
+            p.drawText(labelLeft(x - Config::pixel(6) / 2, textWidth, width()), Config::pixel(16), t.label);
             p.drawLine(x + px / 2, Config::pixel(21), x + px / 2, bottom);
         } else {
-            p.drawText(x - Config::pixel(8) / 2, Config::pixel(28), t.label);
+            p.drawText(labelLeft(x - Config::pixel(8) / 2, textWidth, width()), Config::pixel(28), t.label);
             p.drawLine(x + px / 2, Config::pixel(31), x + px / 2, bottom);
         }
     }
+}
+
+int TimeView::labelLeft(int anchor, int textWidth, int rulerWidth)
+{
+    // The right edge first: a label wider than the ruler keeps its start.
+    return std::max(0, std::min(anchor, rulerWidth - textWidth));
 }
 
 void TimeView::setCursorHandleStateType(int id, int state)

@@ -64,6 +64,9 @@ public:
     // lies startPs from the trigger; minor ticks without a label are left
     // out, as they draw nothing.
     static QVector<Tick> rulerTicks(double startPs, double psPerPixel, int widthLogical);
+    // Left edge of a label meant to start at `anchor`, moved inward so that
+    // all of it stays inside a ruler `rulerWidth` wide (screen pixels).
+    static int labelLeft(int anchor, int textWidth, int rulerWidth);
 
     QVector<CursorHandle*> handles;
     double psPerPixel = 0;
