@@ -1,7 +1,8 @@
 // IR RC6 decoding speed: 10^6 simulated messages (the plug-in's own
 // demonstration signal at 1 MHz) decoded by libIR-RC6.so, in edges per
 // second against a bare walk of the library's cursor over the same edges
-// (vs_cursor_walk).
+// (warm_vs_cursor_walk), and the process's first decode against the later
+// ones (first_vs_warm).
 
 #include "PluginBench.h"
 

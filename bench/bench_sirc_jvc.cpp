@@ -1,8 +1,10 @@
 // IR SIRC and IR JVC decoding speed: 10^6 messages of each plug-in's own
 // demonstration signal at 1 MHz, and the real SIRC recording tiled to 10^7
 // edges, in edges per second against a bare walk of the library's cursor
-// over the same edges (vs_cursor_walk); the export file of 10^6 fields in
-// lines per second.
+// over the same edges (warm_vs_cursor_walk) and the first decode against the
+// later ones (first_vs_warm: the process's first decode when the benchmark
+// runs alone, --benchmark_filter); the export file of 10^6 fields in lines
+// per second.
 
 #include "PluginBench.h"
 

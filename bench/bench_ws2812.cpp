@@ -1,7 +1,9 @@
 // WS2812 RGB and RGBW decoding speed: 10^6 LED words of each member's own
 // demonstration signal, and the real recordings tiled to 10^7 edges and
 // more, in edges per second against a bare walk of the library's cursor over
-// the same edges (vs_cursor_walk); the export file of 10^6 words in lines per
+// the same edges (warm_vs_cursor_walk) and the first decode against the
+// later ones (first_vs_warm: the process's first decode when the benchmark
+// runs alone, --benchmark_filter); the export file of 10^6 words in lines per
 // second.
 
 #include "PluginBench.h"

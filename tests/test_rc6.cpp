@@ -129,6 +129,7 @@ private slots:
     void toolErrors_data();
     void toolErrors();
     void toolExportAndSettings();
+    void toolTiming();
     void vcdReading_data();
     void vcdReading();
     void vcdMalformed_data();
@@ -824,6 +825,28 @@ void TestRc6::toolExportAndSettings()
                                     "--rate", "1000000"});
     QCOMPARE(rising.status, 0);
     QVERIFY(!rising.out.contains(" 0 5 48 0"));
+}
+
+// --timing adds one line on stderr and changes nothing else.
+void TestRc6::toolTiming()
+{
+    const QString vcd = mTemp.filePath("timed.vcd");
+    QFile f(vcd);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("$timescale 1us $end\n$var wire 1 ! IR $end\n$enddefinitions $end\n#0 1!\n#100 0!\n#200 1!\n#300 0!\n#400\n");
+    f.close();
+    const QStringList args = {"--plugin", QString::fromStdString(pluginPath()), "--vcd", vcd, "--signal", "IR",
+                              "--rate", "1000000"};
+
+    const ToolRun plain = runTool(args);
+    const ToolRun timed = runTool(args + QStringList{"--timing"});
+    QVERIFY2(timed.status == 0, qPrintable(timed.err));
+    QCOMPARE(timed.out, plain.out);
+    QVERIFY(plain.err.isEmpty());
+    const QRegularExpression line("^decoded 3 edges in (\\d+\\.\\d+) s \\((\\d+) edges/s\\)\n$");
+    const QRegularExpressionMatch m = line.match(timed.err);
+    QVERIFY2(m.hasMatch(), qPrintable(timed.err));
+    QVERIFY(m.captured(2).toDouble() > 0);
 }
 
 void TestRc6::vcdReading_data()

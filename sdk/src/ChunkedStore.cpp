@@ -28,12 +28,16 @@ size_t pageSize()
 // Large chunks of deleted results, kept for the next decode: a re-run (new
 // settings, same capture) needs the same chunk sizes again and then finds
 // their pages still resident instead of faulting in fresh zeroed memory,
-// which costs more than the decode loop itself. Spares stay resident as
-// they are: handing them to the kernel as lazily freeable (MADV_FREE) made
-// the next write to every page as slow as a fresh fault under
-// virtualisation, which undid the reuse. Only chunks of at least kLarge
-// bytes, which small captures never make, are kept, and at most 1 GiB or
-// 1/16 of the memory.
+// which costs more than the decode loop itself (under virtualisation the
+// first write to a fresh page traps to the host: several times the time
+// the decoder spends filling it). A chunk of another size, which another
+// decoder or a larger capture asks for, is assembled from the spares' pages
+// (moved, not copied), so it too is faulted in only where the spares fall
+// short. Spares stay resident as they are: handing them to the kernel as
+// lazily freeable (MADV_FREE) made the next write to every page as slow as
+// a fresh fault under virtualisation, which undid the reuse. Only chunks of
+// at least kLarge bytes, which small captures never make, are kept, and at
+// most 1 GiB or 1/16 of the memory.
 constexpr int kMaxSpares = 64;
 struct Spare {
     void* p;
@@ -80,6 +84,35 @@ bool keepSpare(void* p, size_t len)
     return true;
 }
 
+// Moves resident pages of spares, newest first, to the start of the new
+// mapping [p, p + len) (all multiples of kLarge, aligned to it). Returns
+// false when a move failed and the mapping could not be restored.
+bool fillFromSpares(char* p, size_t len)
+{
+    std::lock_guard<std::mutex> lock(gSpareMutex);
+    size_t filled = 0;
+    while (filled < len && gSpareCount > 0) {
+        Spare& s = gSpares[gSpareCount - 1];
+        // One huge page at a time: a spare assembled earlier spans several
+        // mappings, and a move must stay within one.
+        void* to = mremap(s.p, kLarge, kLarge, MREMAP_MAYMOVE | MREMAP_FIXED, p + filled);
+        if (to == MAP_FAILED) {
+            // Whatever the failed move left at the destination is mapped
+            // afresh; the spare stays as it was.
+            void* m = mmap(p + filled, len - filled, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
+                           -1, 0);
+            return m != MAP_FAILED;
+        }
+        filled += kLarge;
+        gSpareBytes -= kLarge;
+        s.p = static_cast<char*>(s.p) + kLarge;
+        s.len -= kLarge;
+        if (s.len == 0)
+            --gSpareCount;
+    }
+    return true;
+}
+
 } // namespace
 
 // Large chunks are mapped directly, so that they can be prefaulted and go
@@ -111,10 +144,14 @@ void* allocate(size_t bytes)
 #ifdef MADV_HUGEPAGE
     madvise(p, len, MADV_HUGEPAGE);
 #endif
+    if (!fillFromSpares(p, len)) {
+        munmap(p, len);
+        throw std::bad_alloc();
+    }
     return p;
 }
 
-void release(void* p, size_t bytes)
+void release(void* p, size_t bytes, size_t used)
 {
     if (!p)
         return;
@@ -122,10 +159,13 @@ void release(void* p, size_t bytes)
         ::operator delete(p);
         return;
     }
+    // Only the part the writer reached is resident and worth keeping.
     const size_t len = roundUp(bytes, kLarge);
-    if (keepSpare(p, len))
-        return;
-    munmap(p, len);
+    const size_t keep = std::min(len, roundUp(used, kLarge));
+    if (keep < len)
+        munmap(static_cast<char*>(p) + keep, len - keep);
+    if (keep > 0 && !keepSpare(p, keep))
+        munmap(p, keep);
 }
 
 void prefault(void* p, size_t bytes)

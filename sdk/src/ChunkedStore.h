@@ -31,7 +31,8 @@ namespace chunkmem {
 constexpr size_t kLarge = size_t(1) << 21;
 // Raw storage of bytes; throws std::bad_alloc.
 CHUNKMEM_HIDDEN void* allocate(size_t bytes);
-CHUNKMEM_HIDDEN void release(void* p, size_t bytes);
+// The first `used` bytes of the chunk were written (or prefaulted).
+CHUNKMEM_HIDDEN void release(void* p, size_t bytes, size_t used);
 // Makes [p, p + bytes) of a mapped chunk resident before the writer gets
 // there (best effort: on failure the pages fault in one by one as usual).
 CHUNKMEM_HIDDEN void prefault(void* p, size_t bytes);
@@ -54,7 +55,8 @@ public:
     ~ChunkedStore()
     {
         for (int c = 0; c < kMaxChunks && mChunks[c]; ++c)
-            chunkmem::release(mChunks[c], chunkBytes(c));
+            chunkmem::release(mChunks[c], chunkBytes(c),
+                              c < mCurrent ? chunkBytes(c) : size_t(mOut.stop - mOut.begin) * sizeof(T));
     }
     ChunkedStore(const ChunkedStore&) = delete;
     ChunkedStore& operator=(const ChunkedStore&) = delete;
