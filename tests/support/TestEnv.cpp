@@ -14,7 +14,9 @@ QString isolateUserData()
     static QTemporaryDir dir;
     qputenv("XDG_DATA_HOME", dir.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
-    QStandardPaths::setTestModeEnabled(true);
+    // Not QStandardPaths' test mode: it ignores these variables and puts every
+    // test process into the one ~/.qttest, where parallel tests read each
+    // other's configuration.
     return dir.path();
 }
 
