@@ -127,7 +127,8 @@ QStringList shownTexts(QWidget* top)
 QStringList englishWords(QWidget* top)
 {
     static const QSet<QString> kept = {"Corvena", "CH", "Ch", "PWM", "Vth", "mV", "Hz", "KHz", "MHz", "GHz", "ps",
-                                       "ns", "us", "ms", "bit", "KSa", "MSa", "GSa", "CMOS", "TTL", "USB", "ID"};
+                                       "ns", "us", "ms", "bit", "KSa", "MSa", "GSa", "CMOS", "TTL", "USB", "ID",
+                                       "Auto"};   // the oscilloscope's Auto key keeps its name
     // Single letters are marker and cursor names and key names (A1, X2, F5).
     const QRegularExpression word("[A-Za-z]{2,}");
     QStringList found;

@@ -42,8 +42,9 @@ SmpCtrl::SmpCtrl(WaveDataGenOsc* gen, QWidget* parent) : QWidget(parent), waveDa
     };
 
     btnAuto = makeButton("btnSmpAutoScale", BtnAuto);
-    btnAuto->setText(Lang::tr("Auto"));
-    btnAuto->setToolTip(Lang::tr("Auto"));
+    // Named like an oscilloscope's front-panel key, in every language.
+    btnAuto->setText("Auto");
+    btnAuto->setToolTip("Auto");
 
     btnSingle = makeButton("btnSmpSingle", BtnSingle);
     btnSingle->setToolTip(Lang::tr("Start single sampling") + " (F5)");
