@@ -193,19 +193,10 @@ void MainWindow::quiesceReaders()
     AnalyzerManager::stopAllAnalyzer();
 }
 
-QWidget* MainWindow::placeholder(const QString& name, QWidget* parent)
-{
-    QWidget* w = new QWidget(parent);
-    w->setObjectName(name);
-    w->hide();
-    placeholders.insert(w);
-    return w;
-}
-
 void MainWindow::showPanel(QWidget* w, bool on)
 {
     if (w)
-        w->setVisible(on && !placeholders.contains(w));
+        w->setVisible(on);
 }
 
 void MainWindow::buildTopBox()
@@ -271,9 +262,6 @@ void MainWindow::buildRightBox()
     box->addWidget(protoManager);
     box->addWidget(protoResult, 32);
     box->addWidget(filler);
-    // The item before each separator; the sampling controls stand for
-    // their nested layout.
-    rightItems = {oscMeasure, oscCursor, smpCtrl, mouseMeasure, pulseMeasure, timingMarker, protoManager};
 
     // One 1-pixel separator after each item but the last two (none between
     // the result list and the filler).
@@ -340,17 +328,15 @@ void MainWindow::connectPanels()
     connect(mainView, &MainView::timeMarkBodyChanged, timeView, &TimeView::slotCursorHandleChanged);
     connect(zoomCtrl, &ZoomCtrl::zoomChanged, this, &MainWindow::slotZoomCtrlChanged);
     connect(posiView, &PosiView::sigPosiChanged, this, &MainWindow::slotWaveDateMoved);
-    auto* markerPanel = static_cast<TimingMarker*>(timingMarker);
-    auto* counterPanel = static_cast<PulseMeasure*>(pulseMeasure);
-    connect(markerPanel, &TimingMarker::timingMarkerClicked, mainView, &MainView::slotTimingMarkerClicked);
-    connect(counterPanel, &PulseMeasure::setChanged, mainView, &MainView::slotPulseMeasureInfoChanged);
+    connect(timingMarker, &TimingMarker::timingMarkerClicked, mainView, &MainView::slotTimingMarkerClicked);
+    connect(pulseMeasure, &PulseMeasure::setChanged, mainView, &MainView::slotPulseMeasureInfoChanged);
     connect(protoResult, &ProtoResult::sigKeyUpAndDownClicked, mainView, &MainView::slotKeyUpAndDownClicked);
     connect(mainView, &MainView::smpStaChanged, smpCtrl, &SmpCtrl::devSmpStaChanged);
-    connect(mainView, &MainView::mouseMeasureChanged, static_cast<MouseMeasure*>(mouseMeasure),
+    connect(mainView, &MainView::mouseMeasureChanged, mouseMeasure,
             &MouseMeasure::slotValueChanged);
-    connect(mainView, &MainView::timMarkPairChanged, markerPanel, &TimingMarker::slotTimingMarkerPairChanged);
-    connect(mainView, &MainView::pulseMeasureChangedbySmpDone, counterPanel, &PulseMeasure::slotValueChanged);
-    connect(mainView, &MainView::pulseMeasureChangedbyTimeMarker, counterPanel,
+    connect(mainView, &MainView::timMarkPairChanged, timingMarker, &TimingMarker::slotTimingMarkerPairChanged);
+    connect(mainView, &MainView::pulseMeasureChangedbySmpDone, pulseMeasure, &PulseMeasure::slotValueChanged);
+    connect(mainView, &MainView::pulseMeasureChangedbyTimeMarker, pulseMeasure,
             &PulseMeasure::slotValueChangedbyTimeMarker);
     connect(analyzerManager, &AnalyzerManager::analyzerItemAliasChanged, mainView, &MainView::slotAnalyzerItemChanged);
     connect(analyzerManager, &AnalyzerManager::analyzerItemChanged, mainView, &MainView::slotUpdateAnalyzerDecoded);
@@ -358,12 +344,11 @@ void MainWindow::connectPanels()
     connect(waveDataGen, &WaveDataGen::sigViewRefresh, this, &MainWindow::slotWaveViewRefresh);
     connect(waveDataGenOsc, &WaveDataGenOsc::sigViewRefreshOsc, this, &MainWindow::slotWaveViewRefresh);
     // The oscilloscope's cursor and measurement panels.
-    OscCursor* cursor = static_cast<OscCursor*>(oscCursor);
-    connect(cursor, &OscCursor::oscCursorClicked, mainView, &MainView::slotOscCursorClicked);
-    connect(mainView, &MainView::oscMeasureChanged, static_cast<OscMeasure*>(oscMeasure),
+    connect(oscCursor, &OscCursor::oscCursorClicked, mainView, &MainView::slotOscCursorClicked);
+    connect(mainView, &MainView::oscMeasureChanged, oscMeasure,
             &OscMeasure::slotOscMeasureValue);
-    connect(mainView, &MainView::oscCursorValueChanged, cursor, &OscCursor::slotOscCursorValue);
-    connect(mainView, &MainView::oscCursorAddClicked, cursor, &OscCursor::slotOscCursorAddClicked);
+    connect(mainView, &MainView::oscCursorValueChanged, oscCursor, &OscCursor::slotOscCursorValue);
+    connect(mainView, &MainView::oscCursorAddClicked, oscCursor, &OscCursor::slotOscCursorAddClicked);
     connect(socketApi, &SocketAPI::sigUpdateGUI, this, &MainWindow::slotUpdateFromSocket);
 }
 

@@ -7,7 +7,6 @@
 // writes the window geometry and the configuration when it closes.
 
 #include <QRect>
-#include <QSet>
 #include <QVector>
 #include <QWidget>
 
@@ -20,10 +19,15 @@ class CalibrateOsc;
 class CheckUpdate;
 class DevSetting;
 class MainView;
+class MouseMeasure;
 class MyProgressDlg;
+class OscCursor;
+class OscMeasure;
 class PWMSetting;
 class PosiView;
+class ProtoManager;
 class ProtoResult;
+class PulseMeasure;
 class QGridLayout;
 class QLabel;
 class QScrollArea;
@@ -34,6 +38,7 @@ class SmpSetting;
 class SocketAPI;
 class StatusBar;
 class TimeView;
+class TimingMarker;
 class VthSetting;
 class WaveDataGen;
 class WaveDataGenOsc;
@@ -79,8 +84,7 @@ public:
     SocketAPI* socketApi = nullptr;
     CheckUpdate* checkUpdate = nullptr;
 
-    // Panels and views. Those of later steps stand as named, hidden
-    // placeholders in their layout slots.
+    // Panels and views.
     QWidget* topBoxArea = nullptr;
     QScrollArea* rightBoxArea = nullptr;
     DevSetting* devSetting = nullptr;
@@ -88,12 +92,12 @@ public:
     PWMSetting* pwmSetting = nullptr;
     SmpCtrl* smpCtrl = nullptr;
     ZoomCtrl* zoomCtrl = nullptr;
-    QWidget* oscMeasure = nullptr;
-    QWidget* oscCursor = nullptr;
-    QWidget* mouseMeasure = nullptr;
-    QWidget* pulseMeasure = nullptr;
-    QWidget* timingMarker = nullptr;
-    QWidget* protoManager = nullptr;
+    OscMeasure* oscMeasure = nullptr;
+    OscCursor* oscCursor = nullptr;
+    MouseMeasure* mouseMeasure = nullptr;
+    PulseMeasure* pulseMeasure = nullptr;
+    TimingMarker* timingMarker = nullptr;
+    ProtoManager* protoManager = nullptr;
     ProtoResult* protoResult = nullptr;
     QLabel* filler = nullptr;
     MyProgressDlg* progressDlg = nullptr;
@@ -157,8 +161,6 @@ private:
     void connectDevice();
     void installHooks();
     QShortcut* addShortcut(const QKeySequence& keys);
-    QWidget* placeholder(const QString& name, QWidget* parent = nullptr);
-    // Shows w when on, but never a placeholder: it has nothing to show.
     void showPanel(QWidget* w, bool on);
     // Brings the display generator and every decode to rest so that the
     // shown capture may be cleared, swapped or deleted.
@@ -177,8 +179,6 @@ private:
     int startTimerId = 0;
     QVector<QShortcut*> shortcuts;
     QVector<QWidget*> separators;
-    QVector<QWidget*> rightItems;   // the right box's items, separators left out
-    QSet<QWidget*> placeholders;
 };
 
 #endif

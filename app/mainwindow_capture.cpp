@@ -150,7 +150,7 @@ void MainWindow::slotWaveViewRefresh(bool decRefresh, bool isZoom)
 {
     DevBase* dev = devUsing;
     if (dev && dev->workMode != WorkModeLA) {
-        static_cast<OscMeasure*>(oscMeasure)->slotOscMeasureValue(-1);
+        oscMeasure->slotOscMeasureValue(-1);
         mainView->updateViewDisplay();
         slotPosiViewUpdate();
         return;

@@ -128,28 +128,25 @@ void MainWindow::initRightBox(bool logic)
     showPanel(oscMeasure, !logic);
     showPanel(oscCursor, !logic);
     showPanel(filler, !logic);
-    for (QWidget* w : {mouseMeasure, pulseMeasure, timingMarker, protoManager})
+    for (QWidget* w : std::initializer_list<QWidget*>{mouseMeasure, pulseMeasure, timingMarker, protoManager})
         showPanel(w, logic);
     showPanel(protoResult, logic);
     // The sampling controls serve both modes; the zoom only logic captures.
     showPanel(smpCtrl, true);
     showPanel(zoomCtrl, logic);
     // A separator follows its item: hidden with it.
-    for (int i = 0; i < separators.size(); ++i) {
-        const bool on = i < 2 ? !logic : logic;
-        QWidget* before = i < rightItems.size() ? rightItems[i] : nullptr;
-        separators[i]->setVisible(on && !(before && placeholders.contains(before)));
-    }
+    for (int i = 0; i < separators.size(); ++i)
+        separators[i]->setVisible(i < 2 ? !logic : logic);
     // The measurement and marker panels of each mode initialise with it.
     // Emptying the marker panel goes with the view's rebuild, which removes
     // the markers.
     if (logic) {
-        static_cast<ProtoManager*>(protoManager)->init();
-        static_cast<PulseMeasure*>(pulseMeasure)->init();
-        static_cast<TimingMarker*>(timingMarker)->init();
+        protoManager->init();
+        pulseMeasure->init();
+        timingMarker->init();
     } else {
-        static_cast<OscMeasure*>(oscMeasure)->init();
-        static_cast<OscCursor*>(oscCursor)->init();
+        oscMeasure->init();
+        oscCursor->init();
     }
     rightBoxArea->verticalScrollBar()->setValue(0);
 }
@@ -210,7 +207,7 @@ void MainWindow::slotReplaceConfig()
         }
         smpCtrl->devConnectChanged(true);
     }
-    static_cast<MouseMeasure*>(mouseMeasure)->initMenuTriggered();
+    mouseMeasure->initMenuTriggered();
 
     // The kept capture is shown and decoded with the merged analyzers.
     if (dev->hasValidData()) {
