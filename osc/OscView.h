@@ -164,7 +164,6 @@ private:
     // Fraction of the grid under a viewport point, for a cursor type.
     double cursorFraction(int type, const QPointF& scenePos) const;
     int cursorIndex(int id, int type) const;
-    void placeMarkers();
     QPointF scenePos(QMouseEvent* e) const;
     int mathIndex() const { return tags.size() - 1; }
 

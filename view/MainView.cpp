@@ -422,14 +422,6 @@ void MainView::slotChnEnaChanged()
     slotPulseMeasureInfoChanged();
 }
 
-void MainView::slotChnExpansion()
-{
-    if (oscView)
-        oscView->stackPanels();
-    else
-        resizeEvent(nullptr);
-}
-
 void MainView::slotOscCursorClicked(int a, int code)
 {
     if (oscView)

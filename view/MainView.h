@@ -176,7 +176,6 @@ public slots:
     void slotUpdateAnalyzerDecoded();
     void slotColorEnaClicked(bool checked);
     void slotLogicProbeClicked(bool checked);
-    void slotChnExpansion();
     // Oscilloscope mode: the cursor panel's commands (a, code) and the
     // calibration window's (code, channel); nothing in logic mode.
     void slotOscCursorClicked(int a, int code);
