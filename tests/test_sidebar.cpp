@@ -29,6 +29,8 @@ private slots:
         TestEnv::isolateUserData();
         Config::init();
         Lang::setDocument(QDomDocument());
+        Config::dpi = 96;
+        Config::createFont();   // the labels' own faces, so widths are the program's
     }
     void init()
     {
@@ -334,6 +336,13 @@ void TestSidebar::lampAndSecondName()
     row.setSecondName("UART, SPI");
     QCOMPARE(row.secondName->text(), QString("UART, SPI"));
     QCOMPARE(row.secondName->toolTip(), QString("UART, SPI"));
+    // A long one is elided within the label, not cut at both ends.
+    const QString longName = "IR remote - Input, WS2812 strip - Data";
+    row.setSecondName(longName);
+    QVERIFY(row.secondName->text().endsWith(QChar(0x2026)));
+    QVERIFY(row.secondName->fontMetrics().horizontalAdvance(row.secondName->text()) <= row.secondName->maximumWidth());
+    QCOMPARE(row.secondName->toolTip(), longName);
+    row.setSecondName("UART, SPI");
 
     row.setChnStaShow(true, true, true);
     row.setChnStaVisible(true);

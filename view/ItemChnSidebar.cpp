@@ -316,7 +316,8 @@ int ItemChnSidebar::setShowMultip(int m)
 
 void ItemChnSidebar::setSecondName(const QString& s)
 {
-    secondName->setText(s);
+    // Elided rather than cut at both ends when an analyzer's name is long.
+    secondName->setText(secondName->fontMetrics().elidedText(s, Qt::ElideRight, secondName->maximumWidth()));
     secondName->setToolTip(s);
 }
 
