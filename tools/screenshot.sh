@@ -21,7 +21,7 @@ cat >"$home/brenmar/cv.config" <<'XML'
         <userLang>en-US</userLang>
         <windowPosition>0,0,1280,760</windowPosition>
         <analyzerAlias>IR remote;</analyzerAlias>
-        <chnShowName0>IR receiver</chnShowName0>
+        <chnShowName2>IR receiver</chnShowName2>
     </global>
     <devices>
         <Demo>
