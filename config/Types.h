@@ -3,8 +3,6 @@
 // Types shared by every subsystem. The integer values are an interface to the
 // configuration file, the remote-control protocol and the panels.
 
-#include "data/SmpTables.h"
-
 enum DevModel : int {
     DevModelDemo = 0,
     DevModelAlder = 1, DevModelDogwood = 2, DevModelFescue = 3, DevModelJuniper = 4,

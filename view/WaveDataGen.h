@@ -22,6 +22,7 @@
 #include <atomic>
 
 #include "config/Types.h"
+#include "data/SmpTables.h"
 
 class SmpData;
 
