@@ -11,6 +11,13 @@ enum DevModel : int {
     DevModelRowan = 101, DevModelSpruce = 102, DevModelTeak = 103, DevModelWillow = 104
 };
 
+// The models this program drives; a settings or capture file naming another
+// is refused.
+inline bool devModelSupported(int model)
+{
+    return model == DevModelDemo || (model >= DevModelRowan && model <= DevModelWillow);
+}
+
 enum DevSmpMode : int { SmpModeUnset = -1, SmpModeBuffer = 0, SmpModeStream = 1 };
 
 enum DevWorkMode : int { WorkModeLA = 0, WorkModeOsc = 1 };

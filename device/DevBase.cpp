@@ -74,7 +74,7 @@ DevBase* DevBase::createDevice(int model)
 
 bool DevBase::queryModelSupport(int model)
 {
-    return model == DevModelDemo || (model >= DevModelRowan && model <= DevModelWillow);
+    return devModelSupported(model);
 }
 
 void DevBase::initChannels(int count)
