@@ -213,7 +213,9 @@ void MainWindow::buildTopBox()
     devSetting = new DevSetting;
     smpSetting = new SmpSetting;
     pwmSetting = new PWMSetting;
-    smpCtrl = new SmpCtrl(waveDataGenOsc);
+    smpCtrl = new SmpCtrl;
+    smpCtrl->startAutoScale = [gen = waveDataGenOsc] { gen->setAutoScaleStart(); };
+    smpCtrl->cancelAutoScale = [gen = waveDataGenOsc] { gen->cancelAutoScale(); };
     zoomCtrl = new ZoomCtrl(waveDataGen);
 
     QHBoxLayout* box = new QHBoxLayout;
