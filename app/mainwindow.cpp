@@ -216,7 +216,8 @@ void MainWindow::buildTopBox()
     smpCtrl = new SmpCtrl;
     smpCtrl->startAutoScale = [gen = waveDataGenOsc] { gen->setAutoScaleStart(); };
     smpCtrl->cancelAutoScale = [gen = waveDataGenOsc] { gen->cancelAutoScale(); };
-    zoomCtrl = new ZoomCtrl(waveDataGen);
+    zoomCtrl = new ZoomCtrl;
+    zoomCtrl->viewScale = [gen = waveDataGen] { return gen->scale; };
 
     QHBoxLayout* box = new QHBoxLayout;
     box->setAlignment(Qt::AlignLeft);
