@@ -19,6 +19,7 @@
 #include "device/DevGlobals.h"
 #include "osc/OscView.h"
 #include "osc/WaveDataGenOsc.h"
+#include "rightbox/PulseMeasure.h"
 #include "toolbar/PanelSupport.h"
 #include "view/DlgFilter.h"
 #include "view/ItemChnSidebar.h"
@@ -39,6 +40,8 @@ MainView::MainView(WaveDataGen* gen, WaveDataGenOsc* genOsc, AnalyzerManager* mg
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     me = this;
+    // The pulse counter offers a pair of markers as a range while both show.
+    PulseMeasure::markerPairsShown = &MainView::getTimeMarkersShow;
     rowOrigin = 0;
     freqUnits << "Hz" << "KHz" << "MHz" << "GHz";
     timeUnits << "ps" << "ns" << "us" << "ms" << "s";
