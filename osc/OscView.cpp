@@ -17,7 +17,6 @@
 #include "osc/OscItems.h"
 #include "osc/OscPanels.h"
 #include "osc/WaveDataGenOsc.h"
-#include "toolbar/PanelSupport.h"
 
 namespace {
 
@@ -600,7 +599,7 @@ void OscView::slotOscChnSetChanged(int code, int chn)
     DevBase* dev = devUsing;
     if (!dev || chn < 0 || chn >= trgVolts.size())
         return;
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         switch (code) {
         case 9:
             showTagOf(chn);
@@ -634,7 +633,7 @@ void OscView::slotOscTimeSetChanged(int code)
     DevBase* dev = devUsing;
     if (!dev)
         return;
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         if (code == 15 && gen)
             gen->zoomChangedByTimediv();
         else if (code == 16)
@@ -648,7 +647,7 @@ void OscView::slotOscTrgSetChanged(int chn)
     if (!dev)
         return;
     if (chn != dev->aTrgChn)
-        PanelSupport::changeWithRestart(dev, [&] { dev->setATrgChn(chn); });
+        DevBase::changeWithRestart(dev, [&] { dev->setATrgChn(chn); });
     for (int c = 0; c < trgVolts.size(); ++c)
         trgVolts[c]->setVisible(c == dev->aTrgChn);
 }

@@ -20,7 +20,6 @@
 #include "osc/OscView.h"
 #include "osc/WaveDataGenOsc.h"
 #include "rightbox/PulseMeasure.h"
-#include "toolbar/PanelSupport.h"
 #include "view/DlgFilter.h"
 #include "view/ItemChnSidebar.h"
 #include "view/ItemWaveLine.h"
@@ -531,7 +530,7 @@ void MainView::slotMouseZoomChanged(int flag, int location)
 {
     if (oscView) {
         if (waveDataGenOsc && devUsing)
-            PanelSupport::changeWithRestart(devUsing, [&] { waveDataGenOsc->zoom(location); });
+            DevBase::changeWithRestart(devUsing, [&] { waveDataGenOsc->zoom(location); });
         return;
     }
     if (!hasData() || !waveDataGen)
