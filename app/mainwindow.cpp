@@ -204,8 +204,11 @@ void MainWindow::buildTopBox()
     devSetting = new DevSetting;
     smpSetting = new SmpSetting;
     pwmSetting = new PWMSetting;
-    smpCtrl = new SmpCtrl(waveDataGenOsc);
-    zoomCtrl = new ZoomCtrl(waveDataGen);
+    smpCtrl = new SmpCtrl;
+    smpCtrl->startAutoScale = [gen = waveDataGenOsc] { gen->setAutoScaleStart(); };
+    smpCtrl->cancelAutoScale = [gen = waveDataGenOsc] { gen->cancelAutoScale(); };
+    zoomCtrl = new ZoomCtrl;
+    zoomCtrl->viewScale = [gen = waveDataGen] { return gen->scale; };
 
     QHBoxLayout* box = new QHBoxLayout;
     box->setAlignment(Qt::AlignLeft);

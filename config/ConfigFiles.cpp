@@ -13,7 +13,6 @@
 #include "config/ConfigDom.h"
 #include "config/Lang.h"
 #include "config/XmlInput.h"
-#include "device/DevBase.h"
 
 std::function<QString(const Config::FileDialogRequest&)> Config::fileDialog;
 QString Config::dataFileRefused;
@@ -187,7 +186,7 @@ bool Config::replaceConfig(const QByteArray& header, ServerKeys* asked)
     boundDocument(hdr);
     const QDomElement hGlobal = findChild(hRoot, "global");
     const int model = findChild(hGlobal, "devModel").text().toInt();
-    if (!DevBase::queryModelSupport(model))
+    if (!devModelSupported(model))
         return false;
 
     readGlobalParam("version");   // makes sure the document and its sections exist

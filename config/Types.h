@@ -3,8 +3,6 @@
 // Types shared by every subsystem. The integer values are an interface to the
 // configuration file, the remote-control protocol and the panels.
 
-#include "data/SmpTables.h"
-
 enum DevModel : int {
     DevModelDemo = 0,
     DevModelAlder = 1, DevModelDogwood = 2, DevModelFescue = 3, DevModelJuniper = 4,
@@ -12,6 +10,13 @@ enum DevModel : int {
     DevModelOsier = 9, DevModelPoplar = 49, DevModelYarrow = 65,
     DevModelRowan = 101, DevModelSpruce = 102, DevModelTeak = 103, DevModelWillow = 104
 };
+
+// The models this program drives; a settings or capture file naming another
+// is refused.
+inline bool devModelSupported(int model)
+{
+    return model == DevModelDemo || (model >= DevModelRowan && model <= DevModelWillow);
+}
 
 enum DevSmpMode : int { SmpModeUnset = -1, SmpModeBuffer = 0, SmpModeStream = 1 };
 

@@ -19,7 +19,6 @@
 #include "decode/RightBoxView.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
-#include "view/WaveDataGen.h"
 #include "widgets/MyScrollbar.h"
 
 // ---------------------------------------------------------------------------
@@ -94,12 +93,12 @@ void ResultList::mouseMoveEvent(QMouseEvent* e)
 // ---------------------------------------------------------------------------
 // ProtoResult
 
-ProtoResult::ProtoResult(AnalyzerManager* manager, WaveDataGen* waveGen, QWidget* parent)
+ProtoResult::ProtoResult(AnalyzerManager* manager, DecodeView* waveGen, QWidget* parent)
     : ProtoResult(manager, waveGen, new AnalyzerDataGen(manager), parent)
 {
 }
 
-ProtoResult::ProtoResult(AnalyzerManager* mgr, WaveDataGen* wave, AnalyzerDataGen* gen, QWidget* parent)
+ProtoResult::ProtoResult(AnalyzerManager* mgr, DecodeView* wave, AnalyzerDataGen* gen, QWidget* parent)
     : QWidget(parent), manager(mgr), waveGen(wave), dataGen(gen)
 {
     setObjectName(QStringLiteral("ProtoResult"));
@@ -181,7 +180,7 @@ void ProtoResult::restartList()
 void ProtoResult::restartList(const QString& text)
 {
     if (text.isEmpty())
-        dataGen->reStart(QString(), waveGen ? waveGen->start : 0.0, double(sampleCount()));
+        dataGen->reStart(QString(), waveGen ? waveGen->viewStart() : 0.0, double(sampleCount()));
     else
         dataGen->reStart(text, 0, double(sampleCount()));
 }
@@ -205,7 +204,7 @@ void ProtoResult::updateDecodeProtocols(bool tableOnly)
 {
     if (!search->text().isEmpty() || deviceSampling())
         return;
-    const double start = waveGen ? waveGen->start : 0.0;
+    const double start = waveGen ? waveGen->viewStart() : 0.0;
     const double end = double(sampleCount());
     if (tableOnly)
         dataGen->updateTable(QString(), start, end);

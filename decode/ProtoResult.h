@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include "config/Types.h"
+#include "decode/DecodeView.h"
 
 class AnalyzerDataGen;
 class AnalyzerManager;
@@ -23,7 +24,6 @@ class QMenu;
 class QStringListModel;
 class SearchEdit;
 class TitleBar;
-class WaveDataGen;
 
 class ResultList : public QListView
 {
@@ -53,9 +53,9 @@ class ProtoResult : public QWidget
 {
     Q_OBJECT
 public:
-    ProtoResult(AnalyzerManager* manager, WaveDataGen* waveGen, QWidget* parent = nullptr);
+    ProtoResult(AnalyzerManager* manager, DecodeView* waveGen, QWidget* parent = nullptr);
     // With a generator made elsewhere (tests); the panel owns it.
-    ProtoResult(AnalyzerManager* manager, WaveDataGen* waveGen, AnalyzerDataGen* gen, QWidget* parent);
+    ProtoResult(AnalyzerManager* manager, DecodeView* waveGen, AnalyzerDataGen* gen, QWidget* parent);
     ~ProtoResult() override;
 
     // After a display refresh (main window): follows the view while no search
@@ -111,7 +111,7 @@ private:
     QList<QAction*> menuActions;
     QStringList protocols;
     QPointer<AnalyzerManager> manager;
-    WaveDataGen* waveGen;
+    DecodeView* waveGen;
     AnalyzerDataGen* dataGen;
 
     bool ignoreScroll = false;  // our own range and value updates

@@ -1,5 +1,6 @@
 #include "device/DevBase.h"
 
+#include <QPointer>
 #include <QThread>
 
 #include <cmath>
@@ -74,7 +75,7 @@ DevBase* DevBase::createDevice(int model)
 
 bool DevBase::queryModelSupport(int model)
 {
-    return model == DevModelDemo || (model >= DevModelRowan && model <= DevModelWillow);
+    return devModelSupported(model);
 }
 
 void DevBase::initChannels(int count)
@@ -192,6 +193,21 @@ void DevBase::smpRestartIfNeed()
         smpRestart = false;
         smpStart(SmpStartPrevious, false);
     }
+}
+
+void DevBase::changeWithRestart(DevBase* device, const std::function<void()>& change)
+{
+    // The change may run a dialog, during which the device can be replaced.
+    const QPointer<DevBase> dev = device;
+    const bool wasRunning = dev && dev->smpStopForRestart();
+    change();
+    if (!dev)
+        return;
+    // Whatever reacts to the change may run its own stop/restart bracket,
+    // which resets the device's restart flag while nothing runs. Restart from
+    // what was seen here, and only when nothing has started a capture since.
+    dev->smpRestart = wasRunning && !dev->smpRunning;
+    dev->smpRestartIfNeed();
 }
 
 long long DevBase::getExpectDepth() const

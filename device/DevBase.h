@@ -65,6 +65,10 @@ public:
     void smpStopAndWait();
     bool smpStopForRestart();
     void smpRestartIfNeed();
+    // Runs `change` with a running capture stopped around it and restarts
+    // that capture exactly once afterwards (not at all when the device is
+    // replaced meanwhile). Without a device only `change` runs.
+    static void changeWithRestart(DevBase* dev, const std::function<void()>& change);
     // Counts smpStart calls: a capture announced while it still equals the
     // value read after a start belongs to that start.
     unsigned captureGeneration() const { return smpGeneration; }

@@ -17,7 +17,6 @@
 #include "config/Lang.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
-#include "toolbar/PanelSupport.h"
 #include "widgets/MyDial.h"
 #include "widgets/MySwitch.h"
 
@@ -306,7 +305,7 @@ void ChnSetOsc::slotSwitchClicked()
         return;
     QVector<bool> ena = dev->aChnEna;
     ena[chn] = on;
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         dev->setAChnEna(ena);
         emit chnSetChanged(9, chn);
     });
@@ -317,7 +316,7 @@ void ChnSetOsc::slotCouplingClicked(int index)
     DevBase* dev = devUsing;
     if (!dev)
         return;
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         dev->setACoupling(chn, index);
         emit chnSetChanged(10, chn);
     });
@@ -328,7 +327,7 @@ void ChnSetOsc::slotProbeClicked(int index)
     DevBase* dev = devUsing;
     if (!dev)
         return;
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         dev->setAProbeRate(chn, index == 1 ? 10 : 1);
         const int i = dial->currentIndex();
         dial->setTextList(dev->getVoltDivStringList(chn));
@@ -343,7 +342,7 @@ void ChnSetOsc::slotDialClicked(int index)
     DevBase* dev = devUsing;
     if (!dev)
         return;
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         dev->setAVoltDivIndex(chn, index);
         setChnVolt();
         emit chnSetChanged(12, chn);
@@ -360,7 +359,7 @@ void ChnSetOsc::slotChnOffsetChanged()
     if (!dev)
         return;
     const int off = OscScale::offsetFor(OscScale::fieldNumber(editOffset->text()), double(scale));
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         dev->setAChnOffset(chn, off);
         showOffset();
         emit chnSetChanged(13, chn);
@@ -372,7 +371,7 @@ void ChnSetOsc::slotOffsetReset()
     DevBase* dev = devUsing;
     if (!dev)
         return;
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         dev->setAChnOffset(chn, 0);
         showOffset();
         emit chnSetChanged(14, chn);
@@ -441,7 +440,7 @@ void TimeSetOsc::slotDialClicked(int index)
     DevBase* dev = devUsing;
     if (!dev)
         return;
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         dev->setATimeDivIndex(index);
         setTrgTime();
         emit timeSetChanged(15);
@@ -453,7 +452,7 @@ void TimeSetOsc::changePosition(int position)
     DevBase* dev = devUsing;
     if (!dev || position == dev->aTrgPercent)
         return;
-    PanelSupport::changeWithRestart(dev, [&] {
+    DevBase::changeWithRestart(dev, [&] {
         dev->setATrgPercent(position);
         emit timeSetChanged(16);
     });
@@ -548,7 +547,7 @@ void TriggerSetOsc::slotEdgeClicked(int index)
     const int type = index == 0 ? TrgRising : TrgFalling;
     if (!dev || type == dev->aTrgType)
         return;
-    PanelSupport::changeWithRestart(dev, [&] { dev->setATrgType(type); });
+    DevBase::changeWithRestart(dev, [&] { dev->setATrgType(type); });
 }
 
 // ---------------------------------------------------------------- math

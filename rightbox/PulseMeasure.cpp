@@ -11,11 +11,11 @@
 #include "data/SmpData.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
-#include "view/MainView.h"
 #include "widgets/MyButton.h"
 
 PulseMeasure* PulseMeasure::me = nullptr;
 std::function<void(QMenu*, const QPoint&)> PulseMeasure::menuRunner;
+std::function<void(bool*, int)> PulseMeasure::markerPairsShown;
 
 namespace {
 
@@ -138,8 +138,9 @@ bool PulseMeasure::hasSamples()
 QVector<bool> PulseMeasure::shownRanges()
 {
     QVector<bool> shown(RangeCount, true);
-    bool pairs[RangeCount - 1];
-    MainView::getTimeMarkersShow(pairs, RangeCount - 1);
+    bool pairs[RangeCount - 1] = {};
+    if (markerPairsShown)
+        markerPairsShown(pairs, RangeCount - 1);
     for (int k = 0; k + 1 < RangeCount; ++k)
         shown[k + 1] = pairs[k];
     return shown;

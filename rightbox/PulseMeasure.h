@@ -43,6 +43,9 @@ public:
     // Runs a row button's menu modally at a screen position; tests set it
     // so that nothing blocks. Unset: QMenu::exec.
     static std::function<void(QMenu* menu, const QPoint& at)> menuRunner;
+    // Fills shown[k] for the first `count` marker pairs: both markers of
+    // pair k show. Installed by the main view; unset, no pair shows.
+    static std::function<void(bool* shown, int count)> markerPairsShown;
 
     // Brings the channel menu to the current device's channel count and
     // blanks every row's value; the rows stay, with their channels.

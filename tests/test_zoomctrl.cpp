@@ -112,7 +112,8 @@ void TestZoomCtrl::dropDownShowsScale()
 {
     WaveDataGen gen;
     gen.scale = 2;
-    ZoomCtrl z(&gen);
+    ZoomCtrl z;
+    z.viewScale = [&gen] { return gen.scale; };
     QSignalSpy spy(&z, &ZoomCtrl::zoomChanged);
     z.slotDropDwon();
     QVERIFY(z.menu && z.edit);
@@ -151,7 +152,8 @@ void TestZoomCtrl::editTexts()
     QFETCH(QString, typed);
     WaveDataGen gen;
     gen.scale = 3;
-    ZoomCtrl z(&gen);
+    ZoomCtrl z;
+    z.viewScale = [&gen] { return gen.scale; };
     z.slotDropDwon();
     z.menu->close();
     QSignalSpy spy(&z, &ZoomCtrl::zoomChanged);
@@ -172,7 +174,8 @@ void TestZoomCtrl::returnClosesMenu()
 {
     WaveDataGen gen;
     gen.scale = 4;
-    ZoomCtrl z(&gen);
+    ZoomCtrl z;
+    z.viewScale = [&gen] { return gen.scale; };
     z.show();
     z.slotDropDwon();
     QTRY_VERIFY(z.edit->hasFocus());

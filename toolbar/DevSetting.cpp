@@ -258,7 +258,7 @@ void DevSettingMenu::slotBtnSaveClicked()
         PanelSupport::warnInvalid(parentWidget(), Lang::tr("Please select at least one channel."));
         return;
     }
-    PanelSupport::changeWithRestart(d, [&] {
+    DevBase::changeWithRestart(d, [&] {
         // Leaving stream mode first lifts its channel limits; entering it
         // last lets the device lower the rate for the channels just set.
         if (d->smpMode != SmpModeBuffer) {
@@ -343,7 +343,7 @@ void DevMoreSetting::slotBtnSaveClicked()
     }
     if (slider && slider->value() != d->getTrgPosition()) {
         const int value = slider->value();
-        PanelSupport::changeWithRestart(d, [d, value] { d->setTrgPosition(value); });
+        DevBase::changeWithRestart(d, [d, value] { d->setTrgPosition(value); });
     }
     accept();
 }

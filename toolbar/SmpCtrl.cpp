@@ -10,12 +10,11 @@
 #include "config/Types.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
-#include "osc/WaveDataGenOsc.h"
 
 std::function<void()> SmpCtrl::stopAllAnalyzer;
 std::function<void()> SmpCtrl::clearAnalyzerResult;
 
-SmpCtrl::SmpCtrl(WaveDataGenOsc* gen, QWidget* parent) : QWidget(parent), waveDataGenOsc(gen)
+SmpCtrl::SmpCtrl(QWidget* parent) : QWidget(parent)
 {
     setObjectName("SmpCtrl");
     setAttribute(Qt::WA_StyledBackground);
@@ -115,8 +114,8 @@ void SmpCtrl::startCapture(int mode)
     stopForStart(dev);
     // A capture in another mode ends an automatic scaling: its refreshes
     // must not restart auto-scale captures.
-    if (waveDataGenOsc && mode != SmpStartAuto)
-        waveDataGenOsc->cancelAutoScale();
+    if (cancelAutoScale && mode != SmpStartAuto)
+        cancelAutoScale();
     dev->smpStart(mode, false);
 }
 
@@ -135,8 +134,8 @@ void SmpCtrl::slotBtnRepeatClicked()
 void SmpCtrl::slotBtnStopClicked()
 {
     btnStop->setChecked(true);
-    if (waveDataGenOsc)
-        waveDataGenOsc->cancelAutoScale();
+    if (cancelAutoScale)
+        cancelAutoScale();
     if (devUsing)
         devUsing->smpStop();
 }
@@ -168,7 +167,7 @@ void SmpCtrl::slotBtnAutoScaleClicked()
         dev->setATimeDivIndex(9);
         dev->setATrgPercent(500);
     }
-    if (waveDataGenOsc)
-        waveDataGenOsc->setAutoScaleStart();
+    if (startAutoScale)
+        startAutoScale();
     dev->smpStart(SmpStartAuto, false);
 }

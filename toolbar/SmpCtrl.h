@@ -13,13 +13,18 @@ class DevBase;
 class QGraphicsDropShadowEffect;
 class QHBoxLayout;
 class QPushButton;
-class WaveDataGenOsc;
 
 class SmpCtrl : public QWidget
 {
     Q_OBJECT
 public:
-    SmpCtrl(WaveDataGenOsc* gen, QWidget* parent = nullptr);
+    explicit SmpCtrl(QWidget* parent = nullptr);
+
+    // The oscilloscope auto-scale of the analog display generator: Auto arms
+    // it, a capture in another mode and Stop cancel it. Filled by the main
+    // window; unset means there is no auto-scale to drive.
+    std::function<void()> startAutoScale;
+    std::function<void()> cancelAutoScale;
 
     // Decoder calls made before every capture start, in this order: stop every
     // decode run, then empty all results. Installed by the analyzer host; an
@@ -46,7 +51,6 @@ private:
     // Stops a running capture and the decoders, then starts in `mode`.
     void startCapture(int mode);
 
-    WaveDataGenOsc* waveDataGenOsc;
     QPushButton* btnAuto;
     QPushButton* btnSingle;
     QPushButton* btnRepeat;

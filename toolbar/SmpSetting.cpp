@@ -10,7 +10,6 @@
 #include "config/Lang.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
-#include "toolbar/PanelSupport.h"
 
 namespace {
 
@@ -116,7 +115,7 @@ void SmpSetting::devSmpModeChanged()
 void SmpSetting::changeWithRestart(const std::function<void(DevBase*)>& change)
 {
     DevBase* dev = devUsing;
-    PanelSupport::changeWithRestart(dev, [&] { change(dev); });
+    DevBase::changeWithRestart(dev, [&] { change(dev); });
     lblTime->setText(getSmpTime());
 }
 

@@ -12,9 +12,8 @@
 
 #include "config/Config.h"
 #include "config/Lang.h"
-#include "view/GenAccess.h"
 
-ZoomCtrl::ZoomCtrl(WaveDataGen* gen, QWidget* parent) : QWidget(parent), waveGen(gen)
+ZoomCtrl::ZoomCtrl(QWidget* parent) : QWidget(parent)
 {
     setObjectName("ZoomCtrl");
     setAttribute(Qt::WA_StyledBackground);
@@ -114,7 +113,7 @@ void ZoomCtrl::slotDropDwon()
 {
     if (!menu)
         buildMenu();
-    edit->setText(scaleText(GenAccess::scale(waveGen)));
+    edit->setText(scaleText(viewScale ? viewScale() : 0));
     edit->setFocus();
     const QPoint at(btnDropDown->x(), btnDropDown->y() + btnTrg->height() + Config::pixel(2));
     menu->popup(mapToGlobal(at));

@@ -7,17 +7,22 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class WaveDataGen;
 
 class ZoomCtrl : public QWidget
 {
     Q_OBJECT
 public:
-    explicit ZoomCtrl(WaveDataGen* gen, QWidget* parent = nullptr);
+    explicit ZoomCtrl(QWidget* parent = nullptr);
     ~ZoomCtrl() override;
+
+    // Samples per logical pixel of the waveform view, which the edit shows
+    // when the drop-down opens. Filled by the main window; unset reads 0.
+    std::function<double()> viewScale;
 
     // How the samples-per-pixel edit shows a scale.
     static QString scaleText(double samplesPerPixel);
@@ -45,7 +50,6 @@ signals:
 private:
     void buildMenu();
 
-    WaveDataGen* waveGen;
     QString lastValid;
 };
 

@@ -1,7 +1,7 @@
 #ifndef GENACCESS_H
 #define GENACCESS_H
-// The reads that the row painter and the zoom control make of the display
-// generator (records of a channel, scale, start), in one place.
+// The reads that the row painter makes of the display generator (records of
+// a channel, scale, start), in one place.
 
 #include "data/SmpTables.h"
 

@@ -19,7 +19,7 @@
 #include "device/DevGlobals.h"
 #include "osc/OscView.h"
 #include "osc/WaveDataGenOsc.h"
-#include "toolbar/PanelSupport.h"
+#include "rightbox/PulseMeasure.h"
 #include "view/DlgFilter.h"
 #include "view/ItemChnSidebar.h"
 #include "view/ItemWaveLine.h"
@@ -39,6 +39,8 @@ MainView::MainView(WaveDataGen* gen, WaveDataGenOsc* genOsc, AnalyzerManager* mg
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     me = this;
+    // The pulse counter offers a pair of markers as a range while both show.
+    PulseMeasure::markerPairsShown = &MainView::getTimeMarkersShow;
     rowOrigin = 0;
     freqUnits << "Hz" << "KHz" << "MHz" << "GHz";
     timeUnits << "ps" << "ns" << "us" << "ms" << "s";
@@ -520,7 +522,7 @@ void MainView::slotMouseZoomChanged(int flag, int location)
 {
     if (oscView) {
         if (waveDataGenOsc && devUsing)
-            PanelSupport::changeWithRestart(devUsing, [&] { waveDataGenOsc->zoom(location); });
+            DevBase::changeWithRestart(devUsing, [&] { waveDataGenOsc->zoom(location); });
         return;
     }
     if (!hasData() || !waveDataGen)

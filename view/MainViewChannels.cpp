@@ -23,7 +23,6 @@
 #include "data/SmpData.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
-#include "toolbar/PanelSupport.h"
 #include "view/DlgFilter.h"
 #include "view/ItemChnSidebar.h"
 #include "view/ItemWaveLine.h"
@@ -112,7 +111,7 @@ void MainView::slotChnHeightClicked()
 
 void MainView::slotChnResetClick()
 {
-    PanelSupport::changeWithRestart(devUsing, [this] {
+    DevBase::changeWithRestart(devUsing, [this] {
         for (ItemChnSidebar* s : chnSidebars)
             s->resetAll();
     });
@@ -251,7 +250,7 @@ void MainView::slotChnEnaClicked()
             return;
         QVector<bool> chosen(dev->chnNum());
         if (ena->getChnEna(chosen)) {
-            PanelSupport::changeWithRestart(devUsing, [&] { dev->setDChnEna(chosen); });
+            DevBase::changeWithRestart(devUsing, [&] { dev->setDChnEna(chosen); });
             return;
         }
         QMessageBox box(QMessageBox::Warning, Lang::tr("A Setting is Invalid"),

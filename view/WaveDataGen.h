@@ -22,10 +22,12 @@
 #include <atomic>
 
 #include "config/Types.h"
+#include "data/SmpTables.h"
+#include "decode/DecodeView.h"
 
 class SmpData;
 
-class WaveDataGen : public QThread
+class WaveDataGen : public QThread, public DecodeView
 {
     Q_OBJECT
 public:
@@ -54,6 +56,7 @@ public:
     // Run records of channel chn for the shown frame; returns their count
     // (0 with *out null for a channel index out of range).
     int getData(int chn, WaveLine** out) const;
+    double viewStart() const override { return start; }
 
     // ---- view operations (GUI thread) ----
     void zoomFirst();
@@ -70,7 +73,7 @@ public:
     void moveTo(double s);
     void moveEnd();
     void movePage(bool back, double f);
-    void moveDecode(double beg, double end);
+    void moveDecode(double beg, double end) override;
     void moveDecodeByTimingMarker(double a, double b);
 
     void proofZoomRef(int* x) const;
