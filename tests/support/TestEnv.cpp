@@ -57,4 +57,14 @@ void startProgram(const QString& settings, const QString& cfgFile)
     Config::createFont();
 }
 
+void defaultGrayColors()
+{
+    if (Config::grayColor.size() < 10) {
+        Config::grayColor.clear();
+        for (const char* c : {"#f7f7f7", "#dfdfdf", "#afafaf", "#9f9f9f", "#7f7f7f",
+                              "#575b5f", "#3f3f3f", "#2f2f2f", "#1f1f23", "#070707"})
+            Config::grayColor.append(QColor(c));
+    }
+}
+
 } // namespace TestEnv

@@ -24,6 +24,9 @@ bool writeFile(const QString& path, const QByteArray& bytes);
 // English), the configuration saved to `cfgFile` when one is given, then the
 // translations and the fonts at 96 dpi.
 void startProgram(const QString& settings = QString(), const QString& cfgFile = QString());
+// Fills the grey colour table that the widgets paint with when the start-up
+// code that normally reads it has not run.
+void defaultGrayColors();
 }
 
 #endif
