@@ -18,12 +18,6 @@ class TestCsvWalk : public QObject
 
     QString path(const QString& name) const { return tmp.filePath(name); }
 
-    // 16 channels, 50 samples at 1 kHz, trigger 15.
-    void reference(SmpData& s)
-    {
-        fill(s, 50, 1000, 15, {{1, 0, {5, 12, 20, 29, 35}}, {3, 1, {10, 40}}, {6, 0, {2}}});
-    }
-
 private slots:
     void initTestCase()
     {
@@ -147,7 +141,7 @@ private slots:
         QFETCH(long long, slack);
         QFETCH(bool, accepted);
         SmpData s(16);
-        reference(s);
+        fillReference(s);
         const QVector<bool> sel(16, true);
         const QStringList names = QVector<QString>(16, "c").toList();
         QTemporaryDir dir;

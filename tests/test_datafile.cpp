@@ -123,12 +123,6 @@ class TestDataFile : public QObject
 
     QString path(const QString& name) const { return tmp.filePath(name); }
 
-    // The reference capture: 16 channels, 50 samples at 1 kHz, trigger 15.
-    void reference(SmpData& s)
-    {
-        fill(s, 50, 1000, 15, {{1, 0, {5, 12, 20, 29, 35}}, {3, 1, {10, 40}}, {6, 0, {2}}});
-    }
-
 private slots:
     void initTestCase()
     {
@@ -148,7 +142,7 @@ private slots:
     void goldenSubRange()
     {
         SmpData s(16);
-        reference(s);
+        fillReference(s);
         QVector<bool> sel(16, false);
         sel[1] = sel[2] = sel[3] = true;   // channel 2 has no data: no table
         const QString f = path("golden.part");
@@ -167,7 +161,7 @@ private slots:
     void oneSampleRange()
     {
         SmpData s(16);
-        reference(s);
+        fillReference(s);
         QVector<bool> sel(16, true);
         const QString f = path("one.part");
         QVERIFY(TestEnv::writeFile(f, QByteArray()));
@@ -195,7 +189,7 @@ private slots:
         QFETCH(long long, start);
         QFETCH(long long, offset);
         SmpData s(16);
-        reference(s);
+        fillReference(s);
         const QString f = path("trg.part");
         QVERIFY(TestEnv::writeFile(f, QByteArray()));
         QVERIFY(DataFile(&s).saveData(f, QVector<bool>(16, true), start, 40, true));
@@ -293,7 +287,7 @@ private slots:
         const QString f = path("bad.cvdat");
         QVERIFY(TestEnv::writeFile(f, part));
         SmpData s(16);
-        reference(s);   // whatever it held goes
+        fillReference(s);   // whatever it held goes
         QVERIFY(!DataFile(&s).loadData(f, offset, true));
         QCOMPARE(s.smpDepth, 0LL);
         for (int c = 0; c < 16; ++c)
@@ -548,7 +542,7 @@ private slots:
     void csvNamesQuoted()
     {
         SmpData s(16);
-        reference(s);
+        fillReference(s);
         QVector<bool> sel(16, false);
         sel[1] = sel[3] = sel[6] = true;
         QStringList names;

@@ -32,6 +32,13 @@ inline void fill(SmpData& s, long long depth, long long rate, long long trg, con
     QVERIFY(s.dataConvertComplete(depth));
 }
 
+// The reference capture of the file tests: 16 channels, 50 samples at 1 kHz,
+// trigger 15.
+inline void fillReference(SmpData& s)
+{
+    fill(s, 50, 1000, 15, {{1, 0, {5, 12, 20, 29, 35}}, {3, 1, {10, 40}}, {6, 0, {2}}});
+}
+
 inline QString timeText(long long rate, long long origin, long long t)
 {
     char buf[SmpTimeExport::MaxChars];
