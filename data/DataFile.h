@@ -99,7 +99,8 @@ public:
     // data, its edges in the range plus the closing entry.
     long long getTotalRecordNum() const;
     // Bytes a job for the range and selection set would write: the data part
-    // (logic or analog) and the binary export exactly, the CSV at most.
+    // (logic or analog) and the binary export exactly, the CSV at most
+    // (from totalRecords, which the caller has just counted).
     qint64 dataPartBytes() const;
     qint64 binBytes() const;
     qint64 csvBytesBound() const;

@@ -304,7 +304,7 @@ qint64 DataFile::csvBytesBound() const
     }
     // The first line, then one for each sample where a selected channel's
     // edge lies: no more than the edges, nor than the samples.
-    const long long lines = std::min(rangeEnd - rangeStart + 1, getTotalRecordNum() + 1);
+    const long long lines = std::min(rangeEnd - rangeStart + 1, totalRecords + 1);
     return header + qint64(lines) * (SmpTimeExport::MaxChars + 3 * columns + 1);
 }
 
