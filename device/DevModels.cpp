@@ -29,12 +29,15 @@ const DevTableModel::Table kDogwood = {
     {}, 0, {},
     0x8000000, 1.2, 100, 250};
 
-const DevTableModel::Table kEsparto = [] {
-    DevTableModel::Table t = kDogwood;
-    t.model = DevModelEsparto;
+// A later member of a family: its base's table with the threshold added.
+DevTableModel::Table withThreshold(DevTableModel::Table t, DevModel model)
+{
+    t.model = model;
     t.functions = {DevFuncPWM, DevFuncVth};
     return t;
-}();
+}
+
+const DevTableModel::Table kEsparto = withThreshold(kDogwood, DevModelEsparto);
 
 const DevTableModel::Table kFescue = {
     DevModelFescue, "Fescue", 16, {DevFuncPWM}, SmpModeUnset,
@@ -42,12 +45,7 @@ const DevTableModel::Table kFescue = {
     {}, 0, {},
     0x8000000, 1.2, 200, 250};
 
-const DevTableModel::Table kHazel = [] {
-    DevTableModel::Table t = kFescue;
-    t.model = DevModelHazel;
-    t.functions = {DevFuncPWM, DevFuncVth};
-    return t;
-}();
+const DevTableModel::Table kHazel = withThreshold(kFescue, DevModelHazel);
 
 // The buffer depth list without its 10 G entry; depths above 30 M are
 // marked although 30 M itself is no entry.
