@@ -76,6 +76,22 @@ Meas measure(SmpDataOsc* s, double start, double length, int chn = 0)
     return m;
 }
 
+// The written analog part of two channels of 10 samples each; empty when
+// it could not be written.
+QByteArray writtenPart()
+{
+    SmpDataOsc a(2, 16);
+    const int g[2] = {500, 500}, sc[2] = {480, 480}, off[2] = {0, 0};
+    const bool ena[2] = {true, true};
+    if (!a.dataConvertStart(0, 1000000, g, sc, off, ena))
+        return QByteArray();
+    for (int c = 0; c < 2; ++c)
+        a.record(c)->count = 10;
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    return a.writeFile(out) ? out.data() : QByteArray();
+}
+
 } // namespace
 
 class TestSmpDataOsc : public QObject
@@ -452,16 +468,8 @@ void TestSmpDataOsc::fileRefused()
 {
     QFETCH(int, at);
     QFETCH(QByteArray, put);
-    SmpDataOsc a(2, 16);
-    const int g[2] = {500, 500}, sc[2] = {480, 480}, off[2] = {0, 0};
-    const bool ena[2] = {true, true};
-    QVERIFY(a.dataConvertStart(0, 1000000, g, sc, off, ena));
-    for (int c = 0; c < 2; ++c)
-        a.record(c)->count = 10;
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QVERIFY(a.writeFile(out));
-    QByteArray bytes = out.data();
+    QByteArray bytes = writtenPart();
+    QVERIFY(!bytes.isEmpty());
     if (at < 0)
         bytes.chop(3);
     else
@@ -510,16 +518,8 @@ void TestSmpDataOsc::fileFieldsBounded()
     QFETCH(int, size);
     QFETCH(long long, value);
     QFETCH(bool, accepted);
-    SmpDataOsc a(2, 16);
-    const int g[2] = {500, 500}, sc[2] = {480, 480}, off[2] = {0, 0};
-    const bool ena[2] = {true, true};
-    QVERIFY(a.dataConvertStart(0, 1000000, g, sc, off, ena));
-    for (int c = 0; c < 2; ++c)
-        a.record(c)->count = 10;
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QVERIFY(a.writeFile(out));
-    QByteArray bytes = out.data();
+    QByteArray bytes = writtenPart();
+    QVERIFY(!bytes.isEmpty());
     const int last = 40 + 32 + 2 * 10;   // the second channel's head
     QCOMPARE(bytes.size(), last + 32 + 2 * 10);
     const int pos = at < 0 ? 16 : last + at;
