@@ -151,6 +151,9 @@ private:
     // Moves the pre-trigger buffers to the converter's queue and lets it
     // take them (plus `extra` wake-ups).
     void releasePending(int extra);
+    // Queues a transfer buffer; when memory ran out it is freed and the
+    // capture ends with the out-of-memory error. False then.
+    bool queueOrFail(SmpBufQueue& q, unsigned char* buf, int len);
     // Drops whole rows (and buffers left empty) from the front.
     void dropFront(long long bytes);
     void normaliseHead();

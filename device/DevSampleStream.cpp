@@ -250,6 +250,18 @@ void SmpCtrlStream::dropFront(long long bytes)
     normaliseHead();
 }
 
+bool SmpCtrlStream::queueOrFail(SmpBufQueue& q, unsigned char* buf, int len)
+{
+    if (q.push(buf, len))
+        return true;
+    std::free(buf);
+    failed = true;
+    dev->smpErr = 4;
+    dev->reqSmpStop();
+    dev->smpSta = SmpStaReading;
+    return false;
+}
+
 void SmpCtrlStream::releasePending(int extra)
 {
     const int n = pendingCount;
@@ -285,14 +297,8 @@ void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
         int idx = 0;
         if (!forcedTrg)
             idx = bytes8 ? getTrgIndex(buf, len) : getTrgIndex(buf, len, int((prevReceived / 2) % chnEnaNum));
-        if (!pending.push(buf, len)) {
-            std::free(buf);
-            failed = true;
-            dev->smpErr = 4;
-            dev->reqSmpStop();
-            dev->smpSta = SmpStaReading;
+        if (!queueOrFail(pending, buf, len))
             return;
-        }
         ++pendingCount;
         firstBuf = false;
         if (idx < 0) {
@@ -324,14 +330,8 @@ void SmpCtrlStream::devCbAutoBulkRead(unsigned char* buf, int len)
         dev->dataSetTrgPosition(trg);
         releasePending(0);
     } else {
-        if (!queue.push(buf, len)) {
-            std::free(buf);
-            failed = true;
-            dev->smpErr = 4;
-            dev->reqSmpStop();
-            dev->smpSta = SmpStaReading;
+        if (!queueOrFail(queue, buf, len))
             return;
-        }
         semDataAvail.release();
     }
     if (getSampledDepth() < expectDepth) {
