@@ -209,6 +209,14 @@ inline RunTime timeOf(Analyzer* a)
     return t;
 }
 
+// Bytes the results of a channel-0 decoder hold: 40-byte frames, 8-byte
+// markers and two frame indices per packet, as the library stores them.
+inline double storedBytes(AnalyzerResults* r)
+{
+    return double(r->GetNumFrames()) * double(sizeof(Frame)) + double(r->GetNumMarkers(Channel(0, 0))) * 8.0 +
+           double(r->GetNumPackets()) * 16.0;
+}
+
 // Decodes the signal with the plug-in; the counters give edges per second
 // and the ratio to the cursor walk, in CPU time of the decoding thread.
 // Each iteration walks and decodes once, from fresh results, so that the
@@ -239,6 +247,7 @@ void decodeBench(benchmark::State& state, const Plugin& plugin, const std::vecto
     const RunTime first = timeOf(a);
     RunTime walked, decoded;
     U64 frames = 0;
+    double resultBytes = 0;
     for (auto _ : state) {
         state.PauseTiming();
         a->SetupResults(); // frees the previous run's results outside the timing
@@ -248,6 +257,7 @@ void decodeBench(benchmark::State& state, const Plugin& plugin, const std::vecto
         AnalyzerResults* r = nullptr;
         a->GetAnalyzerResults(&r);
         frames = r->GetNumFrames();
+        resultBytes = storedBytes(r);
     }
     plugin.destroy(a);
     const std::string error = frameCheck(frames);
@@ -266,6 +276,11 @@ void decodeBench(benchmark::State& state, const Plugin& plugin, const std::vecto
     state.counters["first_run_vs_cursor_walk"] = firstWalk.cpu / first.cpu;
     state.counters["first_vs_warm"] = decoded.cpu / runs / first.cpu;
     state.counters["first_vs_warm_wall"] = decoded.wall / runs / first.wall;
+    state.counters["result_bytes_per_edge"] = resultBytes / edges;
+    // What the first run pays beyond a warm one for each byte of results;
+    // near bench_sdk's fresh_ns_per_byte when fresh memory is all it lacks.
+    state.counters["first_run_extra_ns_per_result_byte"] =
+        resultBytes > 0 ? (first.cpu - decoded.cpu / runs) / resultBytes * 1e9 : 0;
 }
 
 // Exactly `count` frames.

@@ -4,7 +4,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sys/mman.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <random>
 #include <vector>
@@ -198,6 +201,43 @@ void BM_RawTableWalk(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * kEdges);
 }
 
+// What the machine charges for memory a process writes the first time:
+// mapped fresh (the pages come from the system), then mapped again at once
+// (the system hands back the pages just freed). A decode's first run pays
+// the first price for every byte of results it writes; compare it with the
+// plug-in benchmarks' first_run_extra_ns_per_result_byte. Run it alone and a
+// few seconds after other work: pages another process has just freed come
+// back at the second price.
+void BM_FirstWriteToMemory(benchmark::State& state)
+{
+    const size_t len = size_t(256) << 20;
+    auto write = [len]() -> double {
+        void* m = mmap(nullptr, len, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m == MAP_FAILED)
+            return -1;
+#ifdef MADV_HUGEPAGE
+        madvise(m, len, MADV_HUGEPAGE); // as the result store asks
+#endif
+        const double t0 = threadSeconds();
+        std::memset(m, 1, len);
+        const double t = threadSeconds() - t0;
+        munmap(m, len);
+        return t;
+    };
+    double fresh = 0, reused = 0;
+    for (auto _ : state) {
+        fresh += write();
+        reused += write();
+    }
+    if (fresh < 0 || reused < 0) {
+        state.SkipWithError("cannot map memory");
+        return;
+    }
+    const double bytes = double(len) * double(state.iterations());
+    state.counters["fresh_ns_per_byte"] = fresh / bytes * 1e9;
+    state.counters["reused_ns_per_byte"] = reused / bytes * 1e9;
+}
+
 } // namespace
 
 BENCHMARK(BM_RawTableWalk)->Unit(benchmark::kMillisecond);
@@ -206,5 +246,6 @@ BENCHMARK(BM_CursorSampleOfNextEdge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CursorAbsPositionByEdge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CursorWouldAdvance)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CursorAdvanceLongJumps)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstWriteToMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
