@@ -341,14 +341,8 @@ bool DataFile::exportCSV(const QString& path, const QVector<bool>& sel, const QS
     names = chnNames;
     setExportInterval(start, end);
     totalRecords = getTotalRecordNum();
-    if (!roomFor(path, csvBytesBound()))
-        return false;
-    PartFile part(path);
-    if (!part.isValid())
-        return false;
-    filePath = part.path();
     // The walk costs in proportion to the edges of the selected channels.
-    return startThread(OpExportCsv, !direct && totalRecords >= ThreadCsvRecords) && part.commit();
+    return exportThroughPart(path, csvBytesBound(), OpExportCsv, !direct && totalRecords >= ThreadCsvRecords);
 }
 
 bool DataFile::exportBin(const QString& path, const QVector<bool>& sel, long long start, long long end, bool direct)
@@ -356,13 +350,18 @@ bool DataFile::exportBin(const QString& path, const QVector<bool>& sel, long lon
     selected = sel;
     setExportInterval(start, end);
     totalSamples = std::max(0LL, rangeEnd - rangeStart + 1);
-    if (!roomFor(path, binBytes()))
+    return exportThroughPart(path, binBytes(), OpExportBin, !direct && totalSamples >= ThreadBinSamples);
+}
+
+bool DataFile::exportThroughPart(const QString& path, qint64 bytes, OperateType t, bool inThread)
+{
+    if (!roomFor(path, bytes))
         return false;
     PartFile part(path);
     if (!part.isValid())
         return false;
     filePath = part.path();
-    return startThread(OpExportBin, !direct && totalSamples >= ThreadBinSamples) && part.commit();
+    return startThread(t, inThread) && part.commit();
 }
 
 bool DataFile::startThread(OperateType t, bool inThread)

@@ -147,6 +147,8 @@ protected:
 
 private:
     bool startThread(OperateType t, bool inThread);
+    // An export of `bytes` into a part file that replaces path once complete.
+    bool exportThroughPart(const QString& path, qint64 bytes, OperateType t, bool inThread);
     bool doJob();
     bool readFile_bzdat();
     bool readTables();
