@@ -54,14 +54,11 @@ private slots:
     void init()
     {
         Config::setDefaultDocument();
-        usb = new RecordingTransport;
-        devSupport = usb;
+        usb = RecordingTransport::install();
     }
     void cleanup()
     {
-        devSupport = nullptr;
-        delete usb;
-        usb = nullptr;
+        RecordingTransport::uninstall(&usb);
     }
 
     void tablesAndModes();

@@ -154,17 +154,14 @@ private slots:
         Config::setDefaultDocument();
         Config::dataFile.clear();
         Config::smpProgPosition = false;
-        usb = new RecordingTransport;
-        devSupport = usb;
+        usb = RecordingTransport::install();
         setDemoMixedSignal(false);
     }
     void cleanup()
     {
         delete devUsing;
         devUsing = nullptr;
-        devSupport = nullptr;
-        delete usb;
-        usb = nullptr;
+        RecordingTransport::uninstall(&usb);
         setDemoMixedSignal(false);
         qunsetenv("CORVENA_DEMO_MODEL");
     }

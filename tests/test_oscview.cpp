@@ -105,8 +105,7 @@ private slots:
     {
         Config::setDefaultDocument();
         Config::dataFile.clear();
-        usb = new RecordingTransport;
-        devSupport = usb;
+        usb = RecordingTransport::install();
     }
     void cleanup()
     {
@@ -116,9 +115,7 @@ private slots:
         osc = nullptr;
         delete devUsing;
         devUsing = nullptr;
-        devSupport = nullptr;
-        delete usb;
-        usb = nullptr;
+        RecordingTransport::uninstall(&usb);
         setDemoMixedSignal(false);
     }
     void cleanupTestCase() { MainWindow::criticalBox = nullptr; }

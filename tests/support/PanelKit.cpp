@@ -9,8 +9,7 @@
 
 ConnectedModel::ConnectedModel(int model)
 {
-    usb = new RecordingTransport;
-    devSupport = usb;
+    usb = RecordingTransport::install();
     dev = DevBase::createDevice(model);
     devUsing = dev;
     // Run status "configured, memory ready".
@@ -25,8 +24,7 @@ ConnectedModel::~ConnectedModel()
     if (devUsing == dev)
         devUsing = nullptr;
     delete dev;
-    devSupport = nullptr;
-    delete usb;
+    RecordingTransport::uninstall(&usb);
 }
 
 QByteArray ConnectedModel::vthBytes(double volts) const

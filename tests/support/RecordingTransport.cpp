@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "device/DevGlobals.h"
+
 int RecordingTransport::ctrlRead(unsigned char request, unsigned short value, unsigned char* data,
                                  int length, int* transferred)
 {
@@ -61,4 +63,18 @@ QByteArray RecordingTransport::lastRegWrite(int reg) const
         if (!c.in && c.request == 0x20 && c.value == reg)
             last = c.data;
     return last;
+}
+
+RecordingTransport* RecordingTransport::install()
+{
+    auto* usb = new RecordingTransport;
+    devSupport = usb;
+    return usb;
+}
+
+void RecordingTransport::uninstall(RecordingTransport** usb)
+{
+    devSupport = nullptr;
+    delete *usb;
+    *usb = nullptr;
 }

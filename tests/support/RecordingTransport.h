@@ -47,6 +47,11 @@ public:
     QVector<Call> calls;
     QVector<long long> bufSizeCalls;
 
+    // A new transport, installed as devSupport.
+    static RecordingTransport* install();
+    // Takes *usb out of devSupport, deletes it and clears the pointer.
+    static void uninstall(RecordingTransport** usb);
+
 private:
     QMap<QPair<int, int>, QByteArray> readData;
 };
