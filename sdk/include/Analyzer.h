@@ -128,8 +128,10 @@ public:
     U64 GetCaptureSampleCount() const; // samples in the capture
     U32 GetSimulationSampleRate() const; // 0 without one; at most 2^32-1
 
-    // Waits until an active run has ended (after asking it to stop).
-    // Plug-in destructors call it first. No wait on the decode thread itself.
+    // Waits until an active run has ended (after asking it to stop) and its
+    // worker has let go of the analyzer: the analyzer may be deleted as soon
+    // as it returns. Plug-in destructors call it first. No wait on the
+    // decode thread itself.
     void KillThread();
 
 protected:

@@ -99,10 +99,12 @@ void Analyzer::RunWorkerThread()
     mRunEnd.store(why);
     if (mProgress)
         mProgress->stopWorkThread();
-    {
-        std::lock_guard<std::mutex> lock(mRunMutex);
-        mRunActive.store(false);
-    }
+    // The last touch of the analyzer: notified under the lock, so a
+    // KillThread that sees the run ended (it always takes the lock) finds
+    // the worker done with the mutex and the condition, and its caller may
+    // delete the analyzer at once.
+    std::lock_guard<std::mutex> lock(mRunMutex);
+    mRunActive.store(false);
     mRunEnded.notify_all();
 }
 
@@ -140,12 +142,16 @@ AnalyzerRunEnd Analyzer::GetRunEnd() const
 
 void Analyzer::KillThread()
 {
+    if (runsOnThisThread()) {
+        StopWorkerThread();
+        return;
+    }
+    // Taken even when no run seems active: a worker that has just ended
+    // its run may still hold it (see RunWorkerThread).
+    std::unique_lock<std::mutex> lock(mRunMutex);
     if (!mRunActive.load())
         return;
     StopWorkerThread();
-    if (runsOnThisThread())
-        return;
-    std::unique_lock<std::mutex> lock(mRunMutex);
     mRunEnded.wait(lock, [this] { return !mRunActive.load(); });
 }
 
