@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -65,6 +66,30 @@ Frame frame(S64 start, S64 end, U64 data = 0)
     return f;
 }
 
+// Resident memory of this process, MiB (-1 when unknown).
+double residentMiB()
+{
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f)
+        return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1)
+            break;
+    std::fclose(f);
+    return kib < 0 ? -1 : double(kib) / 1024.0;
+}
+
+// About `mib` MiB of committed frames: what a long decode leaves.
+void fillFrames(AnalyzerResults& r, U64 mib)
+{
+    const U64 n = mib * 1024 * 1024 / sizeof(Frame);
+    for (U64 i = 0; i < n; ++i)
+        r.AddFrame(frame(S64(i * 4), S64(i * 4 + 3), i));
+    r.CommitResults();
+}
+
 } // namespace
 
 class TestSdkResults : public QObject {
@@ -80,6 +105,8 @@ private slots:
     void largeStoresKeepEveryResult();
     void markersBeyondThirtyTwoChannelsAreDropped();
     void storageOfDeletedResultsIsReusedClean();
+    void memoryGoesBackWithTheLastResults();
+    void keptMemoryServesAReRunThenGoesBack();
     void textsArePerThread();
     void exportProgressCancelAndFailure();
 };
@@ -373,6 +400,7 @@ void TestSdkResults::storageOfDeletedResultsIsReusedClean()
         U64 frames;
         U64 markers;
     };
+    TextResults keeper; // the storage is kept only while some results live
     const Shape runs[] = {
         {400000, 400000}, {399000, 399000}, // a re-run: the same sizes
         {0, 3000000},                       // markers only, in larger chunks than before
@@ -406,6 +434,45 @@ void TestSdkResults::storageOfDeletedResultsIsReusedClean()
         U64 sample = 0;
         QVERIFY(!r.GetMarker(ch, n.markers, nullptr, &sample));
     }
+}
+
+// Sizes within what is kept even on a machine of 3 GiB (1/16 of it).
+const U64 kBigMiB = 160;
+const double kNearMiB = 40; // "back where it was": other heap use stays
+
+void TestSdkResults::memoryGoesBackWithTheLastResults()
+{
+    const double before = residentMiB();
+    QVERIFY(before > 0);
+    auto* r = new TextResults;
+    fillFrames(*r, kBigMiB);
+    QVERIFY(residentMiB() > before + double(kBigMiB) * 0.8);
+    delete r; // no results left to reuse the memory: it goes back at once
+    const double after = residentMiB();
+    QVERIFY2(after < before + kNearMiB, qPrintable(QString("%1 MiB before, %2 after").arg(before).arg(after)));
+}
+
+void TestSdkResults::keptMemoryServesAReRunThenGoesBack()
+{
+    TextResults other; // another analyzer's results, alive throughout
+    const double before = residentMiB();
+    {
+        TextResults first;
+        fillFrames(first, kBigMiB);
+    }
+    const double kept = residentMiB();
+    QVERIFY2(kept > before + double(kBigMiB) * 0.8, "kept for a re-run");
+    {
+        // A re-run of the same size writes into the kept pages.
+        TextResults rerun;
+        fillFrames(rerun, kBigMiB);
+        QVERIFY2(residentMiB() < kept + kNearMiB, qPrintable(QString("%1 MiB kept, %2 in the re-run")
+                                                                 .arg(kept)
+                                                                 .arg(residentMiB())));
+        QCOMPARE(rerun.GetFrame(12345).mData1, U64(12345));
+    }
+    // Unused for a while (10 s), the pages go back to the system.
+    QTRY_VERIFY_WITH_TIMEOUT(residentMiB() < before + kNearMiB, 20000);
 }
 
 void TestSdkResults::textsArePerThread()

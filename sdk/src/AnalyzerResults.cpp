@@ -116,6 +116,7 @@ struct AnalyzerResults::Data {
 
 AnalyzerResults::AnalyzerResults() : d(new Data)
 {
+    chunkmem::addUser();
     mFrameOut = &d->frames.appender();
     mMarkerOut = &d->noMarkers;
     mMarkerOutChannel = 0;
@@ -128,6 +129,7 @@ AnalyzerResults::~AnalyzerResults()
     if (tText.tabularOwner == this)
         tText.tabularOwner = nullptr;
     delete d;
+    chunkmem::removeUser(); // after the chunks went to the spares
 }
 
 U64 AnalyzerResults::addFrameSlow(S64 start, S64 end, U64 data1, U64 data2, U64 typeAndFlags)

@@ -4,8 +4,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <thread>
+
+#ifndef MAP_FIXED_NOREPLACE
+#define MAP_FIXED_NOREPLACE 0x100000 // Linux 4.17; older kernels take it as a hint
+#endif
 
 namespace chunkmem {
 
@@ -38,15 +45,24 @@ size_t pageSize()
 // a fresh fault under virtualisation, which undid the reuse. Only chunks of
 // at least kLarge bytes, which small captures never make, are kept, and at
 // most 1 GiB or 1/16 of the memory.
+//
+// They are memory the rest of the machine may need, so they are given back
+// as soon as no results object is left to reuse them, and otherwise once no
+// chunk has been taken or kept for kIdle (a re-run follows its deletion at
+// once; a delay longer than that means the user moved on).
 constexpr int kMaxSpares = 64;
+constexpr std::chrono::seconds kIdle(10);
 struct Spare {
     void* p;
     size_t len;
 };
 std::mutex gSpareMutex;
+std::condition_variable gSpareWake; // the trimmer's: spares kept, or the end
 Spare gSpares[kMaxSpares];
 int gSpareCount = 0;
 size_t gSpareBytes = 0;
+int gUsers = 0; // live results objects
+std::chrono::steady_clock::time_point gLastUse;
 
 size_t spareCap()
 {
@@ -58,9 +74,81 @@ size_t spareCap()
     return cap;
 }
 
+// Empties the list (under the lock) into `out`, whose mappings the caller
+// unmaps after unlocking: other decoders need not wait for that.
+int takeAllSparesLocked(Spare* out)
+{
+    const int n = gSpareCount;
+    std::copy(gSpares, gSpares + n, out);
+    gSpareCount = 0;
+    gSpareBytes = 0;
+    return n;
+}
+
+void unmapSpares(const Spare* s, int n)
+{
+    for (int i = 0; i < n; ++i)
+        munmap(s[i].p, s[i].len);
+}
+
+// Gives the spares back once they have lain unused for kIdle; sleeps while
+// there are none. Runs from the first kept spare to the library's unload.
+class Trimmer {
+public:
+    ~Trimmer()
+    {
+        {
+            std::lock_guard<std::mutex> lock(gSpareMutex);
+            mStop = true;
+        }
+        gSpareWake.notify_all();
+        if (mThread.joinable())
+            mThread.join();
+    }
+    // Under the lock. False when no thread could be started: then nothing
+    // would give spares back, so none may be kept.
+    bool startLocked()
+    {
+        if (mThread.joinable())
+            return true;
+        try {
+            mThread = std::thread([this] { run(); });
+        } catch (...) {
+            return false;
+        }
+        return true;
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(gSpareMutex);
+        while (!mStop) {
+            if (gSpareCount == 0) {
+                gSpareWake.wait(lock);
+                continue;
+            }
+            const auto due = gLastUse + kIdle;
+            if (std::chrono::steady_clock::now() < due) {
+                gSpareWake.wait_until(lock, due);
+                continue;
+            }
+            Spare out[kMaxSpares];
+            const int n = takeAllSparesLocked(out);
+            lock.unlock();
+            unmapSpares(out, n);
+            lock.lock();
+        }
+    }
+    std::thread mThread;
+    bool mStop = false; // under gSpareMutex
+};
+Trimmer gTrimmer; // after the globals it uses, so destroyed before them
+
 void* takeSpare(size_t len)
 {
     std::lock_guard<std::mutex> lock(gSpareMutex);
+    gLastUse = std::chrono::steady_clock::now();
     for (int i = gSpareCount - 1; i >= 0; --i) { // the newest first
         if (gSpares[i].len != len)
             continue;
@@ -76,32 +164,69 @@ void* takeSpare(size_t len)
 
 bool keepSpare(void* p, size_t len)
 {
-    std::lock_guard<std::mutex> lock(gSpareMutex);
-    if (gSpareCount >= kMaxSpares || gSpareBytes + len > spareCap())
-        return false;
-    gSpares[gSpareCount++] = Spare{p, len};
-    gSpareBytes += len;
+    {
+        std::lock_guard<std::mutex> lock(gSpareMutex);
+        // With no results object left, nothing would reuse it.
+        if (gUsers == 0 || gSpareCount >= kMaxSpares || gSpareBytes + len > spareCap() || !gTrimmer.startLocked())
+            return false;
+        gSpares[gSpareCount++] = Spare{p, len};
+        gSpareBytes += len;
+        gLastUse = std::chrono::steady_clock::now();
+    }
+    gSpareWake.notify_all();
     return true;
+}
+
+// Maps len bytes (a multiple of kLarge) on a kLarge boundary.
+char* mapAligned(size_t len)
+{
+    // Over-map by one huge page and cut the ends to align the chunk.
+    void* m = mmap(nullptr, len + kLarge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED)
+        throw std::bad_alloc();
+    char* raw = static_cast<char*>(m);
+    char* p = reinterpret_cast<char*>(roundUp(reinterpret_cast<uintptr_t>(raw), kLarge));
+    if (p > raw)
+        munmap(raw, size_t(p - raw));
+    const size_t tail = size_t(raw + len + kLarge - (p + len));
+    if (tail)
+        munmap(p + len, tail);
+#ifdef MADV_HUGEPAGE
+    madvise(p, len, MADV_HUGEPAGE);
+#endif
+    return p;
 }
 
 // Moves resident pages of spares, newest first, to the start of the new
 // mapping [p, p + len) (all multiples of kLarge, aligned to it). Returns
-// false when a move failed and the mapping could not be restored.
+// false when a move failed and its destination could not be mapped again;
+// the rest of [p, p + len) is then unmapped, and the caller starts afresh.
 bool fillFromSpares(char* p, size_t len)
 {
     std::lock_guard<std::mutex> lock(gSpareMutex);
     size_t filled = 0;
     while (filled < len && gSpareCount > 0) {
         Spare& s = gSpares[gSpareCount - 1];
+        char* to = p + filled;
         // One huge page at a time: a spare assembled earlier spans several
         // mappings, and a move must stay within one.
-        void* to = mremap(s.p, kLarge, kLarge, MREMAP_MAYMOVE | MREMAP_FIXED, p + filled);
-        if (to == MAP_FAILED) {
-            // Whatever the failed move left at the destination is mapped
-            // afresh; the spare stays as it was.
-            void* m = mmap(p + filled, len - filled, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
+        if (mremap(s.p, kLarge, kLarge, MREMAP_MAYMOVE | MREMAP_FIXED, to) == MAP_FAILED) {
+            // The spare stays as it was. The failed move may have unmapped
+            // its destination, and another thread may have mapped something
+            // there since: map afresh only into a hole. Where something
+            // stands, it may be our page or theirs; leave it (address space
+            // only, never written) and let go of what is surely ours.
+            void* m = mmap(to, kLarge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED_NOREPLACE,
                            -1, 0);
-            return m != MAP_FAILED;
+            if (m == to)
+                return true;
+            if (m != MAP_FAILED) // a kernel that takes the address as a hint only
+                munmap(m, kLarge);
+            if (filled)
+                munmap(p, filled);
+            if (len > filled + kLarge)
+                munmap(to + kLarge, len - filled - kLarge);
+            return false;
         }
         filled += kLarge;
         gSpareBytes -= kLarge;
@@ -130,25 +255,10 @@ void* allocate(size_t bytes)
     const size_t len = roundUp(bytes, kLarge);
     if (void* spare = takeSpare(len))
         return spare;
-    // Over-map by one huge page and cut the ends to align the chunk.
-    void* m = mmap(nullptr, len + kLarge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (m == MAP_FAILED)
-        throw std::bad_alloc();
-    char* raw = static_cast<char*>(m);
-    char* p = reinterpret_cast<char*>(roundUp(reinterpret_cast<uintptr_t>(raw), kLarge));
-    if (p > raw)
-        munmap(raw, size_t(p - raw));
-    const size_t tail = size_t(raw + len + kLarge - (p + len));
-    if (tail)
-        munmap(p + len, tail);
-#ifdef MADV_HUGEPAGE
-    madvise(p, len, MADV_HUGEPAGE);
-#endif
-    if (!fillFromSpares(p, len)) {
-        munmap(p, len);
-        throw std::bad_alloc();
-    }
-    return p;
+    char* p = mapAligned(len);
+    if (fillFromSpares(p, len))
+        return p;
+    return mapAligned(len); // without the spares this time
 }
 
 void release(void* p, size_t bytes, size_t used)
@@ -182,6 +292,24 @@ void prefault(void* p, size_t bytes)
     (void)p;
     (void)bytes;
 #endif
+}
+
+void addUser()
+{
+    std::lock_guard<std::mutex> lock(gSpareMutex);
+    ++gUsers;
+}
+
+void removeUser()
+{
+    Spare out[kMaxSpares];
+    int n = 0;
+    {
+        std::lock_guard<std::mutex> lock(gSpareMutex);
+        if (--gUsers == 0)
+            n = takeAllSparesLocked(out);
+    }
+    unmapSpares(out, n);
 }
 
 } // namespace chunkmem

@@ -36,6 +36,11 @@ CHUNKMEM_HIDDEN void release(void* p, size_t bytes, size_t used);
 // Makes [p, p + bytes) of a mapped chunk resident before the writer gets
 // there (best effort: on failure the pages fault in one by one as usual).
 CHUNKMEM_HIDDEN void prefault(void* p, size_t bytes);
+// A results object begins or ends. The large chunks of deleted results are
+// kept for the next ones while any results object lives, and given back to
+// the system when the last one ends or after a while without use.
+CHUNKMEM_HIDDEN void addUser();
+CHUNKMEM_HIDDEN void removeUser();
 } // namespace chunkmem
 
 template <typename T>
