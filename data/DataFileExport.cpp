@@ -23,11 +23,15 @@ using namespace DataFilePriv;
 
 namespace {
 
-// A CSV field: quoted when it holds a separator, a quote or a line break.
+// A CSV field: quoted when it holds a separator, a quote or a line break,
+// and when it begins or ends with a blank, which a reader that skips the
+// blank after each ", " (or trims its fields) would otherwise lose.
 QByteArray csvField(const QString& text)
 {
     QByteArray s = text.toUtf8();
-    if (s.contains(',') || s.contains('"') || s.contains('\n') || s.contains('\r'))
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    if (s.contains(',') || s.contains('"') || s.contains('\n') || s.contains('\r')
+        || (!s.isEmpty() && (blank(s.front()) || blank(s.back()))))
         s = '"' + s.replace("\"", "\"\"") + '"';
     return s;
 }

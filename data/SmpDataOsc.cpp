@@ -4,7 +4,6 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -182,6 +181,16 @@ void SmpDataOsc::dataConvertComplete()
     for (AnalogChnData* d : data)
         if (d)
             d->trgIndex = std::max(0, std::min(d->trgIndex, d->count));
+    trgRecord = std::max(0, std::min(trgRecord, longestCount()));
+}
+
+int SmpDataOsc::longestCount() const
+{
+    int n = 0;
+    for (const AnalogChnData* d : data)
+        if (d)
+            n = std::max(n, d->count);
+    return n;
 }
 
 AnalogChnData* SmpDataOsc::record(int chn) const
@@ -579,7 +588,9 @@ bool SmpDataOsc::writeFile(QIODevice& out) const
     unsigned char head[kHeadSize] = {};
     std::memcpy(head, kHeadMagic, sizeof kHeadMagic);
     put40(head + 16, std::max(0LL, smpFrequ));
-    put40(head + 24, std::max(0, trgRecord));
+    // Trigger fields within the samples, as a reader demands (a store that
+    // was not completed may hold the device's word unchecked).
+    put40(head + 24, std::max(0, std::min(trgRecord, longestCount())));
     head[32] = uchar(chnNum);
     head[33] = uchar(lgcChnNum);
     if (out.write(reinterpret_cast<const char*>(head), kHeadSize) != kHeadSize)
@@ -596,7 +607,7 @@ bool SmpDataOsc::writeFile(QIODevice& out) const
         put16(h + 12, d->offset);
         put16(h + 14, d->gain);
         put40(h + 16, std::max<long long>(0, d->smpFrequ));
-        put32(h + 24, d->trgIndex);
+        put32(h + 24, std::max(0, std::min(d->trgIndex, d->count)));
         put32(h + 28, d->count);
         words.resize(2 * d->count);
         for (int i = 0; i < d->count; ++i)
@@ -627,7 +638,7 @@ bool SmpDataOsc::readFile(QIODevice& in)
     if (rate < 1 || rate > kMaxRate)
         return fail();
     smpFrequ = rate;
-    trgRecord = int(std::min<long long>(get40(hp + 24), INT_MAX));
+    const long long trgHead = get40(hp + 24);
     std::vector<bool> seen(size_t(chnNum), false);
     while (!in.atEnd()) {
         const QByteArray h = in.read(kChnHeadSize);
@@ -665,6 +676,11 @@ bool SmpDataOsc::readFile(QIODevice& in)
         d->gain = gain;
         d->smpFrequ = crate;
     }
+    // The trigger record counts samples of a channel, as the channel heads'
+    // trigger index does: within the longest channel.
+    if (trgHead > longestCount())
+        return fail();
+    trgRecord = int(trgHead);
     return true;
 }
 

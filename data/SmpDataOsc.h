@@ -65,7 +65,8 @@ public:
     int dataConvertStart(int trgRecord, long long rate, const int* gain, const int* scale, const int* offset,
                          const bool* enabled);
     // Closes a conversion: a trigger index past a channel's samples (the
-    // device's count is not trusted) is moved to its end.
+    // device's count is not trusted) is moved to its end, and trgRecord to
+    // the end of the longest channel.
     void dataConvertComplete();
 
     // The channel's record, or null (no capture on it, or chn out of range).
@@ -100,14 +101,17 @@ public:
     // all. Reading refuses a damaged part (wrong magic or channel count, a
     // channel out of range or repeated, fewer than 2 or more than
     // OSC_MAX_SAMPLES samples, a trigger index outside 0..count, scale or gain
-    // not positive, an offset beyond +-500, a rate outside 1 Hz to 1 THz,
-    // short data) and leaves the store empty.
+    // not positive, an offset beyond +-500, a rate outside 1 Hz to 1 THz, a
+    // trgRecord past the longest channel, short data) and leaves the store
+    // empty.
     bool writeFile(QIODevice& out) const;
     bool readFile(QIODevice& in);
 
     int chnNum;
     int lgcChnNum;
     long long smpFrequ = 0;
+    // The trigger record the capture was started with (0 for simulated
+    // data); the channels' own trigger index is what the views use.
     int trgRecord = 0;
     // Largest and smallest level (mV) the latest measurement of each channel
     // found; read by the auto scale.
@@ -120,6 +124,8 @@ private:
         int gain = 0;                 // common gain the values were made for
     };
     void fillMathCache(int chn, int commonGain);
+    // Samples of the longest channel, 0 without any.
+    int longestCount() const;
 
     std::vector<AnalogChnData*> data;
     std::vector<MathCache*> math;

@@ -556,6 +556,45 @@ private slots:
         QVERIFY(csv.startsWith("Time[s], \"a,b\", \"say \"\"hi\"\"\", \"two\nlines\"\n"));
     }
 
+    // One selected channel: how its name heads its column. A reader that
+    // skips the blank after each ", " (or trims fields) gets every name back.
+    void csvNameField_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("plain") << "CLK" << QByteArray("CLK");
+        QTest::newRow("inner blank") << "Channel 0" << QByteArray("Channel 0");
+        QTest::newRow("empty") << "" << QByteArray("");
+        QTest::newRow("comma") << "a,b" << QByteArray("\"a,b\"");
+        QTest::newRow("quote") << "say \"hi\"" << QByteArray("\"say \"\"hi\"\"\"");
+        QTest::newRow("line feed") << "two\nlines" << QByteArray("\"two\nlines\"");
+        QTest::newRow("carriage return") << "a\rb" << QByteArray("\"a\rb\"");
+        QTest::newRow("leading blank") << " a" << QByteArray("\" a\"");
+        QTest::newRow("trailing blank") << "a " << QByteArray("\"a \"");
+        QTest::newRow("blanks only") << "  " << QByteArray("\"  \"");
+        QTest::newRow("leading tab") << "\tCLK" << QByteArray("\"\tCLK\"");
+        QTest::newRow("trailing tab") << "CLK\t" << QByteArray("\"CLK\t\"");
+        QTest::newRow("not ASCII") << QString::fromUtf8("时钟 1") << QByteArray("时钟 1");
+        QTest::newRow("not ASCII, trailing blank") << QString::fromUtf8("时钟 ") << QByteArray("\"时钟 \"");
+    }
+    void csvNameField()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, field);
+        SmpData s(16);
+        fillReference(s);
+        QVector<bool> sel(16, false);
+        sel[4] = true;
+        QStringList names;
+        for (int c = 0; c < 16; ++c)
+            names << QString("n%1").arg(c);
+        names[4] = name;
+        QVERIFY(DataFile(&s).exportCSV(path("f.csv"), sel, names, 0, 49, true));
+        const QByteArray csv = TestEnv::readFile(path("f.csv"));
+        const QByteArray header = "Time[s], " + field + '\n';
+        QCOMPARE(csv.left(header.size()), header);
+    }
+
     void emptyStoreRefused()
     {
         SmpData s(16);
@@ -581,10 +620,20 @@ private slots:
         QVector<bool> sel(16, true);
         sel[2] = sel[9] = false;
         QStringList names, selected;
-        for (int c = 0; c < 16; ++c) {
+        for (int c = 0; c < 16; ++c)
             names << QString("Channel %1").arg(c);
-            if (sel[c])
+        // Names a plain split at ", " or a trimming reader would change.
+        names[0] = " lead";
+        names[1] = "trail ";
+        names[3] = "a, b";
+        names[4] = "say \"hi\", then";
+        names[5] = "two\nlines";
+        QJsonArray selectedNames;
+        for (int c = 0; c < 16; ++c) {
+            if (sel[c]) {
                 selected << QString::number(c);
+                selectedNames << names[c];
+            }
         }
         const long long a = 1000, b = 3499;
         QVERIFY(TestEnv::writeFile(path("py.cvdat"), "<?xml version=\"1.0\"?>\n<settings><global/></settings>\r\n\n"));
@@ -603,6 +652,7 @@ private slots:
         QCOMPARE(o["trigger"].toDouble(), 500.0);
         QCOMPARE(o["chnCount"].toInt(), 16);
         QCOMPARE(o["csv"].toString(), QString("ok"));
+        QCOMPARE(o["csvNames"].toArray(), selectedNames);
         QCOMPARE(o["bin"].toString(), QString("ok"));
         const QJsonObject tables = o["channels"].toObject();
         for (const Chn& c : chns) {

@@ -110,6 +110,7 @@ private slots:
     void mathTrace();
     void mathOneChannel();
     void fileRoundTrip();
+    void fileTriggerRecordWithinSamples();
     void fileRefused_data();
     void fileRefused();
     void fileFieldsBounded_data();
@@ -419,6 +420,9 @@ void TestSmpDataOsc::fileRoundTrip()
     SmpDataOsc b(2, 16);
     QVERIFY(b.readFile(buf));
     QCOMPARE(b.smpFrequ, 2000000LL);
+    QCOMPARE(qFromLittleEndian<qint32>(bytes.constData() + 24), 7);
+    QCOMPARE(bytes.at(28), char(0));
+    QCOMPARE(b.trgRecord, 7);
     for (int c = 0; c < 2; ++c) {
         const AnalogChnData* x = a.record(c);
         const AnalogChnData* y = b.record(c);
@@ -431,6 +435,32 @@ void TestSmpDataOsc::fileRoundTrip()
         QCOMPARE(y->smpFrequ, x->smpFrequ);
         QVERIFY(std::equal(x->samples, x->samples + x->count, y->samples));
     }
+}
+
+// A trigger record the device put past the samples is kept within them, so
+// that the file written from it opens again.
+void TestSmpDataOsc::fileTriggerRecordWithinSamples()
+{
+    SmpDataOsc a(2, 16);
+    const int g[2] = {500, 500}, sc[2] = {480, 480}, off[2] = {0, 0};
+    const bool ena[2] = {true, true};
+    QVERIFY(a.dataConvertStart(20000, 1000000, g, sc, off, ena));
+    a.record(0)->count = 10;
+    a.record(1)->count = 12;
+    // As the device layer sets them.
+    a.record(0)->trgIndex = a.record(1)->trgIndex = 20000;
+    QBuffer buf;
+    buf.open(QIODevice::ReadWrite);
+    QVERIFY(a.writeFile(buf));   // not completed: the writer bounds it
+    QCOMPARE(qFromLittleEndian<qint32>(buf.data().constData() + 24), 12);
+    buf.seek(0);
+    SmpDataOsc b(2, 16);
+    QVERIFY(b.readFile(buf));
+    QCOMPARE(b.trgRecord, 12);
+    a.dataConvertComplete();
+    QCOMPARE(a.trgRecord, 12);
+    QCOMPARE(a.record(0)->trgIndex, 10);
+    QCOMPARE(a.record(1)->trgIndex, 12);
 }
 
 void TestSmpDataOsc::fileRefused_data()
@@ -487,7 +517,7 @@ void TestSmpDataOsc::fileRefused()
 // them. A changed count takes as many samples.
 void TestSmpDataOsc::fileFieldsBounded_data()
 {
-    QTest::addColumn<int>("at");     // offset in the last channel head, -1: the part's head rate
+    QTest::addColumn<int>("at");     // offset in the last channel head; -k: offset k of the part's head
     QTest::addColumn<int>("size");   // bytes of the value
     QTest::addColumn<long long>("value");
     QTest::addColumn<bool>("accepted");
@@ -499,8 +529,12 @@ void TestSmpDataOsc::fileFieldsBounded_data()
     QTest::newRow("channel rate 1 THz") << 16 << 5 << thz << true;
     QTest::newRow("channel rate above 1 THz") << 16 << 5 << thz + 1 << false;
     QTest::newRow("channel rate 2^40 - 1") << 16 << 5 << (1LL << 40) - 1 << false;
-    QTest::newRow("head rate 1 THz") << -1 << 5 << thz << true;
-    QTest::newRow("head rate 2^40 - 1") << -1 << 5 << (1LL << 40) - 1 << false;
+    QTest::newRow("head rate 1 THz") << -16 << 5 << thz << true;
+    QTest::newRow("head rate 2^40 - 1") << -16 << 5 << (1LL << 40) - 1 << false;
+    QTest::newRow("head trigger at the count") << -24 << 5 << 10LL << true;
+    QTest::newRow("head trigger past the count") << -24 << 5 << 11LL << false;
+    QTest::newRow("head trigger 2^31") << -24 << 5 << (1LL << 31) << false;
+    QTest::newRow("head trigger 2^40 - 1") << -24 << 5 << (1LL << 40) - 1 << false;
     QTest::newRow("trigger at the last sample") << 24 << 4 << 9LL << true;
     QTest::newRow("trigger at the count (right edge)") << 24 << 4 << 10LL << true;
     QTest::newRow("trigger past the count") << 24 << 4 << 11LL << false;
@@ -522,7 +556,7 @@ void TestSmpDataOsc::fileFieldsBounded()
     QVERIFY(!bytes.isEmpty());
     const int last = 40 + 32 + 2 * 10;   // the second channel's head
     QCOMPARE(bytes.size(), last + 32 + 2 * 10);
-    const int pos = at < 0 ? 16 : last + at;
+    const int pos = at < 0 ? -at : last + at;
     for (int i = 0; i < size; ++i)
         bytes[pos + i] = char((unsigned long long)value >> (8 * i));
     if (at == 28)

@@ -9,8 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QValidator>
 
+#include "app/Startup.h"
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "device/DevBase.h"
@@ -76,6 +79,8 @@ private slots:
     void groupsKeepOwnCustomValues();
     void sixteenChannelsUseGroupOne();
     void withoutAdjustableThreshold();
+    void valueInView_data();
+    void valueInView();
 
     // ---- PWM ----
     void pwmSave_data();
@@ -89,6 +94,9 @@ private slots:
     void groupFollowsToolbarKey();
 
 private:
+    // The whole of text in the edit, none of it scrolled out.
+    static void checkWholeValue(QLineEdit* e, const QString& text);
+
     // A panel on a connected Rowan showing the given stored choice of group 1.
     struct Panel {
         ConnectedModel m{DevModelRowan};
@@ -317,6 +325,100 @@ void TestVthPwm::withoutAdjustableThreshold()
     for (QWidget* w : {static_cast<QWidget*>(vth.presetButton()), static_cast<QWidget*>(vth.vthEdit()),
                        static_cast<QWidget*>(vth.groupButton())})
         QVERIFY(w->isHidden());
+}
+
+// The longest value at every scale and in every language, with the
+// program's font and style sheet, as the remote command leaves it and after
+// a long entry scrolled the edit: the whole text lies in the edit and the
+// row still fits the panel.
+void TestVthPwm::valueInView_data()
+{
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<QString>("lang");
+    for (int dpi : {96, 120, 144, 192, 288})
+        for (const char* lang : {"en-US", "zh-CN"})
+            QTest::addRow("%d dpi, %s", dpi, lang) << dpi << QString(lang);
+}
+
+void TestVthPwm::valueInView()
+{
+    QFETCH(int, dpi);
+    QFETCH(QString, lang);
+    const auto restore = qScopeGuard([] {
+        Config::dpi = 96;
+        Config::saveGlobalParam("userLang", "en-US");
+        Lang::setLanguageDir(QString());
+        Lang::init();
+        qApp->setStyleSheet(QString());
+        Config::createFont();
+        QApplication::setFont(Config::fontNormal);
+    });
+    Config::dpi = dpi;
+    Config::saveGlobalParam("userLang", lang);
+    Lang::setLanguageDir(TestEnv::dataPath("../../Language"));
+    Lang::init();
+    QCOMPARE(Lang::code, lang);
+    Config::createFont();
+    QApplication::setFont(Config::fontNormal);
+    installStyleSheet(*qApp);
+
+    Panel p(custom(), "1.00");
+    p.vth.show();
+    QVERIFY(QTest::qWaitForWindowActive(&p.vth));
+    QLineEdit* e = p.vth.vthEdit();
+    store("chnVth", "-4.00");
+    p.vth.devModelChanged();
+    checkWholeValue(e, "-4.00");
+    if (QTest::currentTestFailed())
+        return;
+
+    e->setFocus();
+    QTRY_VERIFY(e->hasFocus());
+    e->selectAll();
+    QTest::keyClicks(e, "-3.999999999999");
+    e->grab();
+    QTest::keyClick(e, Qt::Key_Return);
+    checkWholeValue(e, "-4.00");
+    if (QTest::currentTestFailed())
+        return;
+
+    // The row of preset, "->", "Vth:", edit and "V" stays within the panel,
+    // and the preset's name and icon within its button.
+    QWidget* unit = nullptr;
+    for (QLabel* l : p.vth.findChildren<QLabel*>())
+        if (l->text() == "V")
+            unit = l;
+    QVERIFY(unit);
+    QVERIFY(unit->geometry().right() < p.vth.width());
+    QVERIFY(e->geometry().right() < unit->geometry().left());
+    QPushButton* b = p.vth.presetButton();
+    QCOMPARE(b->text(), custom());
+    // The button squeezed by no more than its side padding (6 px each in
+    // the style sheet): its label is whole.
+    const int label = b->sizeHint().width() - 2 * Config::pixel(6);
+    QVERIFY2(label <= b->width(), qPrintable(QString("%1 px of label in %2 px").arg(label).arg(b->width())));
+}
+
+void TestVthPwm::checkWholeValue(QLineEdit* e, const QString& text)
+{
+    QCOMPARE(e->text(), text);
+    // The text's room as QLineEdit lays it out: the style's contents
+    // rectangle less its 2-pixel margins; the caret takes a pixel.
+    QStyleOptionFrame opt;
+    opt.initFrom(e);
+    opt.rect = e->rect();
+    opt.lineWidth = e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e);
+    opt.midLineWidth = 0;
+    opt.state |= QStyle::State_Sunken;
+    const QRect room = e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e).adjusted(2, 0, -2, 0);
+    const int used = e->fontMetrics().horizontalAdvance(text) + 1;
+    QVERIFY2(used <= room.width(), qPrintable(QString("%1 px of text in %2 px").arg(used).arg(room.width())));
+    // Drawn, the edit shows its first position at its left end and its last
+    // within it.
+    e->grab();
+    const int mid = room.center().y();
+    QCOMPARE(e->cursorPositionAt(QPoint(room.left(), mid)), 0);
+    QCOMPARE(e->cursorPositionAt(QPoint(room.right(), mid)), text.size());
 }
 
 // ---------------------------------------------------------------------------

@@ -7,7 +7,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QWidgetAction>
+
+#include <algorithm>
 
 #include "config/Config.h"
 #include "config/Lang.h"
@@ -35,6 +39,41 @@ Button* addMenuButton(QMenu* menu, const QString& text)
     menu->addAction(a);
     return b;
 }
+
+// The threshold edit: never narrower than the longest value it shows
+// ("-4.00", with the font's widest digits) at the font and style it has, so
+// that no sign is scrolled out of view; otherwise the designed width.
+class VthEdit : public QLineEdit
+{
+public:
+    using QLineEdit::QLineEdit;
+
+    QSize sizeHint() const override
+    {
+        QSize s = QLineEdit::sizeHint();
+        s.setWidth(std::max(Config::pixel(30), longestValueWidth()));
+        return s;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+private:
+    // The text, the caret's pixel after it and QLineEdit's 2-pixel margins,
+    // in the frame the style draws around them.
+    int longestValueWidth() const
+    {
+        const QFontMetrics fm = fontMetrics();
+        QChar digit('0');
+        for (char d = '1'; d <= '9'; ++d)
+            if (fm.horizontalAdvance(QChar(d)) > fm.horizontalAdvance(digit))
+                digit = QChar(d);
+        const QString text = QString("-%1.%1%1").arg(digit);
+        const QMargins tm = textMargins(), cm = contentsMargins();
+        const int w = fm.horizontalAdvance(text) + 1 + 2 * 2 + tm.left() + tm.right() + cm.left() + cm.right();
+        QStyleOptionFrame opt;
+        initStyleOption(&opt);
+        return style()->sizeFromContents(QStyle::CT_LineEdit, &opt, QSize(w, fm.height()), this).width();
+    }
+};
 
 } // namespace
 
@@ -67,8 +106,11 @@ VthSetting::VthSetting(QWidget* parent) : QWidget(parent)
 
     lblArrow = new QLabel(" -> ", this);
     lblVth = new QLabel("Vth:", this);
-    edit = new QLineEdit(this);
-    edit->setFixedWidth(Config::pixel(30));
+    edit = new VthEdit(this);
+    // The narrow face, as numbers in other tight places: the row leaves
+    // little room beside the preset's name.
+    edit->setFont(Config::fontNarrow);
+    edit->setSizePolicy(QSizePolicy::Fixed, edit->sizePolicy().verticalPolicy());
     edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     edit->setEnabled(false);
     lblUnit = new QLabel("V", this);

@@ -5,8 +5,9 @@ standard library only.
 
   cvdat_check.py CAPTURE [--csv FILE --bin FILE --selected 0,2,5]
 
-Prints one JSON object: the capture's head and tables, and "csv" and "bin"
-as "ok" or the first difference from the levels the capture file holds.
+Prints one JSON object: the capture's head and tables, "csv" and "bin" as
+"ok" or the first difference from the levels the capture file holds, and
+"csvNames", the channel names of the CSV header.
 """
 import argparse
 import csv
@@ -81,11 +82,13 @@ def time_text(t, rate, origin):
 
 
 def check_csv(path, cap, selected):
+    """The CSV read as the file format page says; also sets cap["csvNames"]."""
     lv = {c: levels_at(cap, c) for c in selected}
     with open(path, newline="", encoding="utf-8") as f:
         rows = list(csv.reader(f, skipinitialspace=True))
     if not rows or rows[0][0] != "Time[s]" or len(rows[0]) != 1 + len(selected):
         return "bad header %r" % (rows[:1],)
+    cap["csvNames"] = rows[0][1:]
     want = [t for t in range(cap["count"])
             if t == 0 or any(lv[c][t] != lv[c][t - 1] for c in selected)]
     if len(rows) - 1 != len(want):
