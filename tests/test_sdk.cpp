@@ -15,6 +15,7 @@
 
 #include "Analyzer.h"
 #include "AnalyzerResults.h"
+#include "support/EmptyResults.h"
 
 namespace {
 
@@ -82,15 +83,6 @@ struct Capture {
     }
 };
 
-class TestResults : public AnalyzerResults {
-public:
-    void GenerateBubbleText(U64, Channel&, DisplayBase) override {}
-    void GenerateExportFile(const char*, DisplayBase, U32) override {}
-    void GenerateFrameTabularText(U64, DisplayBase) override {}
-    void GeneratePacketTabularText(U64, DisplayBase) override {}
-    void GenerateTransactionTabularText(U64, DisplayBase) override {}
-};
-
 // An analyzer whose decode loop is a test function.
 class FnAnalyzer : public Analyzer {
 public:
@@ -106,7 +98,7 @@ public:
     const char* GetAnalyzerName() const override { return "Test"; }
 
     std::function<void(FnAnalyzer&)> work;
-    TestResults results;
+    EmptyResults results;
 };
 
 // Host side of a run: a thread per run, and a record of every end report.

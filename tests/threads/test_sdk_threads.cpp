@@ -17,6 +17,7 @@
 
 #include "Analyzer.h"
 #include "AnalyzerResults.h"
+#include "support/EmptyResults.h"
 
 namespace {
 
@@ -85,27 +86,18 @@ void deleteRightAfterKillThread(bool untilStopped)
     }
 }
 
-class PlainResults : public AnalyzerResults {
-public:
-    void GenerateBubbleText(U64, Channel&, DisplayBase) override {}
-    void GenerateExportFile(const char*, DisplayBase, U32) override {}
-    void GenerateFrameTabularText(U64, DisplayBase) override {}
-    void GeneratePacketTabularText(U64, DisplayBase) override {}
-    void GenerateTransactionTabularText(U64, DisplayBase) override {}
-};
-
 // Each thread decodes into fresh results of its own size, again and again,
 // while one results object stays alive: the chunks of deleted results are
 // kept and taken (whole or in pieces) by the other threads.
 void resultsMemoryAcrossThreads()
 {
-    PlainResults alive;
+    EmptyResults alive;
     std::atomic<int> bad{0};
     std::vector<std::thread> decoders;
     for (int t = 0; t < 4; ++t)
         decoders.emplace_back([t, &bad] {
             for (int run = 0; run < 6; ++run) {
-                PlainResults r;
+                EmptyResults r;
                 const U64 n = U64(60000 + 40000 * ((t + run) % 4)); // 2.4 to 6.4 MB of frames
                 for (U64 i = 0; i < n; ++i) {
                     Frame f;

@@ -23,6 +23,7 @@ set_target_properties(test_sdk_threads_tsan PROPERTIES
   COMPILE_OPTIONS "${TSAN_FLAGS}"
   LINK_OPTIONS -fsanitize=thread
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+target_include_directories(test_sdk_threads_tsan PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(test_sdk_threads_tsan PRIVATE Analyzer_tsan)
 add_test(NAME test_sdk_threads_tsan COMMAND test_sdk_threads_tsan)
 set_tests_properties(test_sdk_threads_tsan PROPERTIES ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1:exitcode=66"
