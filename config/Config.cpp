@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <unistd.h>
 
 #include "config/ConfigDom.h"
 #include "config/Lang.h"
+#include "config/PartFile.h"
 #include "config/XmlInput.h"
 
 QDomDocument Config::cfgDoc;
@@ -357,17 +360,16 @@ QByteArray Config::toUtf8Xml(const QDomDocument& doc, int indent)
 bool Config::writeWhole(const QString& path, const QByteArray& bytes)
 {
     // A write that does not complete (full disk) is reported and leaves the
-    // old file in place. Unbuffered, so a short write is seen here: a
-    // buffered QSaveFile can commit a truncated file and report success.
-    QSaveFile f(path);
-    f.setDirectWriteFallback(true);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    // old file in place. Unbuffered, so a short write is seen here.
+    PartFile part(path);
+    QFile f(part.path());
+    if (!part.isValid() || !f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (f.write(bytes) != bytes.size() || f.error() != QFileDevice::NoError) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    // A file system that cannot sync says so with EINVAL; any other failure
+    // means the bytes may not be there.
+    const bool whole = f.write(bytes) == bytes.size() && (::fsync(f.handle()) == 0 || errno == EINVAL);
+    f.close();
+    return whole && part.commit();
 }
 
 bool Config::saveConfig(const QString& path)

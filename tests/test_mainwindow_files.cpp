@@ -4,6 +4,7 @@
 // file that cannot be read, which is kept aside and reported.
 #include <QtTest>
 
+#include <QAction>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
@@ -13,10 +14,12 @@
 #include "app/mainwindow.h"
 #include "config/Config.h"
 #include "data/DataFile.h"
+#include "data/ExportDataSet.h"
 #include "data/SmpData.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "support/TestEnv.h"
+#include "widgets/ChnEnaGroupBox.h"
 
 namespace {
 
@@ -318,6 +321,57 @@ private slots:
         MainWindow again;
         startWith(again);
         QVERIFY(boxes.isEmpty());
+    }
+
+    // ---- names the file system takes ----
+
+    // The window writes under every name the file system takes, 255 bytes
+    // long too: the capture, the settings and each export; the capture opens
+    // again and no part file is left.
+    void longestNames()
+    {
+        QTemporaryDir dir;
+        QStringList files;
+        for (const char* suffix : {"cvdat", "cvset", "txt", "csv", "bin"})
+            files << dir.filePath(TestEnv::longestName(suffix));
+        QStringList answers = files;
+        Config::fileDialog = [&answers](const Config::FileDialogRequest&) { return answers.takeFirst(); };
+        const auto runDialog = MainMenu::execDialog;
+        MainMenu::execDialog = [](QDialog* d) {   // every channel, the whole capture
+            auto* e = qobject_cast<ExportDataSet*>(d);
+            if (!e)
+                return int(QDialog::Rejected);
+            e->digitalBox->slotChnEnaSelect(0, e->digitalBox->chnBoxes().size() - 1);
+            e->accept();
+            return e->result();
+        };
+        MainWindow w;
+        QVERIFY(TestEnv::writeFile(path("capture.cvdat"), header(DevModelDemo, "", "") + dataPart));
+        w.loadFile(path("capture.cvdat"));
+        w.mainMenu->slotActSaveDataClicked();
+        w.mainMenu->slotActSaveSettingsClicked();
+        for (int type : {FileTypeText, FileTypeCsv, FileTypeBinary}) {
+            QAction a;
+            a.setData(type);
+            w.mainMenu->slotMenuExportClicked(&a);
+        }
+        MainMenu::execDialog = runDialog;
+        Config::fileDialog = nullptr;
+        QVERIFY(answers.isEmpty());
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), files.size());
+        QCOMPARE(TestEnv::partFiles(dir.path()), QStringList());
+        QVERIFY(TestEnv::readFile(files[1]).contains("<settings>"));
+        QVERIFY(TestEnv::readFile(files[3]).startsWith("Time[s], "));
+        QCOMPARE(TestEnv::readFile(files[2]), TestEnv::readFile(files[3]));
+        QCOMPARE(TestEnv::readFile(files[4]).size(), 2 * 1000);
+
+        devUsing->clearSmpData();
+        w.loadFile(files[0]);
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(w.windowTitle(), files[0] + " - Corvena");
+        QCOMPARE(devUsing->shownData()->smpDepth, 1000LL);
+        QCOMPARE(devUsing->shownData()->getNextEdgePoint(0, 0), 10LL);
     }
 
     // ---- a configuration file that cannot be read ----
