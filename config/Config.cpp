@@ -113,6 +113,17 @@ void Config::keepRefusedConfig()
     }
 }
 
+void Config::holdNonFileConfig()
+{
+    // A folder, a pipe or a device where the file belongs is not ours to
+    // move or replace, and a pipe would hold the start up if it were opened.
+    setDefaultDocument();
+    cfgFileRefused = cfgFile;
+    cfgFileHeld = true;
+    qWarning("Settings: %s is not a regular file; the defaults are used and the settings of this run are not saved",
+             qUtf8Printable(cfgFile));
+}
+
 QString Config::readGlobalParam(const QString& key)
 {
     return childElement(sectionElement("global"), key).text();
@@ -394,7 +405,10 @@ void Config::init()
     cfgFile = dir + "/cv.config";
     cfgFileRefused.clear();
     cfgFileHeld = false;
-    if (!loadConfig(cfgFile) && QFileInfo(cfgFile).isFile() && QFileInfo(cfgFile).size() > 0)
+    const QFileInfo cfg(cfgFile);
+    if (cfg.exists() && !cfg.isFile())
+        holdNonFileConfig();
+    else if (!loadConfig(cfgFile) && cfg.isFile() && cfg.size() > 0)
         keepRefusedConfig();
     takeCommandLineFile(QCoreApplication::arguments().mid(1));
     initWindowConfig();

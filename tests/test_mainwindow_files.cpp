@@ -1,13 +1,16 @@
 // Files from elsewhere at the window's edges: what a settings or capture
 // file may do to the remote-control server (asked first, never by a
-// capture), a command-line file that cannot be opened, and a configuration
-// file that cannot be read, which is kept aside and reported.
+// capture), a command-line file that cannot be opened or is no file, and a
+// configuration file that cannot be read, which is kept aside and reported,
+// or something else in its place, which is reported and left alone.
 #include <QtTest>
 
 #include <QAction>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
+
+#include <sys/stat.h>
 
 #include "app/MainMenu.h"
 #include "app/SocketAPI.h"
@@ -92,6 +95,23 @@ class TestMainWindowFiles : public QObject
     {
         w.show();
         QTRY_VERIFY(w.startDone());
+    }
+
+    // A run after the configuration file was held at start-up: the defaults,
+    // one notice that names it, and a close that leaves it be.
+    void startHeld()
+    {
+        Config::init();
+        Config::saveGlobalParam("userLang", "en-US");
+        QVERIFY(Config::cfgFileHeld);
+        QCOMPARE(Config::getDevModel(), 0);
+        MainWindow w;
+        startWith(w);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, "The settings file could not be read; the default settings are used.\r\n"
+                                "It is left in place and the settings of this run are not saved:\r\n"
+                                    + Config::cfgFile);
+        w.close();
     }
 
 private slots:
@@ -292,13 +312,24 @@ private slots:
         QTest::newRow("wrong model, capture file") << "model.cvdat" << header(7, "", "") + dataPart;
         QTest::newRow("refused data part") << "data.cvdat" << header(DevModelDemo, "", "") + dataPart.left(30);
         QTest::newRow("no data part") << "empty.cvdat" << header(DevModelDemo, "", "");
+        // Names of no regular file (never opened: a pipe would block the start).
+        QTest::newRow("missing") << "missing.cvdat" << QByteArray();
+        QTest::newRow("folder") << "folder" << QByteArray();
+        QTest::newRow("pipe") << "pipe.cvdat" << QByteArray();
     }
     void commandLineFileRefused()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         const QString file = path(name);
-        QVERIFY(TestEnv::writeFile(file, content));
+        if (name == "folder") {
+            QVERIFY(QDir().mkpath(file));
+        } else if (name == "pipe.cvdat") {
+            QFile::remove(file);
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else if (name != "missing.cvdat") {
+            QVERIFY(TestEnv::writeFile(file, content));
+        }
         userSettings(false, p2);
         Config::takeCommandLineFile({file});
         MainWindow w;
@@ -434,21 +465,44 @@ private slots:
         QVERIFY(QDir().mkpath(kept + "/in-the-way"));
         const QByteArray content("<settings><global>\x01</global></settings>");
         QVERIFY(TestEnv::writeFile(cfg, content));
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        QVERIFY(Config::cfgFileHeld);
-        {
-            MainWindow w;
-            startWith(w);
-            QCOMPARE(boxes.size(), 1);
-            QCOMPARE(boxes[0].text, "The settings file could not be read; the default settings are used.\r\n"
-                                    "It is left in place and the settings of this run are not saved:\r\n" + cfg);
-            w.close();
-        }
+        startHeld();
         QCOMPARE(TestEnv::readFile(cfg), content);
 
         QVERIFY(QDir(kept).removeRecursively());
         QFile::remove(cfg);
+        Config::init();
+        QVERIFY(!Config::cfgFileHeld);
+        Config::saveGlobalParam("userLang", "en-US");
+    }
+
+    // Something other than a file where the configuration belongs is
+    // reported once like a file that cannot be read, and is never opened (a
+    // pipe would block the start), moved aside or written over.
+    void nonFileConfigurationHeld_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("folder") << false;
+        QTest::newRow("pipe") << true;
+    }
+    void nonFileConfigurationHeld()
+    {
+        QFETCH(bool, pipe);
+        const QString cfg = Config::cfgFile;
+        const QString kept = cfg + ".refused";
+        QFile::remove(cfg);
+        QFile::remove(kept);
+        if (pipe)
+            QCOMPARE(::mkfifo(QFile::encodeName(cfg).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkpath(cfg + "/inside"));
+        startHeld();
+        const QFileInfo after(cfg);
+        QVERIFY(after.exists() && !after.isFile());
+        QCOMPARE(after.isDir(), !pipe);
+        QVERIFY(!QFile::exists(kept));
+        QCOMPARE(TestEnv::partFiles(after.path()), QStringList());
+
+        QVERIFY(pipe ? QFile::remove(cfg) : QDir(cfg).removeRecursively());
         Config::init();
         QVERIFY(!Config::cfgFileHeld);
         Config::saveGlobalParam("userLang", "en-US");
