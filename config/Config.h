@@ -78,6 +78,9 @@ public:
     // emptied so that its key reads as its default; analyzer items past a
     // sane count are removed.
     static void boundDocument(QDomDocument& doc);
+    // Longest name (of a channel, an alias, a file) a settings document
+    // keeps, in characters; an editor of such a name takes no more.
+    static constexpr int NameChars = 256;
 
     static QString readGlobalParam(const QString& key);
     static void saveGlobalParam(const QString& key, const QString& value);
