@@ -19,6 +19,7 @@
 #include "app/Options.h"
 #include "app/mainwindow.h"
 #include "config/Config.h"
+#include "config/PartFile.h"
 #include "data/DataFile.h"
 #include "data/ExportDataSet.h"
 #include "data/SmpData.h"

@@ -10,6 +10,7 @@
 
 #include "config/Config.h"
 #include "config/Lang.h"
+#include "config/PartFile.h"
 #include "data/DataFile.h"
 #include "data/SmpData.h"
 #include "decode/AnalyzerManager.h"

@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <unistd.h>
 
 #include "config/ConfigDom.h"
 #include "config/Lang.h"
+#include "config/PartFile.h"
 #include "config/XmlInput.h"
 
 QDomDocument Config::cfgDoc;
@@ -108,6 +111,17 @@ void Config::keepRefusedConfig()
         qWarning("Settings: %s could not be read nor kept aside; the defaults are used and it is left in place",
                  qUtf8Printable(cfgFile));
     }
+}
+
+void Config::holdNonFileConfig()
+{
+    // A folder, a pipe or a device where the file belongs is not ours to
+    // move or replace, and a pipe would hold the start up if it were opened.
+    setDefaultDocument();
+    cfgFileRefused = cfgFile;
+    cfgFileHeld = true;
+    qWarning("Settings: %s is not a regular file; the defaults are used and the settings of this run are not saved",
+             qUtf8Printable(cfgFile));
 }
 
 QString Config::readGlobalParam(const QString& key)
@@ -357,17 +371,16 @@ QByteArray Config::toUtf8Xml(const QDomDocument& doc, int indent)
 bool Config::writeWhole(const QString& path, const QByteArray& bytes)
 {
     // A write that does not complete (full disk) is reported and leaves the
-    // old file in place. Unbuffered, so a short write is seen here: a
-    // buffered QSaveFile can commit a truncated file and report success.
-    QSaveFile f(path);
-    f.setDirectWriteFallback(true);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    // old file in place. Unbuffered, so a short write is seen here.
+    PartFile part(path);
+    QFile f(part.path());
+    if (!part.isValid() || !f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (f.write(bytes) != bytes.size() || f.error() != QFileDevice::NoError) {
-        f.cancelWriting();
-        return false;
-    }
-    return f.commit();
+    // A file system that cannot sync says so with EINVAL; any other failure
+    // means the bytes may not be there.
+    const bool whole = f.write(bytes) == bytes.size() && (::fsync(f.handle()) == 0 || errno == EINVAL);
+    f.close();
+    return whole && part.commit();
 }
 
 bool Config::saveConfig(const QString& path)
@@ -392,7 +405,10 @@ void Config::init()
     cfgFile = dir + "/cv.config";
     cfgFileRefused.clear();
     cfgFileHeld = false;
-    if (!loadConfig(cfgFile) && QFileInfo(cfgFile).isFile() && QFileInfo(cfgFile).size() > 0)
+    const QFileInfo cfg(cfgFile);
+    if (cfg.exists() && !cfg.isFile())
+        holdNonFileConfig();
+    else if (!loadConfig(cfgFile) && cfg.isFile() && cfg.size() > 0)
         keepRefusedConfig();
     takeCommandLineFile(QCoreApplication::arguments().mid(1));
     initWindowConfig();

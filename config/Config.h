@@ -52,9 +52,11 @@ public:
     static void init();
     // Start-up step for a file named on the command line: the first argument
     // that is a capture or settings file is taken and its header merged.
-    // A file whose header is missing or refused leaves dataFile empty and
-    // is named in dataFileRefused; server keys that need the user's consent
-    // wait in heldServerKeys.
+    // Arguments that begin with '-' and regular files of other kinds are
+    // passed over. A file whose header is missing or refused, or an argument
+    // that names no regular file (missing, a folder, a pipe), leaves dataFile
+    // empty and is named in dataFileRefused; server keys that need the
+    // user's consent wait in heldServerKeys.
     static void takeCommandLineFile(const QStringList& args);
     // Loads the configuration file at path (or the default document);
     // the start-up step that init() runs with cfgFile. False when the
@@ -65,6 +67,10 @@ public:
     // close does not write over it; cfgFileRefused names where it went.
     // When it cannot be moved, cfgFileHeld keeps the close from writing.
     static void keepRefusedConfig();
+    // Start-up step when something other than a regular file stands at
+    // cfgFile: the defaults are used, it is reported like a refused file
+    // and held (the close does not try to write there).
+    static void holdNonFileConfig();
     static void setDefaultDocument();
     // Keeps every value of a settings document read from outside within its
     // key's bound: names and aliases are cut to a few hundred characters,
@@ -72,6 +78,9 @@ public:
     // emptied so that its key reads as its default; analyzer items past a
     // sane count are removed.
     static void boundDocument(QDomDocument& doc);
+    // Longest name (of a channel, an alias, a file) a settings document
+    // keeps, in characters; an editor of such a name takes no more.
+    static constexpr int NameChars = 256;
 
     static QString readGlobalParam(const QString& key);
     static void saveGlobalParam(const QString& key, const QString& value);

@@ -15,7 +15,7 @@ namespace {
 
 const int kMaxChannels = 32;
 const int kMaxAnalyzers = 64;
-const int kNameChars = 256;       // names, aliases, file names
+const int kNameChars = Config::NameChars;
 const int kNumberChars = 32;      // one number of a list
 const int kValueChars = 4096;     // any other value (a path at most)
 

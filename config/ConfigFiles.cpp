@@ -293,8 +293,16 @@ void Config::takeCommandLineFile(const QStringList& args)
     cfgDocBeforeDataFile.clear();
     for (const QString& a : args) {
         const int type = parseLoadFile(a);
-        if (type < 0)
-            continue;
+        if (type < 0) {
+            // Options and files of other kinds are passed over; a name of
+            // nothing that can be read (missing, a folder, a pipe) is the
+            // file the user meant and failed. Only its type is looked at: a
+            // pipe would block the start if it were opened.
+            if (a.isEmpty() || a.startsWith(QLatin1Char('-')) || QFileInfo(a).isFile())
+                continue;
+            dataFileRefused = a;
+            return;
+        }
         QByteArray header;
         ServerKeys asked;
         const QDomDocument before = type == 0 ? cfgDoc.cloneNode(true).toDocument() : QDomDocument();

@@ -6,11 +6,11 @@
 #include <QStorageInfo>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <vector>
 
+#include "config/PartFile.h"
 #include "data/DataFilePriv.h"
 #include "data/SmpData.h"
 #include "data/SmpDataOsc.h"
@@ -178,40 +178,6 @@ bool appendEntries(DigitalChnData* d, const unsigned char* src, int k, long long
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// Part files
-
-PartFile::PartFile(const QString& t) : target(t)
-{
-    // A free name beside the target, created here so that nothing else
-    // takes it; a name some other file already has is never touched.
-    for (int i = 0; i < 100; ++i) {
-        const QString name = target + (i == 0 ? QStringLiteral(".part") : QStringLiteral(".%1.part").arg(i));
-        QFile f(name);
-        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            part = name;
-            return;
-        }
-        if (!f.exists())
-            return;   // the directory cannot take a file
-    }
-}
-
-PartFile::~PartFile()
-{
-    if (!committed && !part.isEmpty())
-        QFile::remove(part);
-}
-
-bool PartFile::commit()
-{
-    if (part.isEmpty() || committed)
-        return false;
-    // rename(2) replaces the target in one step.
-    committed = std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) == 0;
-    return committed;
-}
 
 // ---------------------------------------------------------------------------
 // Numbers

@@ -25,30 +25,6 @@
 class SmpData;
 class SmpDataOsc;
 
-// A file written beside its target and renamed onto it by commit(), so that
-// a failed or cancelled write never damages the file that stood there. A
-// part that is not committed is removed when this object goes.
-class PartFile
-{
-public:
-    explicit PartFile(const QString& target);
-    ~PartFile();
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
-
-    // False when no part file could be created beside the target.
-    bool isValid() const { return !part.isEmpty(); }
-    const QString& path() const { return part; }
-    // Replaces the target with the part; false on failure (the part then
-    // goes with this object).
-    bool commit();
-
-private:
-    QString target;
-    QString part;
-    bool committed = false;
-};
-
 class DataFile : public QThread
 {
     Q_OBJECT

@@ -1,7 +1,29 @@
 #include "decode/ExportDataProMng.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+// A file made beside the target before the export is marked with the
+// earliest time: a plug-in that opens it to write (truncating it) or writes
+// to it gives it the time of that, so one that never did can still be told.
+void markUnwritten(const QByteArray& name)
+{
+    const struct timespec epoch[2] = {{0, 0}, {0, 0}};
+    ::utimensat(AT_FDCWD, name.constData(), epoch, 0);
+}
+
+bool writtenTo(const QByteArray& name)
+{
+    struct stat st;
+    return ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode)
+           && (st.st_size > 0 || st.st_mtim.tv_sec != 0 || st.st_mtim.tv_nsec != 0);
+}
+
+} // namespace
 
 ExportDataProMng::ExportDataProMng(AnalyzerResults* results, QObject* parent)
     : QThread(parent), mResults(results), mBase(Hexadecimal), mOption(0), mCancelled(false), mFailed(false)
@@ -31,6 +53,7 @@ void ExportDataProMng::startExportThread(const QString& path, DisplayBase base, 
         return;
     }
     const QByteArray name = QFile::encodeName(path);
+    markUnwritten(name);
     mResults->StartExportThread(name.constData(), base, option);
     start(QThread::InheritPriority);
 }
@@ -40,10 +63,11 @@ void ExportDataProMng::run()
     const QByteArray name = QFile::encodeName(mPath);
     mResults->GenerateExportFile(name.constData(), mBase, mOption);
     // A plug-in that could not write says so through the library; one that
-    // forgot to leaves no file behind, which is a failure too (unless the
-    // user cancelled before anything was written).
+    // forgot to leaves no file behind, or the one made for it untouched,
+    // which is a failure too (unless the user cancelled before anything was
+    // written).
     bool failed = mResults->ExportFailed();
-    if (!failed && !mCancelled.load() && !QFileInfo(mPath).isFile())
+    if (!failed && !mCancelled.load() && !writtenTo(name))
         failed = true;
     mFailed.store(failed);
     emit sigQuit();

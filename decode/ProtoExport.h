@@ -12,10 +12,13 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 #include "AnalyzerResults.h"
 #include "AnalyzerTypes.h"
 
 class AnalyzerManager;
+class PartFile;
 
 class ProtoExport : public QObject
 {
@@ -24,9 +27,11 @@ public:
     enum Outcome { Written = 0, Stopped = 1, Failed = 2 };
 
     // Starts exporting results in the given format and option into target.
-    // Null when the host refuses to start (another export runs, no results).
+    // Null when the host refuses to start (another export runs, no results)
+    // or no file can be made beside the target.
     static ProtoExport* start(AnalyzerManager* host, AnalyzerResults* results, const QString& target,
                               DisplayBase base, unsigned int option);
+    ~ProtoExport() override;
 
     // The user's Stop: the export ends as Stopped, the target untouched.
     void stop();
@@ -40,13 +45,11 @@ private slots:
     void slotExportFinished(bool ok);
 
 private:
-    ProtoExport(const QString& target, const QString& part, QObject* parent);
-    // A free name beside target for the file being written.
-    static QString partPath(const QString& target);
+    ProtoExport(const QString& target, std::unique_ptr<PartFile> part, QObject* parent);
     Outcome settle(bool ok);
 
     QString mTarget;
-    QString mPart;
+    std::unique_ptr<PartFile> mPart;   // the file being written; removed unless committed
     bool mStopped = false;
     bool mDone = false;
 };

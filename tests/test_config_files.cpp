@@ -2,6 +2,8 @@
 // command line, and the file dialogs.
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "config/Config.h"
 #include "support/ConfigKit.h"
 
@@ -256,9 +258,43 @@ private slots:
         fillDocument();
         const QString path = tmpPath("cmd.cvdat");
         QVERIFY(writeAll(path, content));
-        Config::takeCommandLineFile({"--flag", tmpPath("absent.cvdat"), path, tmpPath("second.cvset")});
+        QVERIFY(writeAll(tmpPath("notes.txt"), "a file of another kind"));
+        Config::takeCommandLineFile({"--flag", "", tmpPath("notes.txt"), path, tmpPath("second.cvset")});
         QCOMPARE(Config::dataFile, taken ? path : QString());
+        QCOMPARE(Config::dataFileRefused, taken ? QString() : path);
         QCOMPARE(Config::readGlobalParam("devModel"), model);
+    }
+
+    // A name of nothing that can be read is the file the user meant: it is
+    // refused like a damaged one, without being opened (a pipe would block),
+    // and no later argument is taken instead.
+    void commandLineNotAFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing") << "absent.cvdat";
+        QTest::newRow("missing, another kind") << "absent.txt";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("folder named as a capture") << "folder.cvdat";
+        QTest::newRow("pipe") << "pipe.cvdat";
+    }
+    void commandLineNotAFile()
+    {
+        QFETCH(QString, name);
+        fillDocument();
+        const QString before = Config::cfgDoc.toString();
+        const QString path = tmpPath(name);
+        if (name.startsWith("folder")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (name.startsWith("pipe")) {
+            QFile::remove(path);
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        const QString good = tmpPath("good.cvset");
+        QVERIFY(writeAll(good, "<settings><global><devModel>104</devModel></global></settings>\n"));
+        Config::takeCommandLineFile({"-x", path, good});
+        QVERIFY(Config::dataFile.isEmpty());
+        QCOMPARE(Config::dataFileRefused, path);
+        QCOMPARE(Config::cfgDoc.toString(), before);
     }
 
     // A damaged settings or capture file named on the command line is refused

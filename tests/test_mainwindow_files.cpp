@@ -1,22 +1,28 @@
 // Files from elsewhere at the window's edges: what a settings or capture
 // file may do to the remote-control server (asked first, never by a
-// capture), a command-line file that cannot be opened, and a configuration
-// file that cannot be read, which is kept aside and reported.
+// capture), a command-line file that cannot be opened or is no file, and a
+// configuration file that cannot be read, which is kept aside and reported,
+// or something else in its place, which is reported and left alone.
 #include <QtTest>
 
+#include <QAction>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
+
+#include <sys/stat.h>
 
 #include "app/MainMenu.h"
 #include "app/SocketAPI.h"
 #include "app/mainwindow.h"
 #include "config/Config.h"
 #include "data/DataFile.h"
+#include "data/ExportDataSet.h"
 #include "data/SmpData.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "support/TestEnv.h"
+#include "widgets/ChnEnaGroupBox.h"
 
 namespace {
 
@@ -89,6 +95,23 @@ class TestMainWindowFiles : public QObject
     {
         w.show();
         QTRY_VERIFY(w.startDone());
+    }
+
+    // A run after the configuration file was held at start-up: the defaults,
+    // one notice that names it, and a close that leaves it be.
+    void startHeld()
+    {
+        Config::init();
+        Config::saveGlobalParam("userLang", "en-US");
+        QVERIFY(Config::cfgFileHeld);
+        QCOMPARE(Config::getDevModel(), 0);
+        MainWindow w;
+        startWith(w);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, "The settings file could not be read; the default settings are used.\r\n"
+                                "It is left in place and the settings of this run are not saved:\r\n"
+                                    + Config::cfgFile);
+        w.close();
     }
 
 private slots:
@@ -289,13 +312,24 @@ private slots:
         QTest::newRow("wrong model, capture file") << "model.cvdat" << header(7, "", "") + dataPart;
         QTest::newRow("refused data part") << "data.cvdat" << header(DevModelDemo, "", "") + dataPart.left(30);
         QTest::newRow("no data part") << "empty.cvdat" << header(DevModelDemo, "", "");
+        // Names of no regular file (never opened: a pipe would block the start).
+        QTest::newRow("missing") << "missing.cvdat" << QByteArray();
+        QTest::newRow("folder") << "folder" << QByteArray();
+        QTest::newRow("pipe") << "pipe.cvdat" << QByteArray();
     }
     void commandLineFileRefused()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         const QString file = path(name);
-        QVERIFY(TestEnv::writeFile(file, content));
+        if (name == "folder") {
+            QVERIFY(QDir().mkpath(file));
+        } else if (name == "pipe.cvdat") {
+            QFile::remove(file);
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        } else if (name != "missing.cvdat") {
+            QVERIFY(TestEnv::writeFile(file, content));
+        }
         userSettings(false, p2);
         Config::takeCommandLineFile({file});
         MainWindow w;
@@ -318,6 +352,57 @@ private slots:
         MainWindow again;
         startWith(again);
         QVERIFY(boxes.isEmpty());
+    }
+
+    // ---- names the file system takes ----
+
+    // The window writes under every name the file system takes, 255 bytes
+    // long too: the capture, the settings and each export; the capture opens
+    // again and no part file is left.
+    void longestNames()
+    {
+        QTemporaryDir dir;
+        QStringList files;
+        for (const char* suffix : {"cvdat", "cvset", "txt", "csv", "bin"})
+            files << dir.filePath(TestEnv::longestName(suffix));
+        QStringList answers = files;
+        Config::fileDialog = [&answers](const Config::FileDialogRequest&) { return answers.takeFirst(); };
+        const auto runDialog = MainMenu::execDialog;
+        MainMenu::execDialog = [](QDialog* d) {   // every channel, the whole capture
+            auto* e = qobject_cast<ExportDataSet*>(d);
+            if (!e)
+                return int(QDialog::Rejected);
+            e->digitalBox->slotChnEnaSelect(0, e->digitalBox->chnBoxes().size() - 1);
+            e->accept();
+            return e->result();
+        };
+        MainWindow w;
+        QVERIFY(TestEnv::writeFile(path("capture.cvdat"), header(DevModelDemo, "", "") + dataPart));
+        w.loadFile(path("capture.cvdat"));
+        w.mainMenu->slotActSaveDataClicked();
+        w.mainMenu->slotActSaveSettingsClicked();
+        for (int type : {FileTypeText, FileTypeCsv, FileTypeBinary}) {
+            QAction a;
+            a.setData(type);
+            w.mainMenu->slotMenuExportClicked(&a);
+        }
+        MainMenu::execDialog = runDialog;
+        Config::fileDialog = nullptr;
+        QVERIFY(answers.isEmpty());
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), files.size());
+        QCOMPARE(TestEnv::partFiles(dir.path()), QStringList());
+        QVERIFY(TestEnv::readFile(files[1]).contains("<settings>"));
+        QVERIFY(TestEnv::readFile(files[3]).startsWith("Time[s], "));
+        QCOMPARE(TestEnv::readFile(files[2]), TestEnv::readFile(files[3]));
+        QCOMPARE(TestEnv::readFile(files[4]).size(), 2 * 1000);
+
+        devUsing->clearSmpData();
+        w.loadFile(files[0]);
+        QVERIFY(boxes.isEmpty());
+        QCOMPARE(w.windowTitle(), files[0] + " - Corvena");
+        QCOMPARE(devUsing->shownData()->smpDepth, 1000LL);
+        QCOMPARE(devUsing->shownData()->getNextEdgePoint(0, 0), 10LL);
     }
 
     // ---- a configuration file that cannot be read ----
@@ -380,21 +465,44 @@ private slots:
         QVERIFY(QDir().mkpath(kept + "/in-the-way"));
         const QByteArray content("<settings><global>\x01</global></settings>");
         QVERIFY(TestEnv::writeFile(cfg, content));
-        Config::init();
-        Config::saveGlobalParam("userLang", "en-US");
-        QVERIFY(Config::cfgFileHeld);
-        {
-            MainWindow w;
-            startWith(w);
-            QCOMPARE(boxes.size(), 1);
-            QCOMPARE(boxes[0].text, "The settings file could not be read; the default settings are used.\r\n"
-                                    "It is left in place and the settings of this run are not saved:\r\n" + cfg);
-            w.close();
-        }
+        startHeld();
         QCOMPARE(TestEnv::readFile(cfg), content);
 
         QVERIFY(QDir(kept).removeRecursively());
         QFile::remove(cfg);
+        Config::init();
+        QVERIFY(!Config::cfgFileHeld);
+        Config::saveGlobalParam("userLang", "en-US");
+    }
+
+    // Something other than a file where the configuration belongs is
+    // reported once like a file that cannot be read, and is never opened (a
+    // pipe would block the start), moved aside or written over.
+    void nonFileConfigurationHeld_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("folder") << false;
+        QTest::newRow("pipe") << true;
+    }
+    void nonFileConfigurationHeld()
+    {
+        QFETCH(bool, pipe);
+        const QString cfg = Config::cfgFile;
+        const QString kept = cfg + ".refused";
+        QFile::remove(cfg);
+        QFile::remove(kept);
+        if (pipe)
+            QCOMPARE(::mkfifo(QFile::encodeName(cfg).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkpath(cfg + "/inside"));
+        startHeld();
+        const QFileInfo after(cfg);
+        QVERIFY(after.exists() && !after.isFile());
+        QCOMPARE(after.isDir(), !pipe);
+        QVERIFY(!QFile::exists(kept));
+        QCOMPARE(TestEnv::partFiles(after.path()), QStringList());
+
+        QVERIFY(pipe ? QFile::remove(cfg) : QDir(cfg).removeRecursively());
         Config::init();
         QVERIFY(!Config::cfgFileHeld);
         Config::saveGlobalParam("userLang", "en-US");

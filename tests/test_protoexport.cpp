@@ -23,6 +23,7 @@
 #include "config/Types.h"
 #include "decode/AnalyzerManager.h"
 #include "decode/ProtoEdit.h"
+#include "decode/ProtoExport.h"
 #include "decode/ProtoItem.h"
 #include "decode/ProtoManager.h"
 #include "device/DevGlobals.h"
@@ -315,6 +316,49 @@ private slots:
         row(0)->slotMenuExport2Clicked();
         QVERIFY(kit.boxes.isEmpty());
         QCOMPARE(readAll(chosen), QString("0,5\n10,15\n20,25\n"));
+        QCOMPARE(leftovers(), QStringList{"out.txt"});
+    }
+
+    // A name as long as the file system allows is written like any other.
+    void writesLongestName()
+    {
+        decodedHostTest();
+        const QString name = TestEnv::longestName("txt");
+        chosen = tmp->filePath(name);
+        answer(0);
+        row(0)->slotMenuExport2Clicked();
+        QVERIFY(kit.boxes.isEmpty());
+        QCOMPARE(readAll(chosen), QString("0,5\n10,15\n20,25\n"));
+        QCOMPARE(leftovers(), QStringList{name});
+    }
+
+    // The plug-in writes into a file made for it beside the target: one that
+    // never opens it has failed and the target stays; one that opens it and
+    // writes nothing has written an empty file.
+    void pluginWritesNothing_data()
+    {
+        QTest::addColumn<unsigned int>("option");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("content");
+        QTest::newRow("never opens the file") << 2u << int(ProtoExport::Failed) << "old\n";
+        QTest::newRow("opens it, writes nothing") << 3u << int(ProtoExport::Written) << "";
+    }
+    void pluginWritesNothing()
+    {
+        QFETCH(unsigned int, option);
+        QFETCH(int, outcome);
+        decodedHostTest();
+        QVERIFY(TestEnv::writeFile(chosen, "old\n"));
+        AnalyzerResults* r = nullptr;
+        QVERIFY(mgr->getUsingAnalyzer(0)->GetAnalyzerResults(&r));
+        ProtoExport* job = ProtoExport::start(mgr.get(), r, chosen, Hexadecimal, option);
+        QVERIFY(job);
+        int ended = -1;
+        connect(job, &ProtoExport::finished, this, [&ended](int o) { ended = o; });
+        QTRY_VERIFY(ended >= 0);
+        QCOMPARE(ended, outcome);
+        QTEST(readAll(chosen), "content");
+        QTRY_COMPARE(AnalyzerManager::getExportFileProgress(), 100);
         QCOMPARE(leftovers(), QStringList{"out.txt"});
     }
 

@@ -57,6 +57,7 @@ private slots:
     void nameEditing();
     void nameEditInPlace_data();
     void nameEditInPlace();
+    void nameKeptWhole();
     void longNameElided();
     void lampAndSecondName();
     void lampPainting_data();
@@ -311,6 +312,26 @@ void TestSidebar::nameEditInPlace()
     QTEST(row->nameEdit->selectedText(), "shown");
     QTest::keyClick(row->nameEdit, Qt::Key_Escape);
     QTEST(Config::readGlobalParam("chnShowName4"), "saved");
+}
+
+// The editor takes no longer a name than the settings keep: the name the
+// next start reads back is the one shown now.
+void TestSidebar::nameKeptWhole()
+{
+    ItemChnSidebar row("", 4);
+    row.nameEdit->selectAll();
+    row.nameEdit->insert(QString(3 * Config::NameChars, 'n'));   // a paste
+    emit row.nameEdit->editingFinished();
+    const QString shown = row.nameEdit->text();
+    QCOMPARE(shown, QString(Config::NameChars, 'n'));
+    QCOMPARE(Config::getChnName(4), shown);
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("cv.config");
+    QVERIFY(Config::saveConfig(file));
+    Config::setDefaultDocument();
+    QVERIFY(Config::loadConfig(file));
+    QCOMPARE(Config::getChnName(4), shown);
 }
 
 void TestSidebar::longNameElided()

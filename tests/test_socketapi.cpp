@@ -581,7 +581,7 @@ private slots:
         QCOMPARE(reply, QString("NAK"));
         QCOMPARE(api.lastError, int(SocketAPI::ErrSaveFailed));
         QCOMPARE(TestEnv::readFile(path), QByteArray("old"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
     }
 
     // A disk too small for the data: error 5 before anything is written, for
@@ -613,7 +613,41 @@ private slots:
         QCOMPARE(api.lastError, int(SocketAPI::ErrSaveFailed));
         QCOMPARE(asked, QDir(dir.path()).absolutePath());
         QCOMPARE(TestEnv::readFile(path), QByteArray("old"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+    }
+
+    // Every name the file system takes: 255 bytes (of Latin-1, the text of
+    // a command), with either command and each kind of file; the file that
+    // stood there is replaced and no part file is left.
+    void longestNames_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("suffix");
+        for (const char* command : {"save-data", "export-data"})
+            for (const char* suffix : {"cvdat", "csv", "txt", "bin"})
+                QTest::newRow(qPrintable(QString("%1 %2").arg(command, suffix))) << command << suffix;
+    }
+    void longestNames()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, suffix);
+        fillShown(devUsing, 1000, 1000, 100, 10);
+        QTemporaryDir dir;
+        const QString name = TestEnv::longestName(suffix, true);
+        const QString path = dir.filePath(name);
+        QVERIFY(TestEnv::writeFile(path, "old"));
+        SocketAPI api;
+        QCOMPARE(api.execute((command + " \"" + path + "\"").toLatin1()), QString("ACK"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+        if (suffix != "cvdat") {
+            QVERIFY(TestEnv::readFile(path).size() > 3);
+            return;
+        }
+        QByteArray header;
+        QVERIFY(Config::extractConfig(path, header));
+        SmpData back(devUsing->chnNum());
+        QVERIFY(DataFile(&back).loadData(path, header.size(), true));
+        QCOMPARE(back.smpDepth, 1000LL);
     }
 
     // Random input never crashes or hangs: random bytes, and random

@@ -153,6 +153,7 @@ ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
 
     // Placed over the name label while the name is edited (startNameEdit).
     nameEdit = new QLineEdit(shown, this);
+    nameEdit->setMaxLength(Config::NameChars);   // what the next start reads back
     nameEdit->setFixedHeight(Config::pixel(16) + 2 * px);
     nameEdit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     nameEdit->hide();

@@ -5,7 +5,8 @@
 // as in 2, then progress until stopped.
 // "Rerun" asks for exactly one re-run. Input and Aux on one channel are
 // refused. Export option 0 writes one line per frame; option 1 stays at 50 %
-// until cancelled.
+// until cancelled. Two export ids no menu offers: 2 never opens the file,
+// 3 opens it and writes nothing.
 // Built in variants: HOST_TEST_B (another name, supports models 101 and 102
 // only), HOST_TEST_NO_DESTROY (lacks the DestroyAnalyzer export) and
 // HOST_TEST_PLAIN (named after its file, "libUART.so" is "UART"; only the
@@ -160,6 +161,8 @@ public:
     }
     void GenerateExportFile(const char* file, DisplayBase, U32 option) override
     {
+        if (option == 2)
+            return;
         void* f = AnalyzerHelpers::StartFile(file);
         if (!f) {
             ReportExportFailure();
@@ -169,7 +172,7 @@ public:
         if (option == 1) {
             while (!UpdateExportProgressAndCheckForCancel(1, 2))
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        } else {
+        } else if (option != 3) {
             const U64 n = GetNumFrames();
             for (U64 i = 0; i < n; ++i) {
                 const Frame fr = GetFrame(i);

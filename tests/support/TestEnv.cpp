@@ -30,6 +30,21 @@ QString recordingPath(const QString& name)
     return QString::fromLocal8Bit(qgetenv("CORVENA_RECORDINGS")) + "/" + name;
 }
 
+QStringList partFiles(const QString& dir)
+{
+    return QDir(dir).entryList({".*.part"}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QString longestName(const QString& suffix, bool ascii)
+{
+    const int room = 255 - 1 - int(suffix.toUtf8().size());
+    const QString name = (ascii ? QString(room, QLatin1Char('n'))
+                                : QString(room % 2, QLatin1Char('x')) + QString(room / 2, QChar(0xE9)))
+                         + '.' + suffix;
+    Q_ASSERT(QFile::encodeName(name).size() == 255);
+    return name;
+}
+
 QByteArray readFile(const QString& path)
 {
     QFile f(path);

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace TestEnv {
@@ -19,6 +20,13 @@ QString recordingPath(const QString& name);
 QByteArray readFile(const QString& path);
 // Replaces a file's content; false when it cannot be written whole.
 bool writeFile(const QString& path, const QByteArray& bytes);
+// The part files (the hidden ".<name>[.n].part" a writer makes beside its
+// target) in a directory, sorted.
+QStringList partFiles(const QString& dir);
+// A file name of 255 bytes, the longest the file systems of Linux take,
+// ending in "." + suffix: of two-byte characters (padded with an 'x'), or
+// of plain letters when ascii is set.
+QString longestName(const QString& suffix, bool ascii = false);
 // The program's start for a test of its windows: user data isolated, the
 // settings of `settings` (a file in tests/data; none: the defaults, in
 // English), the configuration saved to `cfgFile` when one is given, then the
