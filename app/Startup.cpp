@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 
+#include "app/CloseSignals.h"
 #include "app/mainwindow.h"
 #include "config/Config.h"
 #include "config/Lang.h"
@@ -54,6 +55,9 @@ void installStyleSheet(QApplication& app)
 
 int corvenaRun(QApplication& app)
 {
+    // From here on SIGINT, SIGTERM and SIGHUP close the program; one that
+    // comes during the start is answered once the event loop runs.
+    CloseSignals endSignals;
     Config::init();
     Lang::init();
     Config::createFont();
@@ -66,8 +70,17 @@ int corvenaRun(QApplication& app)
     devInit = new DevInit;
 
     MainWindow* w = new MainWindow;
+    QObject::connect(&endSignals, &CloseSignals::requested, w, [w](int sig) {
+        qInfo("%s: closing; another signal ends the program at once.", CloseSignals::signalName(sig));
+        w->slotEndRequested();
+    });
     w->show();
     const int ret = app.exec();
+    // Ended by a signal: every dialog and job has unwound by now, and the
+    // window closes as the window manager's close does (capture stopped,
+    // device in standby, settings written).
+    if (!w->isClosing())
+        w->close();
 
     delete w;
     delete devInit;

@@ -489,6 +489,22 @@ void MainWindow::startNotices()
     }
 }
 
+void MainWindow::slotEndRequested()
+{
+    if (closing)
+        return;
+    // A file job behind its progress dialog has been told by the signal's
+    // handler; its thread ends here, and its part file goes as its dialog
+    // unwinds. A decoded-data export ends now, since its part file is
+    // removed from the event loop, which is about to stop.
+    DataFile::interruptAll();
+    DataFile::abortRunning();
+    AnalyzerManager::endExport();
+    // Every loop ends, nested ones too, and a dialog opened while they
+    // unwind (a failure box) returns at once.
+    QCoreApplication::exit(0);
+}
+
 void MainWindow::closeEvent(QCloseEvent* e)
 {
     closing = true;

@@ -137,6 +137,11 @@ public slots:
     void slotUpdateFromSocket(int ui);
     // Ctrl+J: the calibration window.
     void slotOpenCalibrate();
+    // A signal asks the program to end (CloseSignals): the file job and the
+    // decoded-data export that may run are cancelled and wound up, then
+    // every event loop ends, the dialogs' included. The caller of the main
+    // loop then closes the window as the window manager's close does.
+    void slotEndRequested();
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -16,6 +16,7 @@
 #include "data/SmpDataOsc.h"
 
 DataFile* DataFile::active = nullptr;
+std::atomic<bool> DataFile::interrupted{false};
 std::function<void(DataFile*)> DataFile::progressView;
 std::function<qint64(const QString&)> DataFile::freeSpace;
 

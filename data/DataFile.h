@@ -87,6 +87,10 @@ public:
     bool isJobDone() const { return done; }
     // Asks the running job to stop; it then fails. Any thread.
     void cancel() { cancelReq = true; }
+    // The program is ending: every job, threaded or direct, running or still
+    // to come, fails at its next check and leaves no part file. Safe in a
+    // signal handler; false again only for tests.
+    static void interruptAll(bool on = true) { interrupted.store(on, std::memory_order_relaxed); }
 
     // The threaded job in progress, if any (GUI thread).
     static bool jobRunning() { return active != nullptr; }
@@ -140,9 +144,11 @@ private:
     template <typename Starts, typename Produce>
     bool writeSegments(const QByteArray& header, long long nSegs, Starts segStart, Produce produce);
     void reportProgress(long long doneUnits, long long totalUnits);
-    bool canceled() const { return threaded && cancelReq; }
+    bool canceled() const { return (threaded && cancelReq) || interrupted.load(std::memory_order_relaxed); }
 
     static DataFile* active;
+    static std::atomic<bool> interrupted;
+    static_assert(std::atomic<bool>::is_always_lock_free, "interruptAll runs in a signal handler");
     // Channels decoded at once when loading; segments made at once when
     // exporting.
     static constexpr int kMaxLoadThreads = 4;

@@ -324,7 +324,8 @@ bool DataFile::writeSegments(const QByteArray& header, long long nSegs, Starts s
     // the segment before it has been filled (so its length is known), writes
     // it at its place. In threaded work this thread follows the progress and
     // the cancel; in direct work it is one of the workers (so a small job
-    // starts no thread).
+    // starts no thread). Each worker also looks for a cancel before each
+    // segment, so that the program's end stops direct work too.
     const int workers = int(std::min<long long>(nSegs, std::max(1, std::min(kMaxExportThreads,
                                                                              QThread::idealThreadCount() - 1))));
     const int fd = f.handle();
@@ -347,6 +348,10 @@ bool DataFile::writeSegments(const QByteArray& header, long long nSegs, Starts s
     auto work = [&] {
         Segment sg;
         for (long long i; (i = next++) < nSegs;) {
+            if (canceled()) {
+                halt();
+                break;
+            }
             const long long a = segStart(i), b = i + 1 < nSegs ? segStart(i + 1) - 1 : rangeEnd;
             sg.used = 0;
             const bool ok = produce(a, b, sg);

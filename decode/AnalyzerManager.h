@@ -156,6 +156,10 @@ public:
     static bool exportAnlyDataFile(AnalyzerResults* results, const QString& path, DisplayBase base,
                                    unsigned int option);
     static void cancelExport();
+    // Cancels the running export, waits for its thread and announces its end
+    // (exportFinished) before it returns, for an end that cannot wait for
+    // the event loop.
+    static void endExport();
     // Percent done; 100 once no export object exists.
     static int getExportFileProgress();
     // Outcome of the last export that ended: true when its file could not

@@ -139,6 +139,12 @@ void AnalyzerManager::cancelExport()
         me->mExport->cancelExport();
 }
 
+void AnalyzerManager::endExport()
+{
+    if (me)
+        me->finishExport(true);
+}
+
 int AnalyzerManager::getExportFileProgress()
 {
     if (!me || !me->mExport)

@@ -370,6 +370,8 @@ private slots:
         QTest::newRow("unwritable path") << "unwritable";
         QTest::newRow("a new decode cuts it short") << "decode";
         QTest::newRow("a device change cuts it short") << "restore";
+        // A signal: the export ends at once, without the event loop.
+        QTest::newRow("the program's end cuts it short") << "end";
     }
     void failures()
     {
@@ -384,10 +386,15 @@ private slots:
             answer(0);
         } else {
             answer(1, [this, how](MyProgressDlg*) {
-                if (how == "decode")
+                if (how == "decode") {
                     mgr->startDecode();
-                else
+                } else if (how == "restore") {
                     mgr->restoreUsing();
+                } else {
+                    AnalyzerManager::endExport();
+                    QCOMPARE(AnalyzerManager::getExportFileProgress(), 100);
+                    QCOMPARE(leftovers(), QStringList{"out.txt"});
+                }
             });
         }
         QPointer<ProtoItem> r = row(0);
