@@ -166,8 +166,10 @@ bool keepSpare(void* p, size_t len)
 {
     {
         std::lock_guard<std::mutex> lock(gSpareMutex);
-        // With no results object left, nothing would reuse it.
-        if (gUsers == 0 || gSpareCount >= kMaxSpares || gSpareBytes + len > spareCap() || !gTrimmer.startLocked())
+        // Results give their chunks back before they stop counting as a
+        // user (removeUser), so a kept chunk is seen there when they were
+        // the last.
+        if (gSpareCount >= kMaxSpares || gSpareBytes + len > spareCap() || !gTrimmer.startLocked())
             return false;
         gSpares[gSpareCount++] = Spare{p, len};
         gSpareBytes += len;
