@@ -4,7 +4,6 @@
 #include <QtTest>
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -13,6 +12,7 @@
 #include "Analyzer.h"
 #include "AnalyzerHelpers.h"
 #include "AnalyzerResults.h"
+#include "support/TestEnv.h"
 
 namespace {
 
@@ -69,16 +69,10 @@ Frame frame(S64 start, S64 end, U64 data = 0)
 // Resident memory of this process, MiB (-1 when unknown).
 double residentMiB()
 {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (!f)
-        return -1;
-    char line[256];
-    long kib = -1;
-    while (std::fgets(line, sizeof line, f))
-        if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1)
-            break;
-    std::fclose(f);
-    return kib < 0 ? -1 : double(kib) / 1024.0;
+    const QByteArray kib = TestEnv::processStatus("self", "VmRSS"); // "1234 kB"
+    bool ok = false;
+    const double v = kib.left(kib.indexOf(' ')).toDouble(&ok);
+    return ok ? v / 1024.0 : -1;
 }
 
 // About `mib` MiB of committed frames: what a long decode leaves.

@@ -68,10 +68,7 @@ bool writeCapture(const QString& path, long long edges)
 // A mask of /proc/PID/status ("SigCgt": caught, "SigIgn": ignored).
 quint64 signalMask(qint64 pid, const QByteArray& field)
 {
-    for (const QByteArray& line : TestEnv::readFile(QString("/proc/%1/status").arg(pid)).split('\n'))
-        if (line.startsWith(field + ":"))
-            return line.mid(field.size() + 1).trimmed().toULongLong(nullptr, 16);
-    return 0;
+    return TestEnv::processStatus(QString::number(pid), field).toULongLong(nullptr, 16);
 }
 
 bool inMask(quint64 mask, int sig)

@@ -51,6 +51,14 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+QByteArray processStatus(const QString& process, const QByteArray& field)
+{
+    for (const QByteArray& line : readFile("/proc/" + process + "/status").split('\n'))
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed();
+    return QByteArray();
+}
+
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);

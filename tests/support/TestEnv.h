@@ -18,6 +18,9 @@ QString dataPath(const QString& name);
 QString recordingPath(const QString& name);
 // A file's bytes ("" when it cannot be read).
 QByteArray readFile(const QString& path);
+// A field of a process's /proc/<process>/status ("self" or a pid; "VmRSS",
+// "SigCgt", ...): the text after its colon, trimmed ("" when absent).
+QByteArray processStatus(const QString& process, const QByteArray& field);
 // Replaces a file's content; false when it cannot be written whole.
 bool writeFile(const QString& path, const QByteArray& bytes);
 // The part files (the hidden ".<name>[.n].part" a writer makes beside its
