@@ -55,8 +55,9 @@ void installStyleSheet(QApplication& app)
 
 int corvenaRun(QApplication& app)
 {
-    // From here on SIGINT, SIGTERM and SIGHUP close the program; one that
-    // comes during the start is answered once the event loop runs.
+    // SIGINT, SIGTERM and SIGHUP close the program (main has installed the
+    // handlers already); one that came during the start is answered once
+    // the event loop runs.
     CloseSignals endSignals;
     Config::init();
     Lang::init();
@@ -81,6 +82,8 @@ int corvenaRun(QApplication& app)
     // device in standby, settings written).
     if (!w->isClosing())
         w->close();
+    // A script that ran the program learns that the settings were lost.
+    const int status = ret != 0 ? ret : w->settingsLost() ? 1 : 0;
 
     delete w;
     delete devInit;
@@ -89,5 +92,5 @@ int corvenaRun(QApplication& app)
     devUsing = nullptr;
     delete devSupport;
     devSupport = nullptr;
-    return ret;
+    return status;
 }

@@ -526,7 +526,7 @@ void MainWindow::closeEvent(QCloseEvent* e)
     const int pos[4] = {r.x(), r.y(), r.width(), r.height()};
     Config::saveGlobalParam("windowPosition", Config::IntArrayToString(pos, 4));
     Config::saveGlobalParam("windowMaximized", isMaximized() ? "1" : "0");
-    Config::close();
+    lostSettings = !Config::close();
     e->accept();
 }
 

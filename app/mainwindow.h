@@ -70,6 +70,8 @@ public:
     // inclusive); empty until the window has really been moved and resized.
     QRect keptRect() const { return QRect(QPoint(kept[0], kept[1]), QPoint(kept[2], kept[3])); }
     bool isClosing() const { return closing; }
+    // The close could not write the configuration (said on standard error).
+    bool settingsLost() const { return lostSettings; }
     bool shiftHeld() const { return shiftDown; }
     // True once the deferred start (200 ms after construction) has run.
     bool startDone() const { return started; }
@@ -178,6 +180,7 @@ private:
     void setFileTitle();
 
     bool closing = false;
+    bool lostSettings = false;
     bool shiftDown = false;
     bool started = false;
     int kept[4] = {0, 0, -1, -1};

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 
 #include "config/ConfigDom.h"
@@ -20,6 +21,7 @@ Version Config::curVersion("3.6.3");
 QString Config::dataFile;
 QDomDocument Config::cfgDocBeforeDataFile;
 QString Config::cfgFileRefused;
+QString Config::writeError;
 bool Config::cfgFileHeld = false;
 ViewState Config::viewState = ViewKeep;
 bool Config::disAnimate = false;
@@ -113,15 +115,15 @@ void Config::keepRefusedConfig()
     }
 }
 
-void Config::holdNonFileConfig()
+void Config::holdNonFileConfig(const QString& why)
 {
     // A folder, a pipe or a device where the file belongs is not ours to
     // move or replace, and a pipe would hold the start up if it were opened.
     setDefaultDocument();
     cfgFileRefused = cfgFile;
     cfgFileHeld = true;
-    qWarning("Settings: %s is not a regular file; the defaults are used and the settings of this run are not saved",
-             qUtf8Printable(cfgFile));
+    qWarning("Settings: %s %s; the defaults are used and the settings of this run are not saved",
+             qUtf8Printable(cfgFile), qUtf8Printable(why));
 }
 
 QString Config::readGlobalParam(const QString& key)
@@ -372,15 +374,30 @@ bool Config::writeWhole(const QString& path, const QByteArray& bytes)
 {
     // A write that does not complete (full disk) is reported and leaves the
     // old file in place. Unbuffered, so a short write is seen here.
-    PartFile part(path);
-    QFile f(part.path());
-    if (!part.isValid() || !f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    auto failed = [](int err) {
+        writeError = QString::fromLocal8Bit(std::strerror(err));
         return false;
+    };
+    PartFile part(path);
+    if (!part.isValid())
+        return failed(part.error());
+    QFile f(part.path());
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return failed(errno);
+    errno = 0;
+    const qint64 written = f.write(bytes);
+    const int writeErr = errno;
+    if (written != bytes.size())
+        return failed(writeErr ? writeErr : ENOSPC);
     // A file system that cannot sync says so with EINVAL; any other failure
     // means the bytes may not be there.
-    const bool whole = f.write(bytes) == bytes.size() && (::fsync(f.handle()) == 0 || errno == EINVAL);
+    if (::fsync(f.handle()) != 0 && errno != EINVAL)
+        return failed(errno);
     f.close();
-    return whole && part.commit();
+    if (!part.commit())
+        return failed(part.error());
+    writeError.clear();
+    return true;
 }
 
 bool Config::saveConfig(const QString& path)
@@ -391,9 +408,14 @@ bool Config::saveConfig(const QString& path)
 
 bool Config::close()
 {
+    // Held: said at the start already; nothing is tried, nothing fails.
     if (cfgFileHeld)
-        return false;
-    return saveConfig(cfgFile);
+        return true;
+    if (saveConfig(cfgFile))
+        return true;
+    qWarning("Settings: %s could not be written (%s); the settings of this run are lost",
+             qUtf8Printable(cfgFile), qUtf8Printable(writeError));
+    return false;
 }
 
 void Config::init()
@@ -407,7 +429,11 @@ void Config::init()
     cfgFileHeld = false;
     const QFileInfo cfg(cfgFile);
     if (cfg.exists() && !cfg.isFile())
-        holdNonFileConfig();
+        holdNonFileConfig(QStringLiteral("is not a regular file"));
+    else if (cfg.isSymLink() && !cfg.exists() && !PartFile(cfgFile).isValid())
+        // A link to nowhere is no configuration yet, but the close could
+        // not write one either: said now, not found out at the close.
+        holdNonFileConfig("is a link to " + cfg.symLinkTarget() + ", where no file can be written");
     else if (!loadConfig(cfgFile) && cfg.isFile() && cfg.size() > 0)
         keepRefusedConfig();
     takeCommandLineFile(QCoreApplication::arguments().mid(1));

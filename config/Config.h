@@ -68,9 +68,10 @@ public:
     // When it cannot be moved, cfgFileHeld keeps the close from writing.
     static void keepRefusedConfig();
     // Start-up step when something other than a regular file stands at
-    // cfgFile: the defaults are used, it is reported like a refused file
+    // cfgFile, or a link to where no file can be written: the defaults are
+    // used, it is reported like a refused file (why: what stands there)
     // and held (the close does not try to write there).
-    static void holdNonFileConfig();
+    static void holdNonFileConfig(const QString& why);
     static void setDefaultDocument();
     // Keeps every value of a settings document read from outside within its
     // key's bound: names and aliases are cut to a few hundred characters,
@@ -124,8 +125,14 @@ public:
     // The document as UTF-8 text with the given indentation; the XML
     // declaration always names UTF-8.
     static QByteArray toUtf8Xml(const QDomDocument& doc, int indent);
-    // Writes bytes to path whole; false when opening or writing fails.
+    // Writes bytes to path whole; false when opening or writing fails, with
+    // the system's reason in writeError.
     static bool writeWhole(const QString& path, const QByteArray& bytes);
+    static QString writeError;
+    // Writes the configuration at the program's close. False when it could
+    // not be written: said on standard error with the file and the reason.
+    // A held configuration (see cfgFileHeld) is not written and is no
+    // failure.
     static bool close();
 
     // ---- settings and capture-file headers ----

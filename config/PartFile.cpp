@@ -13,12 +13,16 @@ PartFile::PartFile(const QString& t)
 {
     QFileInfo info(t);
     for (int depth = 0; info.isSymLink(); ++depth) {
-        if (depth == 40)
-            return;   // a loop of links
+        if (depth == 40) {
+            err = ELOOP;
+            return;
+        }
         info.setFile(info.symLinkTarget());
     }
-    if (info.exists() && (!info.isFile() || !info.isWritable()))
+    if (info.exists() && (!info.isFile() || !info.isWritable())) {
+        err = info.isDir() ? EISDIR : !info.isFile() ? EINVAL : EACCES;
         return;
+    }
     target = info.filePath();
     // A free name beside the target, created here so that nothing else
     // takes it. O_EXCL also refuses a link planted under that name.
@@ -30,9 +34,12 @@ PartFile::PartFile(const QString& t)
             part = name;
             return;
         }
-        if (errno != EEXIST)
-            return;   // the directory cannot take a file
+        if (errno != EEXIST) {
+            err = errno;   // the directory cannot take a file
+            return;
+        }
     }
+    err = EEXIST;
 }
 
 PartFile::~PartFile()
@@ -52,6 +59,7 @@ bool PartFile::commit()
         ::chmod(from.constData(), st.st_mode & 07777);
     // rename(2) replaces the target in one step.
     committed = std::rename(from.constData(), to.constData()) == 0;
+    err = committed ? 0 : errno;
     return committed;
 }
 

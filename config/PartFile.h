@@ -31,6 +31,9 @@ public:
     // Replaces the target with the part, with the permissions the target
     // had; false on failure (the part then goes with this object).
     bool commit();
+    // Why no part was made or the commit failed, as an errno value (0 when
+    // nothing failed).
+    int error() const { return err; }
 
     // Bytes of the target's name a part name keeps, at most.
     static constexpr int NameBytes = 40;
@@ -41,6 +44,7 @@ private:
     QString target;
     QString part;
     bool committed = false;
+    int err = 0;
 };
 
 #endif

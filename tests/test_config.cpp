@@ -241,6 +241,7 @@ private slots:
     {
         // Cannot be opened: no such directory.
         QVERIFY(!Config::saveConfig(tmpPath("no-such-dir/x.config")));
+        QCOMPARE(Config::writeError, QString("No such file or directory"));
 
         // Opened, but the write does not complete (as on a full disk): the
         // failure is reported and the earlier file stays whole.
@@ -257,7 +258,40 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(!ok);
+        QCOMPARE(Config::writeError, QString("File too large"));
         QCOMPARE(readAll(path), QByteArray("old"));
+    }
+
+    // The close names the file it could not write and why (its folder
+    // went while the program ran); the caller turns it into the exit status.
+    void closeSaysWhatIsLost()
+    {
+        const QString kept = Config::cfgFile;
+        Config::cfgFile = tmpPath("vanished/cv.config");
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Settings: " + Config::cfgFile
+                                                      + " could not be written (No such file or directory);"
+                                                        " the settings of this run are lost"));
+        const bool ok = Config::close();
+        Config::cfgFile = kept;
+        QVERIFY(!ok);
+    }
+
+    // A link to a file not made yet, in a folder that is there: the
+    // settings are written through it, and the link stays.
+    void linkedConfigurationWrittenThrough()
+    {
+        const QString cfg = Config::cfgFile;
+        const QString target = tmpPath("elsewhere/cv.config");
+        QVERIFY(QDir().mkpath(tmpPath("elsewhere")));
+        QFile::remove(cfg);
+        QVERIFY(QFile::link(target, cfg));
+        Config::init();
+        QVERIFY(!Config::cfgFileHeld);
+        QVERIFY(Config::cfgFileRefused.isEmpty());
+        QVERIFY(Config::close());
+        QVERIFY(QFileInfo(cfg).isSymLink());
+        QVERIFY(readAll(target).contains("<settings>"));
+        QVERIFY(QFile::remove(cfg));
     }
 
     // ---- keys, converters and typed helpers ----

@@ -478,31 +478,39 @@ private slots:
     // Something other than a file where the configuration belongs is
     // reported once like a file that cannot be read, and is never opened (a
     // pipe would block the start), moved aside or written over.
+    // Also a link to a folder that does not exist: no file there to read,
+    // and none the close could write.
     void nonFileConfigurationHeld_data()
     {
-        QTest::addColumn<bool>("pipe");
-        QTest::newRow("folder") << false;
-        QTest::newRow("pipe") << true;
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("pipe") << "pipe";
+        QTest::newRow("link to nowhere") << "link";
     }
     void nonFileConfigurationHeld()
     {
-        QFETCH(bool, pipe);
+        QFETCH(QString, kind);
         const QString cfg = Config::cfgFile;
         const QString kept = cfg + ".refused";
+        const QString nowhere = path("gone/cv.config");
         QFile::remove(cfg);
         QFile::remove(kept);
-        if (pipe)
+        if (kind == "pipe")
             QCOMPARE(::mkfifo(QFile::encodeName(cfg).constData(), 0600), 0);
-        else
+        else if (kind == "folder")
             QVERIFY(QDir().mkpath(cfg + "/inside"));
+        else
+            QVERIFY(QFile::link(nowhere, cfg));
         startHeld();
         const QFileInfo after(cfg);
-        QVERIFY(after.exists() && !after.isFile());
-        QCOMPARE(after.isDir(), !pipe);
+        QCOMPARE(after.isSymLink(), kind == "link");
+        QVERIFY(!after.isFile());
+        QCOMPARE(after.isDir(), kind == "folder");
         QVERIFY(!QFile::exists(kept));
+        QVERIFY(!QFileInfo::exists(path("gone")));
         QCOMPARE(TestEnv::partFiles(after.path()), QStringList());
 
-        QVERIFY(pipe ? QFile::remove(cfg) : QDir(cfg).removeRecursively());
+        QVERIFY(kind == "folder" ? QDir(cfg).removeRecursively() : QFile::remove(cfg));
         Config::init();
         QVERIFY(!Config::cfgFileHeld);
         Config::saveGlobalParam("userLang", "en-US");

@@ -57,6 +57,7 @@ private slots:
     void nameEditing();
     void nameEditInPlace_data();
     void nameEditInPlace();
+    void nameKeptWhole_data();
     void nameKeptWhole();
     void longNameElided();
     void lampAndSecondName();
@@ -316,14 +317,34 @@ void TestSidebar::nameEditInPlace()
 
 // The editor takes no longer a name than the settings keep: the name the
 // next start reads back is the one shown now.
+void TestSidebar::nameKeptWhole_data()
+{
+    // A paste longer than a name may be, cut on a character border: the
+    // emoji take two UTF-16 units each, and half of one never stays.
+    const QString smile = QString::fromUtf8("\xF0\x9F\x99\x82");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("letters") << "" << QString(3 * Config::NameChars, 'n') << QString(Config::NameChars, 'n');
+    QTest::newRow("emoji after a letter") << "" << "a" + smile.repeated(200)
+                                          << "a" + smile.repeated((Config::NameChars - 1) / 2);
+    QTest::newRow("emoji into a name") << "abc" << smile.repeated(200)
+                                       << "a" + smile.repeated((Config::NameChars - 3) / 2) + "bc";
+}
+
 void TestSidebar::nameKeptWhole()
 {
-    ItemChnSidebar row("", 4);
-    row.nameEdit->selectAll();
-    row.nameEdit->insert(QString(3 * Config::NameChars, 'n'));   // a paste
+    QFETCH(QString, before);
+    QFETCH(QString, pasted);
+    ItemChnSidebar row(before, 4);
+    if (before.isEmpty())
+        row.nameEdit->selectAll();
+    else
+        row.nameEdit->setCursorPosition(1);
+    row.nameEdit->insert(pasted);   // a paste
     emit row.nameEdit->editingFinished();
     const QString shown = row.nameEdit->text();
-    QCOMPARE(shown, QString(Config::NameChars, 'n'));
+    QTEST(shown, "kept");
     QCOMPARE(Config::getChnName(4), shown);
 
     QTemporaryDir dir;

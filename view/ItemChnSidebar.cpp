@@ -159,6 +159,25 @@ ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
     nameEdit->hide();
     nameEdit->installEventFilter(this);
     connect(nameEdit, &QLineEdit::editingFinished, this, &ItemChnSidebar::slotChnNameChanged);
+    // The length limit counts UTF-16 units: a paste cut there can keep half
+    // of a character outside the Basic Multilingual Plane (an emoji), which
+    // would be shown as a replacement mark and stored as "?".
+    connect(nameEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+        QString whole = text;
+        for (int i = whole.size() - 1; i >= 0; --i) {
+            const QChar c = whole.at(i);
+            const bool paired = c.isHighSurrogate() ? i + 1 < whole.size() && whole.at(i + 1).isLowSurrogate()
+                                : c.isLowSurrogate() ? i > 0 && whole.at(i - 1).isHighSurrogate()
+                                                     : true;
+            if (!paired)
+                whole.remove(i, 1);
+        }
+        if (whole.size() != text.size()) {
+            const int at = qMin(nameEdit->cursorPosition(), whole.size());
+            nameEdit->setText(whole);
+            nameEdit->setCursorPosition(at);
+        }
+    });
 
     // A long name neither widens the row nor pushes the second name out.
     nameLabel = new QLabel(this);
