@@ -24,6 +24,7 @@ static_assert(std::atomic<bool>::is_always_lock_free, "the handler needs a lock-
 
 struct sigaction kept[kCount];
 bool replaced[kCount] = {};
+bool installed = false;
 
 void onSignal(int sig)
 {
@@ -46,15 +47,16 @@ void onSignal(int sig)
 
 } // namespace
 
-CloseSignals::CloseSignals(QObject* parent) : QObject(parent)
+void CloseSignals::install()
 {
+    if (installed)
+        return;
     if (wakeFds[0] < 0 && pipe2(wakeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
         wakeFds[0] = wakeFds[1] = -1;
         return;   // the signals keep their default action
     }
+    installed = true;
     signalled = false;
-    notifier = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &CloseSignals::readPipe);
     for (int i = 0; i < kCount; ++i) {
         struct sigaction now {};
         if (sigaction(kSignals[i], nullptr, &now) != 0 || now.sa_handler == SIG_IGN)
@@ -68,6 +70,16 @@ CloseSignals::CloseSignals(QObject* parent) : QObject(parent)
     }
 }
 
+CloseSignals::CloseSignals(QObject* parent) : QObject(parent)
+{
+    install();
+    if (!installed)
+        return;
+    // A byte written before this point is read as soon as the loop runs.
+    notifier = new QSocketNotifier(wakeFds[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &CloseSignals::readPipe);
+}
+
 CloseSignals::~CloseSignals()
 {
     for (int i = 0; i < kCount; ++i) {
@@ -75,6 +87,7 @@ CloseSignals::~CloseSignals()
             sigaction(kSignals[i], &kept[i], nullptr);
         replaced[i] = false;
     }
+    installed = false;
 }
 
 const char* CloseSignals::signalName(int sig)

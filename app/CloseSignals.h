@@ -17,9 +17,15 @@ class CloseSignals : public QObject
 {
     Q_OBJECT
 public:
-    // Installs the handlers. One object at a time.
+    // Installs the handlers unless they are in place. main calls it before
+    // anything else, before the X connection is made: a signal that comes
+    // during the start waits in the pipe until the event loop reads it.
+    static void install();
+
+    // Installs the handlers if needed and listens to them. One object at a
+    // time.
     explicit CloseSignals(QObject* parent = nullptr);
-    // Puts back the dispositions it replaced.
+    // Puts back the dispositions the handlers replaced.
     ~CloseSignals() override;
     CloseSignals(const CloseSignals&) = delete;
     CloseSignals& operator=(const CloseSignals&) = delete;

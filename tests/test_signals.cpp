@@ -26,55 +26,11 @@
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "support/CaptureKit.h"
+#include "support/ProgramKit.h"
 #include "support/TestEnv.h"
 #include "widgets/ChnEnaGroupBox.h"
 
 namespace {
-
-// A capture the demonstration device opens: a settings header naming it,
-// then the data part of its 16 channels, where channel 0 changes at each
-// of the first `edges` samples after the start.
-bool writeCapture(const QString& path, long long edges)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QByteArray bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><global><devModel>"
-                       + QByteArray::number(int(DevModelDemo))
-                       + "</devModel></global><devices/><analyzers/></settings>\n";
-    const long long depth = edges + 1;
-    unsigned char head[40] = {};
-    std::memcpy(head, "cvdat", 6);
-    DataFile::int64ToByte5(depth, head + 8);
-    DataFile::int64ToByte5(100000000, head + 16);
-    head[32] = 16;
-    unsigned char chn[16] = {};
-    std::memcpy(chn, "##D", 4);
-    DataFile::int64ToByte5(edges + 1, chn + 8);   // the edges and the closing entry
-    bytes.append(reinterpret_cast<const char*>(head), 40).append(reinterpret_cast<const char*>(chn), 16);
-    unsigned char e[5];
-    for (long long i = 1; i <= depth; ++i) {
-        DataFile::int64ToByte5(i, e);
-        bytes.append(reinterpret_cast<const char*>(e), 5);
-        if (bytes.size() >= (1 << 20) || i == depth) {
-            if (f.write(bytes) != bytes.size())
-                return false;
-            bytes.clear();
-        }
-    }
-    return true;
-}
-
-// A mask of /proc/PID/status ("SigCgt": caught, "SigIgn": ignored).
-quint64 signalMask(qint64 pid, const QByteArray& field)
-{
-    return TestEnv::processStatus(QString::number(pid), field).toULongLong(nullptr, 16);
-}
-
-bool inMask(quint64 mask, int sig)
-{
-    return (mask >> (sig - 1)) & 1;
-}
 
 // Whether a thread of the process bears this name (a QThread takes its
 // class name).
@@ -115,8 +71,6 @@ protected:
     }
 };
 
-const int kHandled[] = {SIGINT, SIGTERM, SIGHUP};
-
 } // namespace
 
 class TestSignals : public QObject
@@ -130,6 +84,8 @@ class TestSignals : public QObject
     struct Run {
         QTemporaryDir home;
         Starter p;
+        QString display;   // an X display instead of the offscreen platform
+        bool readErrors = false;   // standard error kept for the test
         QString config() const { return home.filePath("data/brenmar/cv.config"); }
     };
 
@@ -139,28 +95,27 @@ class TestSignals : public QObject
     {
         QVERIFY(run.home.isValid());
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert("QT_QPA_PLATFORM", "offscreen");
+        if (run.display.isEmpty()) {
+            e.insert("QT_QPA_PLATFORM", "offscreen");
+        } else {
+            e.remove("QT_QPA_PLATFORM");
+            e.insert("DISPLAY", run.display);
+        }
         e.insert("HOME", run.home.path());
         e.insert("XDG_DATA_HOME", run.home.filePath("data"));
         e.insert("XDG_CONFIG_HOME", run.home.filePath("config"));
         run.p.setProcessEnvironment(e);
-        run.p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        run.p.setProcessChannelMode(run.readErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
         run.p.ignored = ignored;
         run.p.start(QString::fromLocal8Bit(qgetenv("CORVENA_BIN")) + "/Corvena", {capture});
         QVERIFY(run.p.waitForStarted(30000));
         const qint64 pid = run.p.processId();
-        auto ready = [&] {
-            const quint64 caught = signalMask(pid, "SigCgt");
-            for (int sig : kHandled)
-                if (sig != ignored && !inMask(caught, sig))
-                    return false;
-            return true;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(ready() || run.p.state() != QProcess::Running, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(ProgramKit::closeHandlersIn(pid, ignored) || run.p.state() != QProcess::Running,
+                                 60000);
         QCOMPARE(run.p.state(), QProcess::Running);
         if (ignored) {
-            QVERIFY(inMask(signalMask(pid, "SigIgn"), ignored));
-            QVERIFY(!inMask(signalMask(pid, "SigCgt"), ignored));
+            QVERIFY(ProgramKit::signalIn(pid, "SigIgn", ignored));
+            QVERIFY(!ProgramKit::signalIn(pid, "SigCgt", ignored));
         }
     }
 
@@ -207,11 +162,11 @@ private slots:
         QVERIFY(files.isValid());
         QVERIFY(!qgetenv("CORVENA_BIN").isEmpty());
         smallCapture = files.filePath("small.cvdat");
-        QVERIFY(writeCapture(smallCapture, 1000));
+        QVERIFY(ProgramKit::writeCapture(smallCapture, 1000));
         // Above the size from which a load runs in its thread behind the
         // progress dialog; its CSV export takes seconds.
         bigCapture = files.filePath("big.cvdat");
-        QVERIFY(writeCapture(bigCapture, 12000000));
+        QVERIFY(ProgramKit::writeCapture(bigCapture, 12000000));
     }
 
     // What the handler does first: every file job, threaded or direct (a
@@ -409,6 +364,58 @@ private slots:
         QCOMPARE(run.p.state(), QProcess::Running);
         signal(run, SIGTERM);
         endedWithSettings(run);
+    }
+
+    // The signal comes while QApplication is being built, before any window
+    // or event loop: the X server, stopped, has not answered the program's
+    // connection yet. It is answered once the loop runs, as any other.
+    void signalDuringStart()
+    {
+        QProcess x;
+        x.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x800x24"});
+        QVERIFY2(x.waitForStarted(30000), "Xvfb is missing (tools/deps.sh test installs it)");
+        QTRY_VERIFY_WITH_TIMEOUT(x.canReadLine() || x.state() != QProcess::Running, 30000);
+        const QByteArray number = x.readLine().trimmed();
+        QVERIFY2(!number.isEmpty(), "Xvfb found no display");
+        QCOMPARE(::kill(pid_t(x.processId()), SIGSTOP), 0);
+        struct Resume {
+            QProcess& x;
+            ~Resume()
+            {
+                ::kill(pid_t(x.processId()), SIGCONT);
+                x.terminate();
+                x.waitForFinished(30000);
+            }
+        } resume{x};
+
+        Run run;
+        run.display = ":" + QString::fromLatin1(number);
+        START(run, smallCapture);
+        signal(run, SIGTERM);
+        QCOMPARE(::kill(pid_t(x.processId()), SIGCONT), 0);
+        endedWithSettings(run);
+    }
+
+    // The configuration's folder goes while the program runs: the close
+    // says on standard error what it could not write and why, and the exit
+    // status tells a script that the settings were lost.
+    void lostSettingsSaid()
+    {
+        Run run;
+        run.readErrors = true;
+        START(run, smallCapture);
+        // Made by the start, after the handlers are in place.
+        const QString folder = run.home.filePath("data/brenmar");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(folder).isDir(), 60000);
+        QVERIFY(QDir(folder).removeRecursively());
+        signal(run, SIGTERM);
+        QVERIFY(run.p.waitForFinished(120000));
+        const QByteArray errors = run.p.readAllStandardError();
+        QVERIFY2(errors.contains("Settings: " + QFile::encodeName(run.config())
+                                 + " could not be written (No such file or directory)"),
+                 errors.constData());
+        QCOMPARE(run.p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.p.exitCode(), 1);
     }
 
     // Two signals at once: the second ends the program with its default

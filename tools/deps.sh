@@ -13,7 +13,7 @@ common=(g++ cmake ninja-build pkg-config make binutils
 cjk=fonts-wqy-microhei
 case "$what" in
   run)   pkgs=("${common[@]}" "$cjk" xvfb xauth) ;;
-  test)  pkgs=("${common[@]}" "$cjk" umockdev libumockdev-dev python3) ;;
+  test)  pkgs=("${common[@]}" "$cjk" umockdev libumockdev-dev python3 xvfb xauth) ;;
   bench) pkgs=("${common[@]}" libbenchmark-dev) ;;
   look)  pkgs=("${common[@]}" "$cjk" xvfb xauth xdotool imagemagick) ;;
   *) echo "usage: $0 run|test|bench|look" >&2; exit 2 ;;
