@@ -13,6 +13,7 @@
 #include "config/PartFile.h"
 #include "data/DataFile.h"
 #include "data/SmpData.h"
+#include "data/SmpTimeSpan.h"
 #include "decode/AnalyzerManager.h"
 #include "device/DevBase.h"
 #include "device/DevBaseUtil.h"
@@ -514,15 +515,13 @@ bool SocketAPI::actExportData(const QStringList& args)
     if (path.isNull())
         return fail(ErrInvalidParameter);
 
-    // Seconds from the trigger to samples, kept within the capture before
-    // they become integers.
+    // Seconds from the trigger to samples as the export dialog takes them.
     long long range[2] = {0, s->smpDepth};
     for (int i = 0; i < 2 && i < times.size(); ++i) {
         double t = 0;
         if (!finiteNumber(times[i], &t))
             return fail(ErrInvalidParameter);
-        const double at = std::trunc(double(s->smpFrequ) * t) + double(s->trgPosition);
-        range[i] = (long long)qBound(0.0, at, double(s->smpDepth));
+        range[i] = SmpTimeSpan::secondsToSample(t, s->smpDepth, s->smpFrequ, s->trgPosition);
     }
 
     QVector<bool> mask = dev->chnEna;

@@ -18,6 +18,7 @@
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "data/SmpData.h"
+#include "data/SmpTimeSpan.h"
 #include "widgets/ChnEnaGroupBox.h"
 
 namespace {
@@ -157,19 +158,6 @@ bool ExportDataSet::parseSeconds(const QString& text, double* seconds)
     return true;
 }
 
-long long ExportDataSet::secondsToSample(double seconds, long long count, long long rate, long long trigger)
-{
-    if (rate < 1)
-        rate = 1;
-    // Limited to the capture first: a typed 1e30 must not overflow.
-    const double lo = -double(trigger) / double(rate);
-    const double hi = double(count - trigger) / double(rate);
-    const double x = std::min(std::max(seconds, lo), hi) * double(rate);
-    const double nearest = std::nearbyint(x);
-    const double n = std::fabs(x - nearest) <= 1e-9 * std::max(1.0, std::fabs(x)) ? nearest : std::trunc(x);
-    return std::min(std::max((long long)n + trigger, 0LL), count);
-}
-
 long long ExportDataSet::fieldSample(const QLineEdit* edit, const QString& defaultText, long long exact) const
 {
     // The shown default stands for the capture's own bound.
@@ -178,7 +166,7 @@ long long ExportDataSet::fieldSample(const QLineEdit* edit, const QString& defau
     double s = 0;
     if (!parseSeconds(edit->text(), &s))
         return exact;
-    return secondsToSample(s, count, rate, trigger);
+    return SmpTimeSpan::secondsToSample(s, count, rate, trigger);
 }
 
 void ExportDataSet::slotBtnTimeSetClicked()

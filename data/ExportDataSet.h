@@ -39,9 +39,6 @@ public:
     static QString boundText(double seconds, bool towardsUp);
     // A field's text as seconds; false when it is no finite number.
     static bool parseSeconds(const QString& text, double* seconds);
-    // The sample of a time relative to the trigger, the time first limited
-    // to the capture; a time within rounding of a sample gives that sample.
-    static long long secondsToSample(double seconds, long long count, long long rate, long long trigger);
 
     QButtonGroup* timeGroup = nullptr;
     QRadioButton* btnAll = nullptr;
