@@ -7,8 +7,8 @@
 
 namespace SmpTimeSpan {
 
-// rate × seconds samples from the trigger: a product within 1e-9 (relative)
-// of a whole number is that number, as decimal seconds seldom hit a sample
+// rate × seconds samples from the trigger: a product within 1e-12
+// (relative) of a whole number is that number, as decimal seconds seldom hit a sample
 // exactly in binary (0.000249 × 1e6 is 248.99999999999997); any other is
 // cut towards zero. Then trigger is added and the sum limited to
 // [0, count] while still a double, so any seconds work (±1e30, infinities;

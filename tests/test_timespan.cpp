@@ -115,6 +115,27 @@ private slots:
         }
     }
 
+    // Far from the trigger a time between two samples still picks the one
+    // towards the trigger, and one on a sample that sample.
+    void farFromTheTrigger_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<long long>("rate");
+        QTest::addColumn<long long>("sample");
+        QTest::newRow("1 GHz, half a sample past 1.5e9") << 1.5000000015 << 1000000000LL << 1500000001LL;
+        QTest::newRow("1 GHz, on a sample past 1.5e9") << 1.500000001 << 1000000000LL << 1500000001LL;
+        QTest::newRow("1 GHz, before the trigger") << -1.5000000015 << 1000000000LL << -1500000001LL;
+        QTest::newRow("500 MHz, 0.1 sample past 4e9") << 8.0000000002 << 500000000LL << 4000000000LL;
+        QTest::newRow("500 MHz, 0.9 sample past 4e9") << 8.0000000018 << 500000000LL << 4000000000LL;
+    }
+    void farFromTheTrigger()
+    {
+        QFETCH(double, seconds);
+        QFETCH(long long, rate);
+        const long long trigger = 5000000000LL;
+        QTEST(SmpTimeSpan::secondsToSample(seconds, 10000000000LL, rate, trigger) - trigger, "sample");
+    }
+
     void dialog_data() { spanTable(); }
     void dialog()
     {
