@@ -16,11 +16,9 @@ echo "No display found: starting Corvena under Xvfb (xvfb-run). Close it with Ct
 # window's close does, and xvfb-run ends the server.
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-setsid -w xvfb-run -a -s "-screen 0 1920x1080x24" \
-  sh -c 'echo $$ >"$0.new" && mv "$0.new" "$0" && exec "$@"' "$tmp/pid" "$prog" "$@" &
-runner=$!
-
+runner=
 forward() {
+  [ -n "$runner" ] || return 0   # handed on as soon as it has started
   if [ -s "$tmp/pid" ]; then
     kill -TERM "$(cat "$tmp/pid")" 2>/dev/null || true
   else
@@ -42,9 +40,16 @@ received() {
     forward
   fi
 }
+# In place before anything starts: a signal that ended this script at once
+# would leave the program running with nobody to hand signals on.
 trap 'received INT' INT
 trap 'received TERM' TERM
 trap 'received HUP' HUP
+
+setsid -w xvfb-run -a -s "-screen 0 1920x1080x24" \
+  sh -c 'echo $$ >"$0.new" && mv "$0.new" "$0" && exec "$@"' "$tmp/pid" "$prog" "$@" &
+runner=$!
+[ -z "$first" ] || forward
 
 # A terminal that closes signals only its session leader. When that is not
 # a shell but a program that waits for its children first (make, as in
