@@ -1,10 +1,21 @@
 // Analyzer library: results (range queries, packets, markers, readers while
-// the decoder appends, storage reuse), texts and export hooks.
+// the decoder appends, storage reuse and its limits), texts and export hooks.
 
 #include <QtTest>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <new>
 #include <random>
 #include <thread>
 #include <vector>
@@ -66,13 +77,65 @@ Frame frame(S64 start, S64 end, U64 data = 0)
     return f;
 }
 
-// Resident memory of this process, MiB (-1 when unknown).
-double residentMiB()
+// A memory figure of this process (VmRSS, VmSize), MiB (-1 when unknown).
+double statusMiB(const QByteArray& field)
 {
-    const QByteArray kib = TestEnv::processStatus("self", "VmRSS"); // "1234 kB"
+    const QByteArray kib = TestEnv::processStatus("self", field); // "1234 kB"
     bool ok = false;
     const double v = kib.left(kib.indexOf(' ')).toDouble(&ok);
     return ok ? v / 1024.0 : -1;
+}
+
+double residentMiB()
+{
+    return statusMiB("VmRSS");
+}
+
+// Runs body in a forked child, which ends with body's value unless body
+// ends the process itself. Returns the child's wait status, or -1 when it
+// had not ended after boundMs (it is then killed).
+int statusOfChild(const std::function<int()>& body, int boundMs)
+{
+    std::fflush(stdout); // else the child's exit prints the parent's buffered output again
+    std::fflush(stderr);
+    const pid_t pid = fork();
+    if (pid < 0)
+        return -2;
+    if (pid == 0)
+        _exit(body());
+    std::mutex mutex;
+    std::condition_variable cond;
+    bool reaped = false;
+    int status = 0;
+    std::thread reaper([&] {
+        int st = 0;
+        while (waitpid(pid, &st, 0) < 0 && errno == EINTR)
+            ;
+        std::lock_guard<std::mutex> lock(mutex);
+        status = st;
+        reaped = true;
+        cond.notify_all();
+    });
+    bool ended;
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ended = cond.wait_for(lock, std::chrono::milliseconds(boundMs), [&] { return reaped; });
+    }
+    if (!ended)
+        kill(pid, SIGKILL); // the reaper then collects it
+    reaper.join();
+    return ended ? status : -1;
+}
+
+QString describeStatus(int status)
+{
+    if (status == -1)
+        return "did not end (killed)";
+    if (status < 0)
+        return "could not fork";
+    if (WIFEXITED(status))
+        return QString("exit code %1").arg(WEXITSTATUS(status));
+    return QString("signal %1").arg(WTERMSIG(status));
 }
 
 // About `mib` MiB of committed frames: what a long decode leaves.
@@ -101,6 +164,7 @@ private slots:
     void storageOfDeletedResultsIsReusedClean();
     void memoryGoesBackWithTheLastResults();
     void keptMemoryServesAReRunThenGoesBack();
+    void keptMemoryYieldsToAnAddressSpaceLimit();
     void textsArePerThread();
     void exportProgressCancelAndFailure();
 };
@@ -467,6 +531,50 @@ void TestSdkResults::keptMemoryServesAReRunThenGoesBack()
     }
     // Unused for a while (10 s), the pages go back to the system.
     QTRY_VERIFY_WITH_TIMEOUT(residentMiB() < before + kNearMiB, 20000);
+}
+
+void TestSdkResults::keptMemoryYieldsToAnAddressSpaceLimit()
+{
+    // Under an address-space limit, memory kept from deleted results must
+    // not make a later decode fail that fits without it. In a child, whose
+    // limit cannot harm the rest of the tests. The limit is 28 MiB above
+    // what the child holds with the 64 MiB kept: room for every chunk of
+    // the decode below but its last (32 MiB), which fits once the kept
+    // memory goes.
+    enum { kDecoded = 0, kOutOfMemory = 1, kNotKept = 2, kNoLimit = 3, kWrongCount = 4 };
+    const int status = statusOfChild(
+        [] {
+            TextResults other; // another analyzer's results, alive throughout
+            const double before = statusMiB("VmSize");
+            {
+                TextResults first;
+                fillFrames(first, 64);
+            }
+            const double vm = statusMiB("VmSize"); // with what is kept of `first`
+            if (before < 0 || vm < before + 56)
+                return int(kNotKept);
+            rlimit limit;
+            limit.rlim_cur = limit.rlim_max = rlim_t((vm + 28) * 1024 * 1024);
+            if (setrlimit(RLIMIT_AS, &limit) != 0)
+                return int(kNoLimit);
+            try {
+                // 40 MiB of markers: chunks of sizes the frames' were not,
+                // the last of 32 MiB.
+                TextResults second;
+                const Channel ch(0, 1);
+                const U64 n = 5000000;
+                for (U64 i = 0; i < n; ++i)
+                    second.AddMarker(i, AnalyzerResults::Dot, ch);
+                second.CommitResults();
+                return int(second.GetNumMarkers(ch) == n ? kDecoded : kWrongCount);
+            } catch (const std::bad_alloc&) {
+                return int(kOutOfMemory);
+            }
+        },
+        120000);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kNotKept)
+        QSKIP("this machine keeps less than 64 MiB of deleted results");
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == kDecoded, qPrintable(describeStatus(status)));
 }
 
 void TestSdkResults::textsArePerThread()

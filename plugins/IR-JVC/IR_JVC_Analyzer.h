@@ -6,7 +6,7 @@
 #include "IR_JVC_SimulationDataGenerator.h"
 #include "PatternAnalyzer.h"
 
-class IR_JVC_Analyzer
+class IR_JVC_Analyzer final
     : public PatternAnalyzer<IR_JVC_AnalyzerSettings, IR_JVC_AnalyzerResults, IR_JVC_SimulationDataGenerator> {
 public:
     IR_JVC_Analyzer();

@@ -6,7 +6,7 @@
 #include "IR_RC6_SimulationDataGenerator.h"
 #include "PatternAnalyzer.h"
 
-class IR_RC6_Analyzer
+class IR_RC6_Analyzer final
     : public PatternAnalyzer<IR_RC6_AnalyzerSettings, IR_RC6_AnalyzerResults, IR_RC6_SimulationDataGenerator> {
 public:
     // Symbol kinds; also the flags byte of the frames (the leader, start

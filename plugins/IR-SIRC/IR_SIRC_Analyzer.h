@@ -6,7 +6,7 @@
 #include "IR_SIRC_SimulationDataGenerator.h"
 #include "PatternAnalyzer.h"
 
-class IR_SIRC_Analyzer
+class IR_SIRC_Analyzer final
     : public PatternAnalyzer<IR_SIRC_AnalyzerSettings, IR_SIRC_AnalyzerResults, IR_SIRC_SimulationDataGenerator> {
 public:
     IR_SIRC_Analyzer();

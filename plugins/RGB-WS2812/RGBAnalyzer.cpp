@@ -27,4 +27,9 @@ RGBAnalyzer::RGBAnalyzer() : LedAnalyzer(kMember)
 {
 }
 
+RGBAnalyzer::~RGBAnalyzer()
+{
+    KillThread();
+}
+
 CORVENA_ANALYZER_EXPORTS(RGBAnalyzer, kMember.analyzerName)

@@ -4,9 +4,10 @@
 #include "LedAnalyzer.h"
 
 // WS2812 chains of three-colour LEDs: 24-bit words.
-class RGBAnalyzer : public LedAnalyzer {
+class RGBAnalyzer final : public LedAnalyzer {
 public:
     RGBAnalyzer();
+    ~RGBAnalyzer() override;
 };
 
 #endif

@@ -28,4 +28,9 @@ RGBWAnalyzer::RGBWAnalyzer() : LedAnalyzer(kMember)
 {
 }
 
+RGBWAnalyzer::~RGBWAnalyzer()
+{
+    KillThread();
+}
+
 CORVENA_ANALYZER_EXPORTS(RGBWAnalyzer, kMember.analyzerName)

@@ -4,9 +4,10 @@
 #include "LedAnalyzer.h"
 
 // WS2812 chains of four-colour LEDs (red, green, blue, white): 32-bit words.
-class RGBWAnalyzer : public LedAnalyzer {
+class RGBWAnalyzer final : public LedAnalyzer {
 public:
     RGBWAnalyzer();
+    ~RGBWAnalyzer() override;
 };
 
 #endif

@@ -29,11 +29,6 @@ LedAnalyzer::LedAnalyzer(const LedMember& member)
 {
 }
 
-LedAnalyzer::~LedAnalyzer()
-{
-    KillThread();
-}
-
 LedAnalyzerResults* LedAnalyzer::makeResults()
 {
     return new LedAnalyzerResults(this, mSettings.get(), mMember);

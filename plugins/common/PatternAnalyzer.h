@@ -5,10 +5,12 @@
 // the first simulation call), and never asks for a re-run. The decoder
 // itself, the names and the minimum rate stay with each plug-in.
 //
-// A concrete analyzer calls KillThread() first in its own destructor, before
-// any of its members go, as the library requires.
+// The plug-in's analyzer is a final class whose own destructor calls
+// KillThread() first, before its type changes under the decode and its
+// members go, as the library requires (Analyzer.h).
 
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include <Analyzer.h>
@@ -80,6 +82,8 @@ protected:
 // the plug-in under, and making and destroying an analyzer of the class
 // (made without arguments). Written once, in the plug-in's analyzer source.
 #define CORVENA_ANALYZER_EXPORTS(AnalyzerClass, name)                                                                \
+    static_assert(std::is_final<AnalyzerClass>::value,                                                           \
+                  "the analyzer is final; its own destructor calls KillThread() first");                         \
     extern "C" ANALYZER_EXPORT const char* GetAnalyzerName()                                                     \
     {                                                                                                            \
         return name;                                                                                             \

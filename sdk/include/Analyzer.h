@@ -18,6 +18,14 @@
 // once; RunWorkerThread returns after it. stopWorkThread must return (it
 // must not park the thread).
 //
+// A plug-in's analyzer class is final, and its own destructor calls
+// KillThread() first. Until the run has ended, the decode thread calls the
+// object's virtual functions (WorkerThread and what that calls), and the
+// object's type changes as each destructor starts: called from a base
+// class's destructor, even this one's, KillThread would wait too late, once
+// the decode may already see a base class and the members it reads are
+// going.
+//
 // Simulation (capture simulation thread): Init(nullptr, &rate, nullptr),
 // then GenerateSimulationData as often as needed.
 
@@ -95,7 +103,9 @@ public:
     // decode notices it at its next ReportProgress or
     // CheckIfThreadShouldExit, and within a block of the edge table's
     // cursor moves (see AnalyzerChannelData.h); called on the decode thread
-    // itself, at its next cursor move.
+    // itself, at its next cursor move. A stop asked once the run shows as
+    // active (IsRunActive, or its id in GetRunId) holds, however close to
+    // StartProcessing.
     void StopWorkerThread();
     // True from StartProcessing until the end has been reported.
     bool IsRunActive() const;
@@ -130,8 +140,10 @@ public:
 
     // Waits until an active run has ended (after asking it to stop) and its
     // worker has let go of the analyzer: the analyzer may be deleted as soon
-    // as it returns. Plug-in destructors call it first. No wait on the
-    // decode thread itself.
+    // as it returns. The destructor of a plug-in's final class calls it
+    // first (see the top of this file). On the decode thread itself, within
+    // WorkerThread or the host's stopWorkThread, it only asks the run to end
+    // (when it has not) and returns; the analyzer must not be deleted there.
     void KillThread();
 
 protected:
@@ -143,7 +155,8 @@ private:
     Analyzer(const Analyzer&) = delete;
     Analyzer& operator=(const Analyzer&) = delete;
     [[noreturn]] void endRun(AnalyzerRunEnd why);
-    bool runsOnThisThread() const;
+    bool runsOnThisThread() const;    // through the host's end report
+    bool decodesOnThisThread() const; // within WorkerThread
     void clearCursors();
     U64 activityMark() const;
 

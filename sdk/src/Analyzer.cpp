@@ -7,6 +7,7 @@
 
 namespace anlyrun {
 thread_local Analyzer* running = nullptr;
+thread_local Analyzer* decoding = nullptr;
 }
 
 ProgressManager::~ProgressManager() = default;
@@ -64,12 +65,15 @@ bool Analyzer::StartProcessing()
         std::lock_guard<std::mutex> lock(mRunMutex);
         if (mRunActive.load())
             return false;
+        // Rewound before the run shows as active: a stop asked by a thread
+        // that sees it active, or a KillThread (which takes the lock), is
+        // never undone.
+        mStopRequested.store(false);
+        mRunEnd.store(RunNotEnded);
+        mRunId.fetch_add(1);
+        mIdleMarkValid = false;
         mRunActive.store(true);
     }
-    mStopRequested.store(false);
-    mRunEnd.store(RunNotEnded);
-    mRunId.fetch_add(1);
-    mIdleMarkValid = false;
     if (mProgress)
         mProgress->startWorkThread();
     else
@@ -80,8 +84,10 @@ bool Analyzer::StartProcessing()
 void Analyzer::RunWorkerThread()
 {
     AnalyzerRunEnd why = RunFinished;
-    Analyzer* outer = anlyrun::running;
+    Analyzer* const outerRun = anlyrun::running;
+    Analyzer* const outerDecode = anlyrun::decoding;
     anlyrun::running = this;
+    anlyrun::decoding = this;
     try {
         if (mStopRequested.load())
             why = RunStopped;
@@ -90,15 +96,17 @@ void Analyzer::RunWorkerThread()
     } catch (const anlyrun::RunEndSignal& e) {
         why = e.why;
     } catch (abi::__forced_unwind&) {
-        anlyrun::running = outer;
+        anlyrun::running = outerRun;
+        anlyrun::decoding = outerDecode;
         throw;
     } catch (...) {
         why = RunFailed;
     }
-    anlyrun::running = outer;
+    anlyrun::decoding = outerDecode;
     mRunEnd.store(why);
     if (mProgress)
         mProgress->stopWorkThread();
+    anlyrun::running = outerRun;
     // The last touch of the analyzer: notified under the lock, so a
     // KillThread that sees the run ended (it always takes the lock) finds
     // the worker done with the mutex and the condition, and its caller may
@@ -114,7 +122,7 @@ void Analyzer::StopWorkerThread()
     // Cursor steps look at the request only on their out-of-line path. A
     // decoder that stops its own run must not take another step: send its
     // cursors there (they belong to this thread, so touching them is safe).
-    if (runsOnThisThread())
+    if (decodesOnThisThread())
         for (AnalyzerChannelData* c : mCursors)
             if (c)
                 c->leaveFastPath();
@@ -142,8 +150,11 @@ AnalyzerRunEnd Analyzer::GetRunEnd() const
 
 void Analyzer::KillThread()
 {
+    // On the run's own thread a wait would never end. In the decode, ask
+    // it to end; in the host's end report, it has ended already.
     if (runsOnThisThread()) {
-        StopWorkerThread();
+        if (decodesOnThisThread())
+            StopWorkerThread();
         return;
     }
     // Taken even when no run seems active: a worker that has just ended
@@ -183,6 +194,11 @@ bool Analyzer::runsOnThisThread() const
     return anlyrun::running == this;
 }
 
+bool Analyzer::decodesOnThisThread() const
+{
+    return anlyrun::decoding == this;
+}
+
 void Analyzer::endRun(AnalyzerRunEnd why)
 {
     throw anlyrun::RunEndSignal{why};
@@ -197,7 +213,7 @@ void Analyzer::clearCursors()
 
 AnalyzerChannelData* Analyzer::GetAnalyzerChannelData(const Channel& channel)
 {
-    bool inRun = runsOnThisThread();
+    bool inRun = decodesOnThisThread();
     if (inRun && mStopRequested.load())
         endRun(RunStopped);
     U32 index = channel.mChannelIndex;
@@ -235,7 +251,7 @@ U64 Analyzer::activityMark() const
 void Analyzer::ReportProgress(U64 sample_number)
 {
     ++mProgressCalls;
-    if (mStopRequested.load() && runsOnThisThread())
+    if (mStopRequested.load() && decodesOnThisThread())
         endRun(RunStopped);
     if (!mProgress)
         return;
@@ -245,7 +261,7 @@ void Analyzer::ReportProgress(U64 sample_number)
 
 void Analyzer::CheckIfThreadShouldExit()
 {
-    if (!runsOnThisThread())
+    if (!decodesOnThisThread())
         return;
     if (mStopRequested.load())
         endRun(RunStopped);

@@ -122,13 +122,13 @@ void AnalyzerChannelData::noMoreEdges()
 
 void AnalyzerChannelData::endOfData() const
 {
-    if (mOwner && anlyrun::running == mOwner)
+    if (mOwner && anlyrun::decoding == mOwner)
         mOwner->endRun(RunEndOfData);
 }
 
 void AnalyzerChannelData::checkStop() const
 {
-    if (mOwner && mOwner->mStopRequested.load(std::memory_order_relaxed) && anlyrun::running == mOwner)
+    if (mOwner && mOwner->mStopRequested.load(std::memory_order_relaxed) && anlyrun::decoding == mOwner)
         mOwner->endRun(RunStopped);
 }
 

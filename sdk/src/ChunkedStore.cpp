@@ -1,5 +1,6 @@
 #include "ChunkedStore.h"
 
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -49,7 +50,10 @@ size_t pageSize()
 // They are memory the rest of the machine may need, so they are given back
 // as soon as no results object is left to reuse them, and otherwise once no
 // chunk has been taken or kept for kIdle (a re-run follows its deletion at
-// once; a delay longer than that means the user moved on).
+// once; a delay longer than that means the user moved on). They also hold
+// address space and mappings, which a limit (ulimit -v, vm.max_map_count)
+// may leave short: a chunk that cannot be had gives them all back and is
+// tried once more before the decode fails.
 constexpr int kMaxSpares = 64;
 constexpr std::chrono::seconds kIdle(10);
 struct Spare {
@@ -91,10 +95,22 @@ void unmapSpares(const Spare* s, int n)
         munmap(s[i].p, s[i].len);
 }
 
+void giveBackSpares()
+{
+    Spare out[kMaxSpares];
+    int n;
+    {
+        std::lock_guard<std::mutex> lock(gSpareMutex);
+        n = takeAllSparesLocked(out);
+    }
+    unmapSpares(out, n);
+}
+
 // Gives the spares back once they have lain unused for kIdle; sleeps while
 // there are none. Runs from the first kept spare to the library's unload.
 class Trimmer {
 public:
+    Trimmer() { pthread_atfork(forkPrepare, forkParent, forkChild); }
     ~Trimmer()
     {
         {
@@ -120,6 +136,17 @@ public:
     }
 
 private:
+    // A forked child has only the thread that forked: no trimmer, though
+    // the copied condition may still count the parent's as its waiter (its
+    // destruction at the child's exit would wait for it for ever) and the
+    // copied thread handle names it. The forking thread holds the lock
+    // across the fork, so that the child's copy of the spares is whole; the
+    // child gets a fresh condition and no trimmer (one starts when it keeps
+    // a spare).
+    static void forkPrepare() { gSpareMutex.lock(); }
+    static void forkParent() { gSpareMutex.unlock(); }
+    static void forkChild();
+
     void run()
     {
         std::unique_lock<std::mutex> lock(gSpareMutex);
@@ -145,13 +172,21 @@ private:
 };
 Trimmer gTrimmer; // after the globals it uses, so destroyed before them
 
+void Trimmer::forkChild()
+{
+    // Made anew over the old ones, which must not be destroyed (see above).
+    ::new (&gSpareWake) std::condition_variable();
+    ::new (&gTrimmer.mThread) std::thread();
+    gSpareMutex.unlock();
+}
+
 void* takeSpare(size_t len)
 {
     std::lock_guard<std::mutex> lock(gSpareMutex);
-    gLastUse = std::chrono::steady_clock::now();
     for (int i = gSpareCount - 1; i >= 0; --i) { // the newest first
         if (gSpares[i].len != len)
             continue;
+        gLastUse = std::chrono::steady_clock::now();
         void* p = gSpares[i].p;
         for (int j = i + 1; j < gSpareCount; ++j)
             gSpares[j - 1] = gSpares[j];
@@ -179,13 +214,14 @@ bool keepSpare(void* p, size_t len)
     return true;
 }
 
-// Maps len bytes (a multiple of kLarge) on a kLarge boundary.
+// Maps len bytes (a multiple of kLarge) on a kLarge boundary; null when
+// the system refuses.
 char* mapAligned(size_t len)
 {
     // Over-map by one huge page and cut the ends to align the chunk.
     void* m = mmap(nullptr, len + kLarge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m == MAP_FAILED)
-        throw std::bad_alloc();
+        return nullptr;
     char* raw = static_cast<char*>(m);
     char* p = reinterpret_cast<char*>(roundUp(reinterpret_cast<uintptr_t>(raw), kLarge));
     if (p > raw)
@@ -230,6 +266,8 @@ bool fillFromSpares(char* p, size_t len)
                 munmap(to + kLarge, len - filled - kLarge);
             return false;
         }
+        if (filled == 0)
+            gLastUse = std::chrono::steady_clock::now();
         filled += kLarge;
         gSpareBytes -= kLarge;
         s.p = static_cast<char*>(s.p) + kLarge;
@@ -252,15 +290,27 @@ bool fillFromSpares(char* p, size_t len)
 // pages the advice fails harmlessly and small pages are used.
 void* allocate(size_t bytes)
 {
-    if (bytes < kLarge)
+    if (bytes < kLarge) {
+        if (void* p = ::operator new(bytes, std::nothrow))
+            return p;
+        giveBackSpares();
         return ::operator new(bytes);
+    }
     const size_t len = roundUp(bytes, kLarge);
     if (void* spare = takeSpare(len))
         return spare;
     char* p = mapAligned(len);
-    if (fillFromSpares(p, len))
-        return p;
-    return mapAligned(len); // without the spares this time
+    if (p && !fillFromSpares(p, len))
+        p = mapAligned(len); // without the spares this time
+    if (!p) {
+        // Out of address space or of mappings, which the spares hold:
+        // without them a chunk costs fresh page faults, no more.
+        giveBackSpares();
+        p = mapAligned(len);
+    }
+    if (!p)
+        throw std::bad_alloc();
+    return p;
 }
 
 void release(void* p, size_t bytes, size_t used)

@@ -9,8 +9,13 @@ namespace anlyrun {
 struct RunEndSignal {
     AnalyzerRunEnd why;
 };
-// The analyzer whose run executes on this thread, if any.
+// The analyzer whose run this thread executes, if any: from the start of
+// RunWorkerThread until the host's stopWorkThread has returned, so that a
+// KillThread made there does not wait for its own thread.
 extern thread_local Analyzer* running;
+// The analyzer whose WorkerThread this thread is in: the part of the run
+// that the library ends by unwinding it.
+extern thread_local Analyzer* decoding;
 }
 
 #endif

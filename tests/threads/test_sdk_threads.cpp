@@ -1,25 +1,74 @@
 // Analyzer library: an analyzer may be deleted as soon as KillThread has
-// returned, however close to its end the run was. Built twice: with the
-// test build's sanitizers, and against a ThreadSanitizer build of the
-// library (test_sdk_threads_tsan), which reports any access of the worker
-// that is not ordered before the deletion. Also: decoders on several
-// threads at once hand the memory of their deleted results to each other. Plain C++ without the Qt test
-// runner, whose own threads the sanitizer cannot follow in an
-// uninstrumented Qt.
+// returned, however close to its end the run was, and a plug-in's analyzer
+// as soon as its host deletes it mid-run. Built twice: with the test build's
+// sanitizers, and against a ThreadSanitizer build of the library and of the
+// WS2812 plug-ins (test_sdk_threads_tsan), which reports any access of the
+// worker that is not ordered before the deletion. Also: KillThread from the
+// host's end report, a stop asked as a run starts, and decoders on several
+// threads at once handing the memory of their deleted results to each
+// other. Plain C++ without the Qt test runner, whose own threads the
+// sanitizer cannot follow in an uninstrumented Qt.
+//
+// A test that would hang on a fault waits with a bound instead and then
+// ends the process with a failure (the hung thread cannot be joined).
+
+#include <dlfcn.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <random>
+#include <string>
 #include <thread>
-
 #include <vector>
 
 #include "Analyzer.h"
 #include "AnalyzerResults.h"
+#include "AnalyzerSettingInterface.h"
+#include "AnalyzerSettings.h"
 #include "support/EmptyResults.h"
+#include "tools/CaptureTables.h"
 
 namespace {
+
+// Far beyond any run these tests make, even under ThreadSanitizer.
+constexpr std::chrono::seconds kHangBound(30);
+
+[[noreturn]] void fail(const std::string& what)
+{
+    std::fprintf(stderr, "FAIL: %s\n", what.c_str());
+    std::fflush(stderr);
+    std::_Exit(1); // without joining or destroying what may still hang
+}
+
+// A flag one thread sets and another awaits with a bound.
+class Latch {
+public:
+    void set()
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mSet = true;
+        mCond.notify_all();
+    }
+    bool waitFor(std::chrono::seconds bound)
+    {
+        std::unique_lock<std::mutex> lock(mMutex);
+        return mCond.wait_for(lock, bound, [this] { return mSet; });
+    }
+
+private:
+    std::mutex mMutex;
+    std::condition_variable mCond;
+    bool mSet = false;
+};
 
 // What the plug-ins do: stop and wait first thing in the destructor.
 class EndingAnalyzer : public Analyzer {
@@ -120,13 +169,268 @@ void resultsMemoryAcrossThreads()
     }
 }
 
+// A host whose end report calls KillThread, as a host may that reuses one
+// clean-up path for every end: on the decode thread it must return.
+class KillingHost : public ProgressManager {
+public:
+    explicit KillingHost(Analyzer* a) : mAnly(a) {}
+    ~KillingHost() override
+    {
+        if (thread.joinable())
+            thread.join();
+    }
+    void startWorkThread() override
+    {
+        thread = std::thread([this] {
+            mAnly->RunWorkerThread();
+            returned.set();
+        });
+    }
+    void stopWorkThread() override
+    {
+        mAnly->KillThread();
+        endSeen.store(mAnly->GetRunEnd());
+    }
+    void reportProgress(double) override {}
+
+    std::thread thread;
+    Latch returned;
+    std::atomic<int> endSeen{RunNotEnded};
+
+private:
+    Analyzer* mAnly;
+};
+
+void killThreadInEndReportReturns()
+{
+    struct Case {
+        const char* name;
+        bool untilStopped;
+        AnalyzerRunEnd end;
+    };
+    const Case cases[] = {
+        {"run that ends by itself", false, RunFinished},
+        {"run stopped from the host", true, RunStopped},
+    };
+    for (const Case& c : cases) {
+        auto a = std::make_unique<EndingAnalyzer>(c.untilStopped);
+        KillingHost host(a.get());
+        a->Init(nullptr, nullptr, &host);
+        if (!a->StartProcessing())
+            fail(std::string(c.name) + ": the run did not start");
+        if (c.untilStopped) {
+            while (!a->started.load())
+                std::this_thread::yield();
+            a->StopWorkerThread();
+        }
+        if (!host.returned.waitFor(kHangBound))
+            fail(std::string(c.name) + ": KillThread in stopWorkThread did not return");
+        host.thread.join();
+        if (host.endSeen.load() != c.end)
+            fail(std::string(c.name) + ": the end report saw end " + std::to_string(host.endSeen.load()));
+        if (a->IsRunActive())
+            fail(std::string(c.name) + ": the run still counts as active");
+    }
+}
+
+// Another thread stops the run the moment it sees it active: however close
+// that is to StartProcessing, the stop holds and the run ends on it. The
+// run goes on the starting thread (no progress manager), so that an attempt
+// costs no thread of its own; a run whose stop was lost would go on for
+// ever, which the watchdog catches.
+void stopAsTheRunStartsHolds()
+{
+    const int attempts = 20000;
+    EndingAnalyzer a(true);
+    a.Init(nullptr, nullptr, nullptr);
+    std::atomic<bool> armed{false};
+    std::atomic<bool> quit{false};
+    std::atomic<int> attempt{0};
+    std::thread stopper([&] {
+        for (;;) {
+            while (!armed.load()) {
+                if (quit.load())
+                    return;
+                std::this_thread::yield();
+            }
+            while (!a.IsRunActive()) // no yield: stop as soon as it shows
+                ;
+            a.StopWorkerThread();
+            armed.store(false);
+        }
+    });
+    Latch done;
+    std::thread watchdog([&] {
+        for (int seen = -1; !done.waitFor(kHangBound); seen = attempt.load())
+            if (attempt.load() == seen)
+                fail("a stop asked as the run started was lost (attempt " + std::to_string(seen) + ")");
+    });
+    for (int i = 0; i < attempts; ++i) {
+        attempt.store(i);
+        armed.store(true);
+        if (!a.StartProcessing()) // returns once the run has ended
+            fail("the run did not start (attempt " + std::to_string(i) + ")");
+        if (a.GetRunEnd() != RunStopped)
+            fail("the run did not end on the stop (attempt " + std::to_string(i) + ")");
+        while (armed.load()) // the stopper is done with this attempt
+            std::this_thread::yield();
+    }
+    done.set();
+    quit.store(true);
+    stopper.join();
+    watchdog.join();
+}
+
+// A WS2812 plug-in, loaded the way the program loads it.
+class LedPlugin {
+public:
+    explicit LedPlugin(const std::string& path)
+    {
+        mHandle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!mHandle)
+            fail("cannot load " + path + ": " + dlerror());
+        create = reinterpret_cast<Analyzer* (*)()>(dlsym(mHandle, "CreateAnalyzer"));
+        destroy = reinterpret_cast<void (*)(Analyzer*)>(dlsym(mHandle, "DestroyAnalyzer"));
+        if (!create || !destroy)
+            fail(path + " lacks CreateAnalyzer or DestroyAnalyzer");
+    }
+    // Kept loaded, as the program keeps its plug-ins.
+
+    Analyzer* (*create)() = nullptr;
+    void (*destroy)(Analyzer*) = nullptr;
+
+private:
+    void* mHandle = nullptr;
+};
+
+// LED chains at 100 MHz (10 ns a sample): words of random bits, each chain
+// after a reset; long enough that a decode lasts some milliseconds.
+void buildLedCapture(CaptureTables& capture)
+{
+    std::mt19937 rng(3);
+    bool ok = capture.begin(0, 0);
+    int64_t t = 6000;
+    for (int chain = 0; chain < 300 && ok; ++chain) {
+        for (int bit = 0; bit < 96 * 8 && ok; ++bit) {
+            const int64_t high = rng() & 1 ? 80 : 40;
+            ok = capture.append(0, t) && capture.append(0, t + high);
+            t += 125;
+        }
+        t += 6000; // 60 us low: a reset
+    }
+    if (!ok || !capture.finish(0, t))
+        fail("cannot build the LED capture");
+}
+
+void useChannel0(Analyzer* a)
+{
+    AnalyzerSettings* s = a->GetAnalyzerSettings();
+    for (U32 i = 0; i < s->GetSettingsInterfacesCount(); ++i) {
+        AnalyzerSettingInterface* f = s->GetSettingsInterface(i);
+        if (f && f->GetType() == INTERFACE_CHANNEL)
+            static_cast<AnalyzerSettingInterfaceChannel*>(f)->SetChannel(Channel(0, 0));
+    }
+    if (!s->SetSettingsFromInterfaces())
+        fail("the plug-in refused channel 0");
+}
+
+// The host deletes RGB and RGBW analyzers at once, each at some point of
+// its decode's first milliseconds (before it began, as it began, while it
+// decodes), and joins their decode threads only after the deletion: the
+// plug-in's own destructor must have stopped the run before its object
+// changes its dynamic type under the decode's virtual calls.
+void deleteLedAnalyzersMidRun()
+{
+    const char* bin = std::getenv("CORVENA_BIN");
+    if (!bin)
+        fail("CORVENA_BIN (the directory with Analyzer/) is not set");
+    const LedPlugin plugins[2] = {LedPlugin(std::string(bin) + "/Analyzer/libRGB-WS2812.so"),
+                                  LedPlugin(std::string(bin) + "/Analyzer/libRGBW-WS2812.so")};
+    CaptureTables capture(1, 100000000);
+    buildLedCapture(capture);
+    std::mt19937 rng(11);
+    for (int i = 0; i < 40; ++i) {
+        Analyzer* a[2];
+        std::unique_ptr<DetachedHost> hosts[2];
+        for (int k = 0; k < 2; ++k) {
+            a[k] = plugins[k].create();
+            hosts[k] = std::make_unique<DetachedHost>(a[k]);
+            useChannel0(a[k]);
+            a[k]->Init(capture.data(), nullptr, hosts[k].get());
+            a[k]->SetupResults();
+            a[k]->InitialWorkerThread();
+        }
+        const unsigned delayUs[2] = {unsigned(rng() % 3000), unsigned(rng() % 3000)};
+        for (int k = 0; k < 2; ++k)
+            if (!a[k]->StartProcessing())
+                fail("a new LED analyzer did not start its run");
+        std::thread deleters[2];
+        for (int k = 0; k < 2; ++k)
+            deleters[k] = std::thread([&plugins, &a, &delayUs, k] {
+                // Spreads the deletions over the decode (a spread, not a wait).
+                std::this_thread::sleep_for(std::chrono::microseconds(delayUs[k]));
+                plugins[k].destroy(a[k]);
+            });
+        for (std::thread& d : deleters)
+            d.join();
+        for (auto& h : hosts)
+            h->thread.join();
+    }
+}
+
+// Memory kept for a re-run has a thread that gives it back after a while;
+// a forked child has no such thread, and its exit() must not wait for it.
+// A few re-runs first, so that the thread is surely up and waiting when the
+// child is forked.
+void forkedChildExits()
+{
+    EmptyResults alive; // the memory of deleted results is kept only while some live
+    for (int run = 0; run < 4; ++run) {
+        EmptyResults r;
+        for (U64 i = 0; i < 300000; ++i) { // 12 MB of frames
+            Frame f;
+            f.mStartingSampleInclusive = S64(i);
+            f.mEndingSampleInclusive = S64(i);
+            r.AddFrame(f);
+        }
+        r.CommitResults();
+    }
+    std::fflush(stdout); // else the child's exit prints the parent's buffered output again
+    std::fflush(stderr);
+    const pid_t pid = fork();
+    if (pid < 0)
+        fail("cannot fork");
+    if (pid == 0)
+        std::exit(0);
+    int status = 0;
+    Latch reaped;
+    std::thread reaper([&] {
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
+            ;
+        reaped.set();
+    });
+    if (!reaped.waitFor(kHangBound)) {
+        kill(pid, SIGKILL); // the reaper then collects it
+        reaper.join();
+        fail("a forked child did not end its exit()");
+    }
+    reaper.join();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        fail("a forked child's exit() ended with status " + std::to_string(status));
+}
+
 } // namespace
 
 int main()
 {
     deleteRightAfterKillThread(false); // the run ends by itself
     deleteRightAfterKillThread(true);  // the run ends on the stop
+    deleteLedAnalyzersMidRun();
+    killThreadInEndReportReturns();
+    stopAsTheRunStartsHolds();
     resultsMemoryAcrossThreads();
-    std::puts("PASS: analyzers deleted right after KillThread; results memory shared across threads");
+    forkedChildExits();
+    std::puts("PASS: analyzers deleted right after KillThread and mid-run; KillThread in the end report; "
+              "stops as runs start; results memory shared across threads; a forked child's exit");
     return 0;
 }
