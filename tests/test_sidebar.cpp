@@ -342,6 +342,8 @@ void TestSidebar::nameKeptWhole()
     else
         row.nameEdit->setCursorPosition(1);
     row.nameEdit->insert(pasted);   // a paste
+    // The cursor stays after what was pasted, before the rest of the name.
+    QCOMPARE(row.nameEdit->cursorPosition(), row.nameEdit->text().size() - (before.size() > 1 ? before.size() - 1 : 0));
     emit row.nameEdit->editingFinished();
     const QString shown = row.nameEdit->text();
     QTEST(shown, "kept");

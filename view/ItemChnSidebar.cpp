@@ -163,17 +163,19 @@ ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
     // of a character outside the Basic Multilingual Plane (an emoji), which
     // would be shown as a replacement mark and stored as "?".
     connect(nameEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
-        QString whole = text;
-        for (int i = whole.size() - 1; i >= 0; --i) {
-            const QChar c = whole.at(i);
-            const bool paired = c.isHighSurrogate() ? i + 1 < whole.size() && whole.at(i + 1).isLowSurrogate()
-                                : c.isLowSurrogate() ? i > 0 && whole.at(i - 1).isHighSurrogate()
-                                                     : true;
-            if (!paired)
-                whole.remove(i, 1);
+        const int cursor = nameEdit->cursorPosition();
+        QString whole;
+        int at = 0;   // the cursor, less the halves dropped before it
+        for (int i = 0; i < text.size(); ++i) {
+            const QChar c = text.at(i);
+            const bool half = c.isHighSurrogate() ? i + 1 == text.size() || !text.at(i + 1).isLowSurrogate()
+                                                  : c.isLowSurrogate() && (i == 0 || !text.at(i - 1).isHighSurrogate());
+            if (half)
+                continue;
+            whole += c;
+            at += i < cursor;
         }
         if (whole.size() != text.size()) {
-            const int at = qMin(nameEdit->cursorPosition(), whole.size());
             nameEdit->setText(whole);
             nameEdit->setCursorPosition(at);
         }
