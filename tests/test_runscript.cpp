@@ -114,6 +114,20 @@ QList<qint64> runProcesses(const QString& mark)
     return found;
 }
 
+// What is left of a run, for a failure's message: each process's state and
+// command line.
+QByteArray describe(const QList<qint64>& pids)
+{
+    QByteArray text;
+    for (qint64 pid : pids) {
+        QByteArray cmd = TestEnv::readFile(QString("/proc/%1/cmdline").arg(pid));
+        cmd.replace('\0', ' ');
+        text += QByteArray::number(pid) + ' ' + TestEnv::processStatus(QString::number(pid), "State") + ' ' + cmd
+                + '\n';
+    }
+    return text;
+}
+
 qint64 programOf(const QList<qint64>& pids)
 {
     for (qint64 pid : pids)
@@ -221,7 +235,8 @@ private slots:
             QTRY_VERIFY2_WITH_TIMEOUT(t.shown().contains("status=0"), t.shown().constData(), 60000);
             t.hangUp();
         }
-        QTRY_VERIFY2_WITH_TIMEOUT(runProcesses(home.path()).isEmpty(), t.shown().constData(), 60000);
+        QTRY_VERIFY2_WITH_TIMEOUT(runProcesses(home.path()).isEmpty(),
+                                  (describe(runProcesses(home.path())) + t.shown()).constData(), 60000);
 
         const QByteArray cfg = TestEnv::readFile(config);
         QVERIFY2(cfg.contains("<settings>") && cfg.trimmed().endsWith("</settings>"), t.shown().constData());

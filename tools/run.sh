@@ -16,11 +16,13 @@ echo "No display found: starting Corvena under Xvfb (xvfb-run). Close it with Ct
 # window's close does, and xvfb-run ends the server.
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-runner=
+# No command substitution here: bash runs a trap that comes while it parses
+# one inside that parse, and the script then ends with a syntax error.
 forward() {
-  [ -n "$runner" ] || return 0   # handed on as soon as it has started
-  if [ -s "$tmp/pid" ]; then
-    kill -TERM "$(cat "$tmp/pid")" 2>/dev/null || true
+  local pid=
+  read -r pid <"$tmp/pid" 2>/dev/null || true
+  if [ -n "$pid" ]; then
+    kill -TERM "$pid" 2>/dev/null || true
   else
     kill -TERM -- "-$runner" 2>/dev/null || true   # not started yet: the whole session
   fi
@@ -31,25 +33,35 @@ forward() {
 # and a service manager's SIGTERM may come beside a SIGHUP: neither is a
 # second request. The user's second Ctrl+C is, and so is a SIGTERM that
 # comes when the program has had time to close.
+# The traps only note what came: bash runs a trap again inside a trap that
+# is still running, so a handler that decided itself could hand on both
+# SIGHUPs of a closing terminal. The loop below decides, one at a time.
+came=   # the signals so far, in order
+handled=0
 first=
-received() {
-  if [ -z "$first" ]; then
-    first=$SECONDS
-    forward
-  elif [ "$1" = INT ] || { [ "$1" = TERM ] && [ $((SECONDS - first)) -ge 5 ]; }; then
-    forward
-  fi
+decide() {
+  local sig n=0
+  for sig in $came; do
+    n=$((n + 1))
+    [ "$n" -gt "$handled" ] || continue
+    handled=$n
+    if [ -z "$first" ]; then
+      first=$SECONDS
+      forward
+    elif [ "$sig" = INT ] || { [ "$sig" = TERM ] && [ $((SECONDS - first)) -ge 5 ]; }; then
+      forward
+    fi
+  done
 }
 # In place before anything starts: a signal that ended this script at once
 # would leave the program running with nobody to hand signals on.
-trap 'received INT' INT
-trap 'received TERM' TERM
-trap 'received HUP' HUP
+trap 'came="$came INT"' INT
+trap 'came="$came TERM"' TERM
+trap 'came="$came HUP"' HUP
 
 setsid -w xvfb-run -a -s "-screen 0 1920x1080x24" \
   sh -c 'echo $$ >"$0.new" && mv "$0.new" "$0" && exec "$@"' "$tmp/pid" "$prog" "$@" &
 runner=$!
-[ -z "$first" ] || forward
 
 # A terminal that closes signals only its session leader. When that is not
 # a shell but a program that waits for its children first (make, as in
@@ -57,22 +69,19 @@ runner=$!
 # seen instead, as /dev/tty that can no longer be opened.
 terminal=false
 if { : </dev/tty; } 2>/dev/null; then terminal=true; fi
+# A pipe nobody writes to: reading it waits half a second, or less when a
+# signal comes. (No sleeps waited for: bash 5.2's wait can hang on a child
+# that ended as a trap ran.)
+mkfifo "$tmp/tick"
+exec 8<>"$tmp/tick"
 while kill -0 "$runner" 2>/dev/null; do
-  if $terminal; then
-    if ! { : </dev/tty; } 2>/dev/null; then
-      terminal=false
-      received HUP
-      continue
-    fi
-    sleep 0.5 &
-    tick=$!
-    # A handled signal ends the wait early, as does the program's end.
-    wait -n "$tick" "$runner" 2>/dev/null || true
-    kill "$tick" 2>/dev/null || true
-    wait "$tick" 2>/dev/null || true
-  else
-    wait "$runner" 2>/dev/null || true
+  decide
+  if $terminal && ! { : </dev/tty; } 2>/dev/null; then
+    terminal=false
+    came="$came HUP"
+    continue
   fi
+  read -r -t 0.5 -u 8 _ || true
 done
 status=0
 wait "$runner" || status=$?
