@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/SmpDataPriv.h"
+#include "data/Threads.h"
 
 using namespace SmpPriv;
 
@@ -174,28 +175,6 @@ long long closingEntry(const FilterState& st)
     return st.burst != 0 ? st.prev : st.last;
 }
 
-// Runs fn(0) .. fn(count - 1) on up to `threads` threads, the calling thread
-// taking its share.
-void runParallel(int count, int threads, const std::function<void(int)>& fn)
-{
-    std::atomic<int> next{0};
-    auto work = [&] {
-        for (int i = next++; i < count; i = next++)
-            fn(i);
-    };
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < std::min(threads, count); ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (...) {
-            break;   // no more threads: the rest runs here
-        }
-    }
-    work();
-    for (std::thread& h : helpers)
-        h.join();
-}
-
 // A channel is cut into pieces of at least this many entries when it is
 // filtered on several threads.
 constexpr long long FILTER_PIECE_MIN = 1000000;
@@ -247,7 +226,7 @@ bool filterInPieces(const DigitalChnData* src, DigitalChnData* dst, unsigned wid
 
     std::vector<long long> settled(size_t(n), 0);
     std::vector<FilterState> finals(static_cast<size_t>(n));
-    runParallel(n, threads, [&](int k) {
+    Threads::runParallel(n, threads, [&](int k) {
         std::vector<int64_t> t(FILTER_CHUNK);
         long long from, to;
         range(k, &from, &to);
@@ -271,7 +250,7 @@ bool filterInPieces(const DigitalChnData* src, DigitalChnData* dst, unsigned wid
         grp->block[grp->blockNum - 1]->posNum = int(std::min<long long>(left, SMP_BLOCK_ENTRIES));
     }
 
-    runParallel(n, threads, [&](int k) {
+    Threads::runParallel(n, threads, [&](int k) {
         std::vector<int64_t> t(FILTER_CHUNK);
         long long from, to;
         range(k, &from, &to);
@@ -351,7 +330,7 @@ int SmpData::filterChannels(const QVector<int>& chns)
     const int threads = int(std::min<long long>(hw, std::max(1LL, entries / FILTER_PIECE_MIN)));
     const int perChn = chns.empty() ? 1 : std::max(1, threads / int(chns.size()));
     std::atomic<int> ok{1};
-    runParallel(int(chns.size()), threads, [&](int k) {
+    Threads::runParallel(int(chns.size()), threads, [&](int k) {
         const int c = chns[k];
         if (!filterChannel(c, filterWidth[c], perChn))
             ok = 0;

@@ -116,6 +116,13 @@ public:
     // stopWorkThread).
     bool StopWasRequested() const;
     AnalyzerRunEnd GetRunEnd() const;
+    // For a host whose startWorkThread could not start the decode thread
+    // and returned without an exception: ends the active run as RunFailed,
+    // so that a later StartProcessing, KillThread and the destructor do not
+    // wait for it. True when it ended a run; false when no run is active or
+    // the run's thread has entered RunWorkerThread (the run then ends as
+    // usual). stopWorkThread is not called for a run ended here.
+    bool EndRunWithoutThread();
 
     AnalyzerSettings* GetAnalyzerSettings() const;
     // True and the current results when there are any.
@@ -174,6 +181,7 @@ private:
     bool mIdleMarkValid;
     std::atomic<bool> mStopRequested;
     std::atomic<bool> mRunActive;
+    bool mRunEntered; // the active run's thread is in RunWorkerThread (under mRunMutex)
     std::atomic<U64> mRunId;
     std::atomic<int> mRunEnd;
     std::mutex mRunMutex;

@@ -15,7 +15,7 @@ ProgressManager::~ProgressManager() = default;
 Analyzer::Analyzer()
     : mData(nullptr), mProgress(nullptr), mSettings(nullptr), mResults(nullptr), mSampleRate(0), mTrigger(0),
       mDepth(0), mSimulationRate(0), mProgressCalls(0), mIdleMark(0), mIdleMarkValid(false),
-      mStopRequested(false), mRunActive(false), mRunId(0), mRunEnd(RunNotEnded)
+      mStopRequested(false), mRunActive(false), mRunEntered(false), mRunId(0), mRunEnd(RunNotEnded)
 {
 }
 
@@ -72,6 +72,7 @@ bool Analyzer::StartProcessing()
         mRunEnd.store(RunNotEnded);
         mRunId.fetch_add(1);
         mIdleMarkValid = false;
+        mRunEntered = false;
         mRunActive.store(true);
     }
     if (mProgress)
@@ -83,6 +84,13 @@ bool Analyzer::StartProcessing()
 
 void Analyzer::RunWorkerThread()
 {
+    {
+        // A run the host has ended as never started is not run late.
+        std::lock_guard<std::mutex> lock(mRunMutex);
+        if (!mRunActive.load() || mRunEntered)
+            return;
+        mRunEntered = true;
+    }
     AnalyzerRunEnd why = RunFinished;
     Analyzer* const outerRun = anlyrun::running;
     Analyzer* const outerDecode = anlyrun::decoding;
@@ -114,6 +122,17 @@ void Analyzer::RunWorkerThread()
     std::lock_guard<std::mutex> lock(mRunMutex);
     mRunActive.store(false);
     mRunEnded.notify_all();
+}
+
+bool Analyzer::EndRunWithoutThread()
+{
+    std::lock_guard<std::mutex> lock(mRunMutex);
+    if (!mRunActive.load() || mRunEntered)
+        return false;
+    mRunEnd.store(RunFailed);
+    mRunActive.store(false);
+    mRunEnded.notify_all();
+    return true;
 }
 
 void Analyzer::StopWorkerThread()

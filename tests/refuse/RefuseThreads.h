@@ -1,0 +1,24 @@
+#ifndef REFUSETHREADS_H
+#define REFUSETHREADS_H
+// Makes the system refuse new threads, as a per-user process limit or a
+// container's task limit does, for a test: pthread_create fails with EAGAIN.
+// RLIMIT_NPROC does not bind root, so the tests bring their own refusal.
+//
+// Linked into a test executable (the target `corvena_refuse_threads`), it
+// takes the place of pthread_create for the whole process, Qt's threads
+// and std::thread included. Preloaded into the program (the library
+// `libcv_refuse_threads.so` through LD_PRELOAD) it is steered by the
+// environment:
+//   CORVENA_REFUSE_THREADS_FILE=<path>  refuses every thread while the file
+//                                       exists
+//   CORVENA_REFUSE_THREADS_AFTER=<n>    lets the first n threads start and
+//                                       refuses every later one
+
+extern "C" {
+// On: every new thread is refused until it is switched off.
+void refuseThreads(int on);
+// Threads refused since the process started.
+long refusedThreads(void);
+}
+
+#endif
