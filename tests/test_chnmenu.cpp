@@ -271,6 +271,25 @@ private slots:
         QCOMPARE(starts, 0);   // nothing ran, nothing started
     }
 
+    // A rename ends on a press in the waveforms, which take no focus,
+    // whether or not the name was changed.
+    void renameEndsOnAPressInTheWaveforms()
+    {
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        ItemChnSidebar* row = view->chnSidebars[2];
+        QWidget* waves = view->waveView->viewport();
+        for (const QString& typed : {QString(), QString("clk")}) {
+            QTest::mouseDClick(row->nameLabel, Qt::LeftButton);
+            QVERIFY(row->nameEdit->isVisible());
+            QTest::keyClicks(row->nameEdit, typed);
+            QTest::mouseClick(waves, Qt::LeftButton, {}, QPoint(waves->width() / 2, 20));
+            QVERIFY(row->nameEdit->isHidden());
+            QCOMPARE(row->nameLabel->text(), typed.isEmpty() ? row->defaultName() : typed);
+            QCOMPARE(Config::readGlobalParam("chnShowName2"), typed);
+        }
+    }
+
     void resetDuringCaptureRestartsOnce()
     {
         startRepeat();

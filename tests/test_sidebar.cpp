@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QClipboard>
 #include <QGridLayout>
 #include <QImage>
 #include <QLineEdit>
@@ -236,14 +237,17 @@ void TestSidebar::nameEditing()
 {
     ItemChnSidebar row("", 4);
     row.nameEdit->setText("Clock");
-    emit row.nameEdit->editingFinished();
+    QTest::keyClick(row.nameEdit, Qt::Key_Return);
     QCOMPARE(Config::readGlobalParam("chnShowName4"), QString("Clock"));
     QCOMPARE(Config::getChnName(4), QString("Clock"));
     // Typing the default name back stores no name of its own.
     row.nameEdit->setText("Channel 4");
-    emit row.nameEdit->editingFinished();
+    QTest::keyClick(row.nameEdit, Qt::Key_Return);
     QCOMPARE(Config::readGlobalParam("chnShowName4"), QString());
 }
+
+// Typed into the editor: nothing, the text left as it was.
+const char* const kUnchanged = "(unchanged)";
 
 void TestSidebar::nameEditInPlace_data()
 {
@@ -255,10 +259,18 @@ void TestSidebar::nameEditInPlace_data()
     QTest::newRow("Return saves") << "" << "Clock" << "Return" << "Clock" << "Clock";
     QTest::newRow("focus-out saves") << "Data" << "MISO" << "focus" << "MISO" << "MISO";
     QTest::newRow("a click on the row saves") << "" << "CS" << "row" << "CS" << "CS";
+    QTest::newRow("a press elsewhere saves") << "Data" << "SCK" << "elsewhere" << "SCK" << "SCK";
     QTest::newRow("default text saves as empty") << "Data" << "Channel 4" << "Return" << "" << "Channel 4";
     QTest::newRow("cleared saves as empty") << "Data" << "" << "Return" << "" << "Channel 4";
     QTest::newRow("Escape restores a name") << "Data" << "xyz" << "Escape" << "Data" << "Data";
     QTest::newRow("Escape restores the default") << "" << "xyz" << "Escape" << "" << "Channel 4";
+    // Ended without a change, the edit closes all the same.
+    QTest::newRow("Return, unchanged") << "Data" << kUnchanged << "Return" << "Data" << "Data";
+    QTest::newRow("Enter, unchanged") << "" << kUnchanged << "Enter" << "" << "Channel 4";
+    QTest::newRow("focus-out, unchanged") << "Data" << kUnchanged << "focus" << "Data" << "Data";
+    QTest::newRow("a click on the row, unchanged") << "Data" << kUnchanged << "row" << "Data" << "Data";
+    QTest::newRow("a press elsewhere, unchanged") << "Data" << kUnchanged << "elsewhere" << "Data" << "Data";
+    QTest::newRow("Escape, unchanged") << "Data" << kUnchanged << "Escape" << "Data" << "Data";
 }
 
 void TestSidebar::nameEditInPlace()
@@ -271,9 +283,13 @@ void TestSidebar::nameEditInPlace()
     auto* row = new ItemChnSidebar(Config::getChnName(4), 4, &host);
     row->setFixedHeight(Config::pixel(42));
     auto* other = new QLineEdit(&host);
+    // Takes no focus, as the waveforms do.
+    auto* plain = new QWidget(&host);
+    plain->setFixedHeight(40);
     auto* layout = new QVBoxLayout(&host);
     layout->addWidget(row);
     layout->addWidget(other);
+    layout->addWidget(plain);
     host.show();
     host.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&host));
@@ -288,17 +304,25 @@ void TestSidebar::nameEditInPlace()
     // In place: over the name, inside the row.
     QVERIFY(row->nameEdit->geometry().contains(row->nameLabel->geometry().center()));
     QVERIFY(row->rect().contains(row->nameEdit->geometry()));
+    // A press inside the editor keeps it open.
+    QTest::mouseClick(row->nameEdit, Qt::LeftButton);
+    QVERIFY(row->nameEdit->isVisible());
+    row->nameEdit->selectAll();
 
     if (typed.isEmpty())
         QTest::keyClick(row->nameEdit, Qt::Key_Backspace);
-    else
+    else if (typed != kUnchanged)
         QTest::keyClicks(row->nameEdit, typed);
     if (end == "Return")
         QTest::keyClick(row->nameEdit, Qt::Key_Return);
+    else if (end == "Enter")
+        QTest::keyClick(row->nameEdit, Qt::Key_Enter, Qt::KeypadModifier);
     else if (end == "Escape")
         QTest::keyClick(row->nameEdit, Qt::Key_Escape);
     else if (end == "row")
         QTest::mouseClick(row->colorStrip, Qt::LeftButton);
+    else if (end == "elsewhere")
+        QTest::mouseClick(plain, Qt::LeftButton);
     else
         other->setFocus(Qt::MouseFocusReason);
 
@@ -312,6 +336,7 @@ void TestSidebar::nameEditInPlace()
     QTest::mouseDClick(row->nameLabel, Qt::LeftButton);
     QTEST(row->nameEdit->selectedText(), "shown");
     QTest::keyClick(row->nameEdit, Qt::Key_Escape);
+    QVERIFY(row->nameEdit->isHidden());
     QTEST(Config::readGlobalParam("chnShowName4"), "saved");
 }
 
@@ -330,6 +355,16 @@ void TestSidebar::nameKeptWhole_data()
                                           << "a" + smile.repeated((Config::NameChars - 1) / 2);
     QTest::newRow("emoji into a name") << "abc" << smile.repeated(200)
                                        << "a" + smile.repeated((Config::NameChars - 3) / 2) + "bc";
+    // Cut on a grapheme border: neither half of a flag (two regional
+    // indicators) nor a letter without its accent stays.
+    const QString flag = QString::fromUtf8("\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA");
+    const QString accented = QString::fromUtf8("e\xCC\x81");
+    QTest::newRow("a flag at the limit") << "" << QString(Config::NameChars - 3, 'a') + flag
+                                         << QString(Config::NameChars - 3, 'a');
+    QTest::newRow("an accent at the limit") << "" << QString(Config::NameChars - 1, 'x') + accented
+                                            << QString(Config::NameChars - 1, 'x');
+    QTest::newRow("flags into a name") << "ab" << flag.repeated(100)
+                                       << "a" + flag.repeated((Config::NameChars - 2) / 4) + "b";
 }
 
 void TestSidebar::nameKeptWhole()
@@ -341,10 +376,11 @@ void TestSidebar::nameKeptWhole()
         row.nameEdit->selectAll();
     else
         row.nameEdit->setCursorPosition(1);
-    row.nameEdit->insert(pasted);   // a paste
+    QApplication::clipboard()->setText(pasted);
+    QTest::keyClick(row.nameEdit, Qt::Key_V, Qt::ControlModifier);
     // The cursor stays after what was pasted, before the rest of the name.
     QCOMPARE(row.nameEdit->cursorPosition(), row.nameEdit->text().size() - (before.size() > 1 ? before.size() - 1 : 0));
-    emit row.nameEdit->editingFinished();
+    QTest::keyClick(row.nameEdit, Qt::Key_Return);
     const QString shown = row.nameEdit->text();
     QTEST(shown, "kept");
     QCOMPARE(Config::getChnName(4), shown);

@@ -1,5 +1,6 @@
 #include "view/ItemChnSidebar.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -10,7 +11,10 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadialGradient>
+#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "config/Config.h"
 #include "config/Lang.h"
@@ -142,7 +146,7 @@ ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
     setObjectName(chn % 2 ? "1" : "0");
     setFixedWidth(Config::pixel(194));
 
-    const QString shown = name.isEmpty() ? defaultName() : name;
+    const QString shown = cutName(name.isEmpty() ? defaultName() : name, Config::NameChars);
     const int px = Config::pixel(1);
     const int b = Config::pixel(16) + 2 * px;
 
@@ -153,33 +157,13 @@ ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
 
     // Placed over the name label while the name is edited (startNameEdit).
     nameEdit = new QLineEdit(shown, this);
-    nameEdit->setMaxLength(Config::NameChars);   // what the next start reads back
     nameEdit->setFixedHeight(Config::pixel(16) + 2 * px);
     nameEdit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     nameEdit->hide();
     nameEdit->installEventFilter(this);
     connect(nameEdit, &QLineEdit::editingFinished, this, &ItemChnSidebar::slotChnNameChanged);
-    // The length limit counts UTF-16 units: a paste cut there can keep half
-    // of a character outside the Basic Multilingual Plane (an emoji), which
-    // would be shown as a replacement mark and stored as "?".
-    connect(nameEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
-        const int cursor = nameEdit->cursorPosition();
-        QString whole;
-        int at = 0;   // the cursor, less the halves dropped before it
-        for (int i = 0; i < text.size(); ++i) {
-            const QChar c = text.at(i);
-            const bool half = c.isHighSurrogate() ? i + 1 == text.size() || !text.at(i + 1).isLowSurrogate()
-                                                  : c.isLowSurrogate() && (i == 0 || !text.at(i - 1).isHighSurrogate());
-            if (half)
-                continue;
-            whole += c;
-            at += i < cursor;
-        }
-        if (whole.size() != text.size()) {
-            nameEdit->setText(whole);
-            nameEdit->setCursorPosition(at);
-        }
-    });
+    connect(nameEdit, &QLineEdit::textChanged, this, &ItemChnSidebar::keepNameWhole);
+    nameBefore = shown;
 
     // A long name neither widens the row nor pushes the second name out.
     nameLabel = new QLabel(this);
@@ -260,6 +244,8 @@ ItemChnSidebar::~ItemChnSidebar()
 {
     // A focused editor finishes its editing while the row is torn down.
     disconnect(nameEdit, nullptr, this, nullptr);
+    if (editing)
+        qApp->removeEventFilter(this);
 }
 
 void ItemChnSidebar::contextMenuEvent(QContextMenuEvent* e)
@@ -268,13 +254,6 @@ void ItemChnSidebar::contextMenuEvent(QContextMenuEvent* e)
     emit sigMenuClicked();
 }
 
-void ItemChnSidebar::mousePressEvent(QMouseEvent* e)
-{
-    // A click elsewhere on the row ends an edit as leaving the editor does.
-    if (nameEdit->isVisible())
-        slotChnNameChanged();
-    QWidget::mousePressEvent(e);
-}
 
 bool ItemChnSidebar::eventFilter(QObject* o, QEvent* e)
 {
@@ -286,11 +265,37 @@ bool ItemChnSidebar::eventFilter(QObject* o, QEvent* e)
         }
         if (e->type() == QEvent::Resize)
             showName(shownName);
-    } else if (o == nameEdit && e->type() == QEvent::KeyPress
-               && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) {
-        nameEdit->setText(nameBeforeEdit);
-        slotChnNameChanged();
-        return true;
+    }
+    if (!editing)
+        return QWidget::eventFilter(o, e);
+    if (o == nameEdit) {
+        if (e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Escape) {
+                nameEdit->setText(nameBeforeEdit);
+                endNameEdit();
+                return true;
+            }
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                endNameEdit();
+                return true;
+            }
+        } else if (e->type() == QEvent::FocusOut
+                   && static_cast<QFocusEvent*>(e)->reason() != Qt::PopupFocusReason) {
+            // The editor's own menu takes the focus for a while; anything
+            // else that takes it ends the edit.
+            endNameEdit();
+        }
+    } else if (e->type() == QEvent::MouseButtonPress && o->isWidgetType()) {
+        // A press anywhere outside the editor and its menu ends the edit,
+        // also on widgets that take no focus (the waveforms); the press
+        // goes on to its widget.
+        // (The editor's menu is a window of its own: isAncestorOf stops there.)
+        QObject* p = o;
+        while (p && p != nameEdit)
+            p = p->parent();
+        if (!p)
+            endNameEdit();
     }
     return QWidget::eventFilter(o, e);
 }
@@ -305,8 +310,9 @@ void ItemChnSidebar::showName(const QString& name)
 
 void ItemChnSidebar::startNameEdit()
 {
-    if (nameEdit->isVisible())
+    if (editing)
         return;
+    editing = true;
     nameBeforeEdit = nameEdit->text();
     // Over the name and the second name, centred on the name's line.
     const QRect r(nameLabel->mapTo(this, QPoint(0, 0)), nameLabel->size());
@@ -317,6 +323,69 @@ void ItemChnSidebar::startNameEdit()
     nameEdit->show();
     nameEdit->setFocus(Qt::MouseFocusReason);
     nameEdit->selectAll();
+    qApp->installEventFilter(this);
+}
+
+void ItemChnSidebar::endNameEdit()
+{
+    if (editing) {
+        // Cleared first: the focus leaving the editor below comes back here.
+        editing = false;
+        qApp->removeEventFilter(this);
+    }
+    const QString text = nameEdit->text();
+    const bool own = !text.isEmpty() && text != defaultName();
+    saveName(own ? text : QString());
+    if (!own)
+        nameEdit->setText(defaultName());
+    nameEdit->clearFocus();
+    nameEdit->hide();
+    showName(nameEdit->text());
+}
+
+QString ItemChnSidebar::cutName(const QString& text, int at)
+{
+    if (at >= text.size())
+        return text;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    graphemes.setPosition(std::max(0, at));
+    if (!graphemes.isAtBoundary())
+        graphemes.toPreviousBoundary();
+    return text.left(std::max(0, graphemes.position()));
+}
+
+void ItemChnSidebar::keepNameWhole(const QString& text)
+{
+    if (text.size() <= Config::NameChars) {
+        nameBefore = text;
+        return;
+    }
+    // What came in: the text between the part kept before it and the part
+    // kept after it. It is cut, not the rest of the name, as a line edit's
+    // own limit does, but on a character border: no half of an emoji, of a
+    // flag or of a letter with its marks stays.
+    const int n = text.size();
+    const int m = nameBefore.size();
+    int head = 0;
+    while (head < std::min(n, m) && text.at(head) == nameBefore.at(head))
+        ++head;
+    int tail = 0;
+    while (tail < std::min(n, m) - head && text.at(n - 1 - tail) == nameBefore.at(m - 1 - tail))
+        ++tail;
+    const int room = Config::NameChars - head - tail;
+    QString whole;
+    int cursor;
+    if (room < 0) {
+        whole = cutName(text, Config::NameChars);
+        cursor = whole.size();
+    } else {
+        const QString kept = cutName(text.left(n - tail), head + room);
+        whole = kept + text.right(tail);
+        cursor = kept.size();
+    }
+    nameBefore = whole;
+    nameEdit->setText(whole);   // comes back here, within the limit
+    nameEdit->setCursorPosition(cursor);
 }
 
 QString ItemChnSidebar::defaultName() const
@@ -374,8 +443,7 @@ void ItemChnSidebar::saveName(const QString& text)
 void ItemChnSidebar::resetAll()
 {
     nameEdit->setText(defaultName());
-    if (nameEdit->isVisible())
-        slotChnNameChanged();   // an edit in progress ends with the default name
+    endNameEdit();   // an edit in progress ends with the default name
     saveName(QString());
     showName(defaultName());
     showIndex = chn;
@@ -413,16 +481,5 @@ void ItemChnSidebar::slotBtnTrgClicked()
 
 void ItemChnSidebar::slotChnNameChanged()
 {
-    if (nameEdit->hasFocus()) {
-        // Finishes the editing once more, without the focus.
-        nameEdit->clearFocus();
-        return;
-    }
-    const QString text = nameEdit->text();
-    const bool own = !text.isEmpty() && text != defaultName();
-    saveName(own ? text : QString());
-    if (!own)
-        nameEdit->setText(defaultName());
-    nameEdit->hide();
-    showName(nameEdit->text());
+    endNameEdit();
 }

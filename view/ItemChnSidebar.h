@@ -95,8 +95,11 @@ public:
 
 public slots:
     void slotBtnTrgClicked();
-    // Return or focus-out: saves the editor's name (the default one as
-    // empty) and shows it in place of the editor.
+    // Ends an edit in progress: saves the editor's name (the default one as
+    // empty) and shows it in place of the editor. An edit also ends on
+    // Return or Enter, on the editor losing the focus and on a mouse press
+    // anywhere outside it, changed or not; Escape puts the name before the
+    // edit back first.
     void slotChnNameChanged();
 
 signals:
@@ -106,16 +109,24 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     void saveName(const QString& text);
     void showName(const QString& name);
     void startNameEdit();
+    void endNameEdit();
+    // Keeps the editor within the settings' limit of Config::NameChars
+    // UTF-16 units, cutting what was typed or pasted on a grapheme border.
+    void keepNameWhole(const QString& text);
+    // The longest start of text of at most `at` units that ends on a
+    // grapheme border.
+    static QString cutName(const QString& text, int at);
 
+    bool editing = false;   // the editor is open (the application's presses are watched)
     QString shownName;      // the name label's whole text (it shows it elided)
     QString nameBeforeEdit; // what Escape puts back
+    QString nameBefore;     // the editor's text before its latest change
 };
 
 #endif
