@@ -95,6 +95,8 @@ void MainWindow::slotDevSmpStaShow(int sta, int err, int n)
         text = Lang::tr("Cannot keep up with this sample rate.") + "\r\n" + Lang::tr("Please try to reduce the sample rate.");
     else if (err == 4)
         text = Lang::tr("Out of memory, Sample abort.");
+    else if (err == DevSupport::ErrNoThread)
+        text = Lang::tr("The system cannot start another thread, Sample abort.");
     else
         text = Lang::tr("An error occurred") + ": S-" + errorCode(sta, err);
     showCritical(Lang::tr("An error occurred"), text);

@@ -230,6 +230,9 @@ void MainWindow::slotDevInitStaShow(int sta, int err, int n)
                                      "60-corvena.rules in /etc/udev/rules.d and plug the analyzer in again.");
             progressDlg->setValue(0);
             progressDlg->show();
+        } else if (err == DevSupport::ErrNoThread) {
+            text += "\n" + Lang::tr("The system cannot start another thread. Close other programs, "
+                                     "then plug the analyzer in again.");
         }
         progressDlg->label->setText(text);
         return;

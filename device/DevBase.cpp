@@ -7,6 +7,7 @@
 
 #include "config/Config.h"
 #include "data/SmpData.h"
+#include "data/Threads.h"
 #include "device/DevGlobals.h"
 #include "device/DevLA.h"
 #include "device/DevNone.h"
@@ -143,19 +144,33 @@ void DevBase::smpStart(int mode, bool bySocket)
         reqSmpSettings();
         QThread* t = (smpMode == SmpModeStream) ? smpCtrlStream : smpCtrlNormal;
         smpThread = t;
-        if (t) {
-            t->start(smpMode == SmpModeStream ? QThread::HighPriority : QThread::InheritPriority);
-        } else {
+        if (!t) {
             // No acquisition thread for this mode: end the capture at once.
             smpErr = 1;
             smpRunning = false;
             emit sigSmpSta(SmpStaStopped, 0, 0);
             emit sigSmpDataReady(1);
+        } else if (!Threads::start(t, smpMode == SmpModeStream ? QThread::HighPriority : QThread::InheritPriority)) {
+            endRefusedCapture();
         }
     } else {
         smpThread = smpSimulate;
-        smpSimulate->start(QThread::InheritPriority);
+        if (!Threads::start(smpSimulate))
+            endRefusedCapture();
     }
+}
+
+void DevBase::endRefusedCapture()
+{
+    // The capture ends before it began; everything waiting for its end
+    // (the sampling buttons, a remote start) learns it now, and only then
+    // the error is shown, over a window already at rest.
+    smpErr = DevSupport::ErrNoThread;
+    smpSta = SmpStaStopped;
+    smpRunning = false;
+    emit sigSmpSta(SmpStaStopped, 0, 0);
+    emit sigSmpDataReady(1);
+    emit sigSmpSta(SmpStaStart, DevSupport::ErrNoThread, 0);
 }
 
 void DevBase::smpStop()

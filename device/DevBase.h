@@ -339,6 +339,8 @@ protected:
 private:
     QVector<bool> chnEnaStore;
     void applySwap();
+    // A capture whose thread the system refused: ends it, error ErrNoThread.
+    void endRefusedCapture();
     void writeVthRegister(int group, double volts);
     QThread* smpThread = nullptr;          // the thread smpStart started
     std::atomic<unsigned> smpGeneration{0};

@@ -5,6 +5,7 @@
 #include <QMutexLocker>
 #include <algorithm>
 
+#include "data/Threads.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "device/DevSupport.h"
@@ -141,7 +142,8 @@ void DevInit::init()
     if (devSupport->devReady.load()) {
         emit sigInitSta(2, 0, 0);
         attach->attachDone.store(true);
-        renum->start(QThread::InheritPriority);
+        if (!Threads::start(renum))
+            emit sigInitSta(2, DevSupport::ErrNoThread, 0);
         return;
     }
     emit sigInitSta(0, 0, 0);
@@ -150,7 +152,8 @@ void DevInit::init()
         attach->wait(70);
     }
     attach->attachDone.store(false);
-    attach->start(QThread::InheritPriority);
+    if (!Threads::start(attach))
+        emit sigInitSta(0, DevSupport::ErrNoThread, 0);
 }
 
 // ---------------------------------------------------------------- ThrDevAttach

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "data/Threads.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "device/DevSamplePriv.h"
@@ -353,8 +354,20 @@ void SmpCtrlStream::run()
         preTrgDepth = expectDepth;
     const bool b8 = dev->devModel == DevModelAlder;
     // No enabled channel (or nothing to capture): there are no rows to count.
+    int err = 0;
     if (!setupTrigger(dev->chnTrg, dev->smpChnEna, b8) || expectDepth <= 0 || !devSupport || !cnvt) {
-        dev->smpErr = 1;
+        err = 1;
+    } else {
+        cnvtQuit = false;
+        while (semCnvtStart.tryAcquire())
+            ;
+        while (semCnvtDone.tryAcquire())
+            ;
+        if (!Threads::start(cnvt))
+            err = DevSupport::ErrNoThread;   // nothing would take the data
+    }
+    if (err) {
+        dev->smpErr = err;
         emit dev->sigSmpSta(dev->smpSta, dev->smpErr, 0);
         dev->smpSta = SmpStaStopped;
         emit dev->sigSmpSta(SmpStaStopped, 0, 0);
@@ -362,12 +375,6 @@ void SmpCtrlStream::run()
         dev->smpRunning = false;
         return;
     }
-    cnvtQuit = false;
-    while (semCnvtStart.tryAcquire())
-        ;
-    while (semCnvtDone.tryAcquire())
-        ;
-    cnvt->start(QThread::InheritPriority);
 
     for (;;) {
         if (!dev->waitStoresSwapped())

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "data/Threads.h"
 #include "device/UsbMonitor.h"
 
 void InterfaceDevCallback::devCbAutoBulkRead(unsigned char* buffer, int)
@@ -37,8 +38,22 @@ DevSupport::DevSupport(QObject* parent) : QObject(parent)
     if (libusb_init(&c) == 0)
         ctx = c;
     usbMonitor = new UsbMonitor(ctx);
-    if (ctx)
-        usbMonitor->start(QThread::InheritPriority);
+    startEventThread();
+}
+
+bool DevSupport::startEventThread()
+{
+    if (!ctx)
+        return false;
+    if (usbMonitor->isRunning())
+        return true;
+    if (Threads::start(usbMonitor))
+        return true;
+    // Without it nothing completes an asynchronous read and no plug-in is
+    // noticed: every search (a capture file closed, the next start) tries
+    // again, and reads refuse to start meanwhile.
+    qWarning("USB: the system refused the event thread");
+    return false;
 }
 
 DevSupport::~DevSupport()
@@ -64,6 +79,7 @@ int DevSupport::devRetrieve()
     denied = false;
     if (!ctx)
         return 0;
+    startEventThread();
     libusb_device** list = nullptr;
     ssize_t n = libusb_get_device_list(ctx, &list);
     if (n < 0)
@@ -342,6 +358,9 @@ int DevSupport::autoBulkRead(qint64 total)
     Use use(this);
     if (!use.ok || !receiver || total < 0)
         return ErrNoDevice;
+    // Nothing would complete the transfers: the read would never end.
+    if (!usbMonitor->isRunning())
+        return ErrNoThread;
     const int size = bulkSize.load();
 
     // On the heap: should libusb never complete a cancelled transfer, the

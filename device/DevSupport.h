@@ -34,8 +34,10 @@ public:
 
     static constexpr unsigned short VendorId = 0x6B87;
     // Transport error codes.
+    // ErrNoThread: the system refused a thread the step needs (a process or
+    // task limit); the step can be tried again once threads are free.
     enum { ErrNone = 0, ErrNoDevice = 1, ErrTransfer = 2, ErrBulkRead = 3, ErrNoMemory = 4,
-           ErrNoAccess = 6 };
+           ErrNoAccess = 6, ErrNoThread = 11 };
 
     explicit DevSupport(QObject* parent = nullptr);
     ~DevSupport() override;
@@ -71,6 +73,10 @@ public:
     int openedBus() const { return devBus; }
     int openedAddress() const { return devAddress; }
     UsbMonitor* monitor() const { return usbMonitor; }
+    // Whether the thread that runs libusb's events (device-list changes,
+    // completions of asynchronous reads) runs; one the system refused is
+    // tried again. GUI thread.
+    bool startEventThread();
 
     std::atomic<bool> devReady{false};
     unsigned short vendorId = 0;

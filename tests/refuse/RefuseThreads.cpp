@@ -14,10 +14,13 @@ using CreateFn = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), vo
 std::atomic<int> gRefuse{0};
 std::atomic<long> gRefused{0};
 std::atomic<long> gStarted{0};
+// The process's first thread: the libraries' constructors run on it.
+const pthread_t gFirstThread = pthread_self();
 
 bool refuseNow()
 {
-    if (gRefuse.load())
+    const int mode = gRefuse.load();
+    if (mode == 1 || (mode == 2 && !pthread_equal(pthread_self(), gFirstThread)))
         return true;
     static const char* const file = std::getenv("CORVENA_REFUSE_THREADS_FILE");
     if (file && *file && ::access(file, F_OK) == 0)
@@ -32,9 +35,9 @@ bool refuseNow()
 
 extern "C" {
 
-void refuseThreads(int on)
+void refuseThreads(int mode)
 {
-    gRefuse.store(on);
+    gRefuse.store(mode);
 }
 
 long refusedThreads(void)

@@ -15,8 +15,9 @@
 //                                       refuses every later one
 
 extern "C" {
-// On: every new thread is refused until it is switched off.
-void refuseThreads(int on);
+// 0 off; 1 every new thread is refused; 2 only threads that other threads
+// than the process's first one start (a worker's own helper, say).
+void refuseThreads(int mode);
 // Threads refused since the process started.
 long refusedThreads(void);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "EmuAnalyzer.h"
+#include "RefuseThreads.h"
 #include "config/Config.h"
 #include "data/SmpData.h"
 #include "device/DevBase.h"
@@ -284,6 +285,34 @@ private slots:
         QString why;
         QVERIFY2(matchesRecords(s, r, n, &why), qPrintable(why));
         QCOMPARE(sup->devRetrieve(), -1);   // the transport lets go of it
+    }
+
+    // A capture whose thread the system refuses ends at once with the
+    // thread error, and nothing waits for it; the next capture runs.
+    void threadRefused_data()
+    {
+        QTest::addColumn<int>("smpMode");
+        QTest::addColumn<int>("refuse");   // see refuseThreads
+        QTest::newRow("buffered, its thread") << int(SmpModeBuffer) << 1;
+        QTest::newRow("stream, its thread") << int(SmpModeStream) << 1;
+        QTest::newRow("stream, its converter") << int(SmpModeStream) << 2;
+    }
+    void threadRefused()
+    {
+        QFETCH(int, smpMode);
+        QFETCH(int, refuse);
+        connectDevice(smpMode);
+        dev->curDepth = 20000;
+        CaptureSignals sig(dev.get());
+        refuseThreads(refuse);
+        dev->smpStart(SmpStartSingle, false);
+        QTRY_VERIFY_WITH_TIMEOUT(sig.ended(), 15000);
+        refuseThreads(0);
+        dev->smpStopAndWait();
+        QVERIFY(!dev->smpRunning);
+        QCOMPARE(errors(sig.sta), QVector<int>({DevSupport::ErrNoThread}));
+        QVERIFY(states(sig.sta).contains(SmpStaStopped));
+        QCOMPARE(dev->smpErr, int(DevSupport::ErrNoThread));
     }
 
     // Stream mode: three channels, a rising edge on channel 1, 10 % before

@@ -27,6 +27,8 @@ if(UMOCKDEV_FOUND AND UMOCKDEV_WRAPPER)
     add_test(NAME ${n} COMMAND ${UMOCKDEV_WRAPPER} $<TARGET_FILE:${n}>)
     set_tests_properties(${n} PROPERTIES ENVIRONMENT "${CORVENA_EMU_ENV}" TIMEOUT 300 LABELS usb)
   endforeach()
+  # Its captures whose threads the system refuses.
+  corvena_refusing_test(test_usb_capture)
 else()
   message(WARNING "umockdev not found: the emulated-analyzer tests are not built (run tools/deps.sh test)")
 endif()
