@@ -10,7 +10,8 @@
 // `libcv_refuse_threads.so` through LD_PRELOAD) it is steered by the
 // environment:
 //   CORVENA_REFUSE_THREADS_FILE=<path>  refuses every thread while the file
-//                                       exists
+//                                       exists; a number n in it lets n
+//                                       more start first
 //   CORVENA_REFUSE_THREADS_AFTER=<n>    lets the first n threads start and
 //                                       refuses every later one
 

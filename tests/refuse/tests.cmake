@@ -22,3 +22,10 @@ function(corvena_refusing_test name)
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
 endfunction()
 corvena_refusing_test(test_thread_refusal)
+
+# The built program under the refusal, preloaded.
+corvena_test(test_program_refusal ${CMAKE_CURRENT_SOURCE_DIR}/refuse/test_program_refusal.cpp)
+target_link_libraries(test_program_refusal PRIVATE ${CMAKE_DL_LIBS})
+add_dependencies(test_program_refusal cv_refuse_threads)
+set_property(TEST test_program_refusal APPEND PROPERTY ENVIRONMENT
+             CORVENA_REFUSE_PRELOAD=$<TARGET_FILE:cv_refuse_threads>)
