@@ -14,6 +14,7 @@
 #include "data/DataFilePriv.h"
 #include "data/SmpData.h"
 #include "data/SmpDataOsc.h"
+#include "data/Threads.h"
 
 DataFile* DataFile::active = nullptr;
 std::atomic<bool> DataFile::interrupted{false};
@@ -59,7 +60,9 @@ inline unsigned long long get5(const unsigned char* p)
 
 // Output in 204,800-byte chunks over an unbuffered file, so that every
 // short write is seen. A second thread writes each full chunk while the next
-// one fills: formatting and the kernel's copy overlap.
+// one fills: formatting and the kernel's copy overlap. Where the system
+// refuses that thread, the filling thread writes each chunk itself: the
+// same bytes, one after the other.
 class ChunkWriter
 {
 public:
@@ -67,7 +70,7 @@ public:
     {
         for (std::vector<unsigned char>& b : buf)
             b.resize(kChunkBytes + 64);   // slack for whole-word stores past the end
-        writer = std::thread([this] { writeLoop(); });
+        Threads::start(writer, [this] { writeLoop(); });
     }
     ~ChunkWriter() { finish(); }
     ChunkWriter(const ChunkWriter&) = delete;
@@ -89,14 +92,19 @@ public:
         }
         return true;
     }
-    // Hands the filled chunk to the writer; false once a write has failed.
+    // Hands the filled chunk to the writer (writes it, without one); false
+    // once a write has failed.
     bool flush()
     {
         if (fill > 0) {
             len[cur] = fill;
-            full.release();
-            cur = (cur + 1) % kSlots;
-            freeSlots.acquire();
+            if (writer.joinable()) {
+                full.release();
+                cur = (cur + 1) % kSlots;
+                freeSlots.acquire();
+            } else {
+                writeChunk(cur);
+            }
             fill = 0;
         }
         return !failed;
@@ -105,24 +113,28 @@ public:
     // succeeded.
     bool finish()
     {
-        if (!writer.joinable())
-            return !failed;
         flush();
-        len[cur] = -1;   // the end
-        full.release();
-        writer.join();
+        if (writer.joinable()) {
+            len[cur] = -1;   // the end
+            full.release();
+            writer.join();
+        }
         return !failed;
     }
 
 private:
+    void writeChunk(int i)
+    {
+        if (!failed && file.write(reinterpret_cast<const char*>(buf[i].data()), len[i]) != len[i])
+            failed = true;
+    }
     void writeLoop()
     {
         for (int i = 0;; i = (i + 1) % kSlots) {
             full.acquire();
             if (len[i] < 0)
                 return;
-            if (!failed && file.write(reinterpret_cast<const char*>(buf[i].data()), len[i]) != len[i])
-                failed = true;
+            writeChunk(i);
             freeSlots.release();
         }
     }
@@ -347,8 +359,17 @@ bool DataFile::startThread(OperateType t, bool inThread)
     }
     if (active)
         return false;   // one threaded job at a time
+    // Large work on the caller's (the GUI's) thread would hold the window
+    // without a progress view: a job whose thread the system refuses fails
+    // at once and writes nothing.
     active = this;
-    start();
+    if (!Threads::start(this)) {
+        active = nullptr;
+        if (t == OpRead && smpData)
+            smpData->clearData();   // a failed load leaves the store empty
+        done = true;
+        return false;
+    }
     if (progressView) {
         progressView(this);
         if (!done)
@@ -560,9 +581,10 @@ bool DataFile::readTables()
     }
 
     // Then the tables, one channel per worker; this thread works too and
-    // reports the progress.
+    // reports the progress. Helpers the system refuses leave their channels
+    // to the others.
     std::atomic<int> next{0};
-    std::atomic<int> running{0};
+    std::atomic<int> running{0};   // helpers that have started and not yet ended
     std::atomic<bool> failed{false};
     std::atomic<long long> bytesDone{0};
     const bool reporting = threaded;
@@ -599,13 +621,22 @@ bool DataFile::readTables()
             t.chnData[0] = nullptr;
             s->rebuildIndex(p.chn);
         }
-        --running;
     };
     const int workers = std::max(1, std::min({QThread::idealThreadCount(), kMaxLoadThreads, pieces.size()}));
-    running = workers;
     std::vector<std::thread> helpers;
-    for (int i = 1; i < workers; ++i)
-        helpers.emplace_back(work, false);
+    helpers.reserve(size_t(workers));
+    for (int i = 1; i < workers; ++i) {
+        std::thread h;
+        ++running;
+        if (!Threads::start(h, [&] {
+                work(false);
+                --running;
+            })) {
+            --running;
+            break;
+        }
+        helpers.push_back(std::move(h));
+    }
     work(true);
     while (reporting && running > 0) {
         QThread::msleep(20);

@@ -3,7 +3,9 @@
 // The data part of capture files (*.cvdat) and the export of a logic capture
 // as CSV text or packed binary samples. Large jobs run in this thread while
 // the caller waits behind a progress view; small ones run in the caller's
-// thread. Data part layout (little-endian, 5-byte numbers unsigned 40-bit):
+// thread. Where the system refuses new threads, a large job fails at once
+// (it would hold the caller without its view), and the helpers of any job
+// leave their work to fewer threads or the job's own. Data part layout (little-endian, 5-byte numbers unsigned 40-bit):
 //   head, 40 bytes: "cvdat\0", 0 (2), sample count (5) @8, rate in Hz (5)
 //     @16, trigger relative to the range start (5) @24, channel count (1) @32
 //   per channel with data, ascending: "##D\0", channel (1) @4, level at the
@@ -51,8 +53,8 @@ public:
     // Appends the data part for the selected channels (one flag per
     // channel) and the sample range [start, end] to path, which already
     // holds the settings header. False when the file cannot be opened, the
-    // range is empty, the data part does not fit on the disk, a write fails
-    // or the user cancels.
+    // range is empty, the data part does not fit on the disk, a write fails,
+    // the user cancels or the system refuses the job its thread.
     bool saveData(const QString& path, const QVector<bool>& selected, long long start, long long end, bool direct);
     // Reads the data part that starts at offset into smpData, completes the
     // store and accepts it only when it is well formed; on failure the store

@@ -18,6 +18,7 @@
 #include "data/DataFilePriv.h"
 #include "data/SmpData.h"
 #include "data/SmpTimeExport.h"
+#include "data/Threads.h"
 
 using namespace DataFilePriv;
 
@@ -325,14 +326,17 @@ bool DataFile::writeSegments(const QByteArray& header, long long nSegs, Starts s
     // it at its place. In threaded work this thread follows the progress and
     // the cancel; in direct work it is one of the workers (so a small job
     // starts no thread). Each worker also looks for a cancel before each
-    // segment, so that the program's end stops direct work too.
+    // segment, so that the program's end stops direct work too. Where the
+    // system refuses the workers their threads, the ones that started take
+    // every segment; where it refuses them all, this thread does, reporting
+    // the progress itself.
     const int workers = int(std::min<long long>(nSegs, std::max(1, std::min(kMaxExportThreads,
                                                                              QThread::idealThreadCount() - 1))));
     const int fd = f.handle();
     std::atomic<long long> next{0};
     std::atomic<long long> samplesDone{0};
     std::atomic<long long> segsDone{0};
-    std::atomic<int> running{workers};
+    std::atomic<int> running{0};   // workers that have started and not yet ended
     std::mutex placeLock;
     std::condition_variable placed;
     long long placedSegs = 0;   // segments whose place is known (guarded by placeLock)
@@ -345,7 +349,7 @@ bool DataFile::writeSegments(const QByteArray& header, long long nSegs, Starts s
         }
         placed.notify_all();
     };
-    auto work = [&] {
+    auto work = [&](bool reporter) {
         Segment sg;
         for (long long i; (i = next++) < nSegs;) {
             if (canceled()) {
@@ -372,14 +376,26 @@ bool DataFile::writeSegments(const QByteArray& header, long long nSegs, Starts s
             }
             samplesDone += b - a + 1;
             ++segsDone;
+            if (reporter)
+                reportProgress(segsDone, nSegs);
         }
-        --running;
     };
     std::vector<std::thread> threads;
-    for (int w = threaded ? 0 : 1; w < workers; ++w)
-        threads.emplace_back(work);
-    if (!threaded)
-        work();
+    threads.reserve(size_t(workers));
+    for (int w = threaded ? 0 : 1; w < workers; ++w) {
+        std::thread t;
+        ++running;
+        if (!Threads::start(t, [&] {
+                work(false);
+                --running;
+            })) {
+            --running;
+            break;
+        }
+        threads.push_back(std::move(t));
+    }
+    if (!threaded || threads.empty())
+        work(threaded);
     const long long total = rangeEnd - rangeStart + 1;
     while (threaded && running > 0) {
         QThread::msleep(20);

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <system_error>
 
 #include <sys/mman.h>
 
 #include "data/SmpTables.h"
+#include "data/Threads.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define SMP_ASAN 1
@@ -46,6 +46,7 @@ struct SmpBlockPool::Region {
     uint32_t used = 0;                   // slots in use
     uint32_t fresh = 0;                  // slots [fresh, end) never handed out
     size_t populated = 0;                // bytes [0, populated) handed out or given to the helpers
+    size_t refusedTo = 0;                // a request up to here found no helper: none again before its time
     int prefaulting = 0;                 // helpers working on it: not to be unmapped
     std::chrono::steady_clock::time_point idleSince;   // when used last fell to 0
     std::vector<uint16_t> freeSlots;     // freed slots, last freed first (warm pages)
@@ -57,6 +58,8 @@ struct SmpBlockPool::Region {
 SmpBlockPool::SmpBlockPool(size_t retainBytes, int graceMs)
     : mGraceMs(graceMs < 0 ? 0 : graceMs), mRetainBytes(retainBytes)
 {
+    // A helper that has started is always kept: no growth can fail then.
+    mPrefaulters.reserve(kPrefaultThreads);
 }
 
 SmpBlockPool::~SmpBlockPool()
@@ -120,8 +123,10 @@ void SmpBlockPool::prefaultLoop()
         madvise(r->base + job.offset, kHugePage, MADV_POPULATE_WRITE);
         lock.lock();
         --r->prefaulting;
-        // A release or trim may be waiting for this region, or have skipped it.
-        if (mRetained > mRetainBytes && mGraceMs == 0)
+        // A release or trim may be waiting for this region, or have skipped
+        // it; with no trimmer to come back to it, it goes now. (Once stopping,
+        // the destructor joins the trimmer and unmaps everything itself.)
+        if (!mStop && mRetained > mRetainBytes && (mGraceMs == 0 || !mTrimmer.joinable()))
             shrinkLocked(mRetainBytes, false);
         mWake.notify_all();
     }
@@ -132,7 +137,7 @@ void SmpBlockPool::prefaultAfterLocked(Region* r)
     if (mPrefaultBytes == 0 || mStop)
         return;
     const size_t front = size_t(r->fresh) * kSlotBytes;
-    if (front + mPrefaultBytes / 2 <= r->populated)
+    if (front + mPrefaultBytes / 2 <= std::max(r->populated, r->refusedTo))
         return;   // far enough ahead: wake the helpers only now and then
     size_t want = (front + mPrefaultBytes + kHugePage - 1) & ~(kHugePage - 1);
     if (want > kRegionBytes)
@@ -144,20 +149,23 @@ void SmpBlockPool::prefaultAfterLocked(Region* r)
         from = r->populated;
     if (from >= want)
         return;
+    while (mPrefaulters.size() < kPrefaultThreads) {
+        std::thread t;
+        if (!Threads::start(t, &SmpBlockPool::prefaultLoop, this))
+            break;
+        mPrefaulters.push_back(std::move(t));
+    }
+    if (mPrefaulters.empty()) {
+        // No helper: the appender faults these pages itself, as without
+        // pre-fault, and they count only once handed out. The helpers are
+        // asked for again when the front has moved on as far as the next
+        // request would have waited.
+        r->refusedTo = want;
+        return;
+    }
     r->populated = want;
     for (size_t off = from; off < want; off += kHugePage)
         mPrefaultJobs.push_back(PrefaultJob{r, off});
-    try {
-        while (mPrefaulters.size() < kPrefaultThreads)
-            mPrefaulters.emplace_back(&SmpBlockPool::prefaultLoop, this);
-    } catch (const std::system_error&) {
-        // No thread: the appender faults the pages itself, as without pre-fault.
-        if (mPrefaulters.empty()) {
-            mPrefaultJobs.clear();
-            mPrefaultBytes = 0;
-            return;
-        }
-    }
     mPrefaultWake.notify_all();
 }
 
@@ -324,7 +332,11 @@ void SmpBlockPool::release(void* p)
                         break;
                     }
             } else if (!mTrimmer.joinable()) {
-                mTrimmer = std::thread(&SmpBlockPool::trimmerLoop, this);
+                // Without a trimmer nothing would come back for them: idle
+                // memory beyond the bound goes now, and the next release
+                // tries the thread again.
+                if (!Threads::start(mTrimmer, &SmpBlockPool::trimmerLoop, this))
+                    shrinkLocked(mRetainBytes, false);
             } else {
                 mWake.notify_one();
             }

@@ -16,15 +16,17 @@
 // regions beyond that bound are kept for at most graceMs() (3 s by default:
 // a new capture clears the old one just before it fills the store again,
 // and then re-uses all of it), then a trimmer thread of the pool unmaps
-// them. With a grace of 0 they are unmapped at once. So a few seconds after
-// a capture is cleared the store keeps at most retainBytes(); trim()
-// returns even that.
+// them. With a grace of 0, or while the system refuses the trimmer its
+// thread, they are unmapped at once. So a few seconds after a capture is
+// cleared the store keeps at most retainBytes(); trim() returns even that.
 //
 // Pre-fault (opt-in, setPrefaultBytes; on for store()): helper threads
 // populate the pages up to that many bytes past the last slot handed out
 // of a region, so that the kernel's page zeroing runs beside the appender
 // instead of in it. The populated part counts as handed out for the memory
-// rule; a region is never unmapped while a helper works on it.
+// rule; a region is never unmapped while a helper works on it. Where the
+// system refuses the helpers their threads, the appender faults the pages
+// itself and the helpers are asked for again a few megabytes later.
 //
 // Thread safety: every call may come from any thread (one short mutex).
 

@@ -22,6 +22,7 @@ function(corvena_refusing_test name)
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
 endfunction()
 corvena_refusing_test(test_thread_refusal)
+corvena_refusing_test(test_datafile_threads)
 
 # The built program under the refusal, preloaded.
 corvena_test(test_program_refusal ${CMAKE_CURRENT_SOURCE_DIR}/refuse/test_program_refusal.cpp)
