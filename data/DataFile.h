@@ -5,7 +5,8 @@
 // the caller waits behind a progress view; small ones run in the caller's
 // thread. Where the system refuses new threads, a large job fails at once
 // (it would hold the caller without its view), and the helpers of any job
-// leave their work to fewer threads or the job's own. Data part layout (little-endian, 5-byte numbers unsigned 40-bit):
+// leave their work to fewer threads or the job's own.
+// Data part layout (little-endian, 5-byte numbers unsigned 40-bit):
 //   head, 40 bytes: "cvdat\0", 0 (2), sample count (5) @8, rate in Hz (5)
 //     @16, trigger relative to the range start (5) @24, channel count (1) @32
 //   per channel with data, ascending: "##D\0", channel (1) @4, level at the
