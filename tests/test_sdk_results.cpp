@@ -1,5 +1,6 @@
 // Analyzer library: results (range queries, packets, markers, readers while
-// the decoder appends, storage reuse and its limits), texts and export hooks.
+// the decoder appends, storage reuse and its limits, a refused trimmer
+// thread), texts and export hooks.
 
 #include <QtTest>
 
@@ -23,6 +24,7 @@
 #include "Analyzer.h"
 #include "AnalyzerHelpers.h"
 #include "AnalyzerResults.h"
+#include "RefuseThreads.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -165,6 +167,7 @@ private slots:
     void memoryGoesBackWithTheLastResults();
     void keptMemoryServesAReRunThenGoesBack();
     void keptMemoryYieldsToAnAddressSpaceLimit();
+    void memoryGoesBackWhenNoTrimmerStarts();
     void textsArePerThread();
     void exportProgressCancelAndFailure();
 };
@@ -575,6 +578,43 @@ void TestSdkResults::keptMemoryYieldsToAnAddressSpaceLimit()
     if (WIFEXITED(status) && WEXITSTATUS(status) == kNotKept)
         QSKIP("this machine keeps less than 64 MiB of deleted results");
     QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == kDecoded, qPrintable(describeStatus(status)));
+}
+
+void TestSdkResults::memoryGoesBackWhenNoTrimmerStarts()
+{
+    // Kept memory needs the thread that gives it back later. Where the
+    // system refuses that thread, deleted results give their memory back
+    // at once, the process goes on, and a later deletion tries the thread
+    // again. In a child: a forked child has no such thread yet.
+    if (double(sysconf(_SC_PHYS_PAGES)) * double(sysconf(_SC_PAGESIZE)) / 16 < 64.0 * 1024 * 1024)
+        QSKIP("this machine keeps less than 64 MiB of deleted results");
+    enum { kFine = 0, kKeptWithoutThread = 1, kNotAsked = 2, kNotKeptLater = 3, kWrongFrame = 4 };
+    const int status = statusOfChild(
+        [] {
+            TextResults other; // another analyzer's results, alive throughout
+            const double before = residentMiB();
+            refuseThreads(1);
+            const long refusedBefore = refusedThreads();
+            {
+                TextResults first;
+                fillFrames(first, 64);
+            }
+            const bool asked = refusedThreads() > refusedBefore;
+            refuseThreads(0);
+            if (residentMiB() > before + kNearMiB)
+                return int(kKeptWithoutThread);
+            if (!asked)
+                return int(kNotAsked);
+            {
+                TextResults second;
+                fillFrames(second, 64);
+                if (second.GetFrame(54321).mData1 != 54321)
+                    return int(kWrongFrame);
+            }
+            return int(residentMiB() > before + 56 ? kFine : kNotKeptLater);
+        },
+        120000);
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == kFine, qPrintable(describeStatus(status)));
 }
 
 void TestSdkResults::textsArePerThread()

@@ -15,8 +15,28 @@
 // when WorkerThread returns, or when the plug-in idles (see
 // CheckIfThreadShouldExit). The library then unwinds the plug-in's loop and,
 // still on the decode thread, calls progressManager->stopWorkThread() exactly
-// once; RunWorkerThread returns after it. stopWorkThread must return (it
+// once (but see below); RunWorkerThread returns after it. stopWorkThread must return (it
 // must not park the thread).
+//
+// A run is, in turn: waiting for its thread (from StartProcessing until the
+// host's thread enters RunWorkerThread), running on that thread, and ended
+// (IsRunActive false, GetRunEnd tells how). Only a run still waiting for
+// its thread can end without one, as RunFailed and without stopWorkThread:
+// when startWorkThread throws, or through EndRunWithoutThread. A thread
+// that comes to RunWorkerThread when no run waits for one returns at once.
+//
+// What the host's ProgressManager may throw, and what then happens:
+//   startWorkThread: the run ends first (as above, unless its thread has
+//     already entered RunWorkerThread: it then ends there as usual); then
+//     the exception leaves StartProcessing to its caller.
+//   reportProgress, within WorkerThread: the run ends as RunFailed, as it
+//     does on an exception of the plug-in; stopWorkThread reports it.
+//   stopWorkThread: the run has ended all the same (IsRunActive false, a
+//     waiting KillThread returns); then the exception leaves
+//     RunWorkerThread, by when the analyzer may already be deleted.
+// A decode thread cancelled or exiting within WorkerThread (pthread_cancel,
+// pthread_exit) goes on unwinding; its run ends as RunFailed, without
+// stopWorkThread.
 //
 // A plug-in's analyzer class is final, and its own destructor calls
 // KillThread() first. Until the run has ended, the decode thread calls the
@@ -49,7 +69,9 @@ typedef DataForAnly DeviceCollection;
 class ANALYZER_EXPORT ProgressManager {
 public:
     virtual ~ProgressManager();
-    // Start a thread that calls the analyzer's RunWorkerThread().
+    // Start a thread that calls the analyzer's RunWorkerThread(). Called
+    // within StartProcessing. A host that cannot start it either throws or
+    // calls EndRunWithoutThread.
     virtual void startWorkThread() = 0;
     // Called on the decode thread, once per run, when the run has ended.
     virtual void stopWorkThread() = 0;
@@ -64,7 +86,8 @@ enum AnalyzerRunEnd : int {
     RunEndOfData = 2,    // a cursor call reached the end of the capture
     RunStopped = 3,      // StopWorkerThread
     RunNoChannel = 4,    // undefined, out-of-range or empty input channel
-    RunFailed = 5        // the plug-in threw an exception of its own
+    RunFailed = 5        // the plug-in threw (or the host's reportProgress
+                         // within it), or the run's thread never came
 };
 
 class ANALYZER_EXPORT Analyzer {
@@ -93,11 +116,12 @@ public:
     // rewinds the cursors for a new run. Not while a run is active.
     void InitialWorkerThread();
     // Starts a run: a new run id, then startWorkThread (or the run itself
-    // without a progress manager). False, and nothing done, while a run is
-    // still active.
+    // without a progress manager). True once the run has started, however
+    // it ends; false, and nothing done, while a run is still active. An
+    // exception from startWorkThread leaves it after the run has ended.
     bool StartProcessing();
     // Entry of the host's decode thread; returns once the run has ended and
-    // has been reported.
+    // has been reported, or at once when no run waits for a thread.
     void RunWorkerThread();
     // Asks the running decode to end; returns at once (any thread). The
     // decode notices it at its next ReportProgress or
@@ -107,7 +131,8 @@ public:
     // active (IsRunActive, or its id in GetRunId) holds, however close to
     // StartProcessing.
     void StopWorkerThread();
-    // True from StartProcessing until the end has been reported.
+    // True from StartProcessing until the run has ended: its end
+    // reported, or ended without a thread (see the top of this file).
     bool IsRunActive() const;
     // Id of the latest run (1, 2, ...; 0 before the first): lets the host
     // tell a late end notice from the end of a newer run.
@@ -116,12 +141,16 @@ public:
     // stopWorkThread).
     bool StopWasRequested() const;
     AnalyzerRunEnd GetRunEnd() const;
-    // For a host whose startWorkThread could not start the decode thread
-    // and returned without an exception: ends the active run as RunFailed,
-    // so that a later StartProcessing, KillThread and the destructor do not
-    // wait for it. True when it ended a run; false when no run is active or
-    // the run's thread has entered RunWorkerThread (the run then ends as
-    // usual). stopWorkThread is not called for a run ended here.
+    // For a host whose decode thread did not start (and whose
+    // startWorkThread does not throw for it), within startWorkThread or
+    // after it: ends the run waiting for that thread as RunFailed, so that
+    // a later StartProcessing, KillThread and the destructor do not wait
+    // for it; a KillThread waiting elsewhere returns, and its caller may
+    // delete the analyzer. True when it ended a run; false when no run is
+    // active or the run's thread has entered RunWorkerThread (the run then
+    // ends as usual). stopWorkThread is not called for a run ended here. A
+    // thread that did start after all finds no run and returns at once,
+    // unless a later run waits for its thread by then: it runs that one.
     bool EndRunWithoutThread();
 
     AnalyzerSettings* GetAnalyzerSettings() const;
@@ -148,9 +177,13 @@ public:
     // Waits until an active run has ended (after asking it to stop) and its
     // worker has let go of the analyzer: the analyzer may be deleted as soon
     // as it returns. The destructor of a plug-in's final class calls it
-    // first (see the top of this file). On the decode thread itself, within
-    // WorkerThread or the host's stopWorkThread, it only asks the run to end
-    // (when it has not) and returns; the analyzer must not be deleted there.
+    // first (see the top of this file). Where that wait could never end it
+    // returns at once instead, and the analyzer must not be deleted there:
+    // within WorkerThread it asks the run to end; within the host's
+    // stopWorkThread it only returns, the run having ended; within the
+    // host's startWorkThread it asks the run to end, which it then does as
+    // RunStopped once its thread enters RunWorkerThread, or as RunFailed
+    // when the thread never starts.
     void KillThread();
 
 protected:
@@ -164,6 +197,8 @@ private:
     [[noreturn]] void endRun(AnalyzerRunEnd why);
     bool runsOnThisThread() const;    // through the host's end report
     bool decodesOnThisThread() const; // within WorkerThread
+    bool startsOnThisThread() const;  // within the host's startWorkThread
+    void markRunEnded();              // the run's thread lets go of the run
     void clearCursors();
     U64 activityMark() const;
 

@@ -8,6 +8,7 @@
 namespace anlyrun {
 thread_local Analyzer* running = nullptr;
 thread_local Analyzer* decoding = nullptr;
+thread_local Analyzer* starting = nullptr;
 }
 
 ProgressManager::~ProgressManager() = default;
@@ -75,14 +76,31 @@ bool Analyzer::StartProcessing()
         mRunEntered = false;
         mRunActive.store(true);
     }
-    if (mProgress)
-        mProgress->startWorkThread();
-    else
+    if (!mProgress) {
         RunWorkerThread();
+        return true;
+    }
+    Analyzer* const outerStart = anlyrun::starting;
+    anlyrun::starting = this;
+    try {
+        mProgress->startWorkThread();
+    } catch (...) {
+        anlyrun::starting = outerStart;
+        // The host's own error goes back to the host, but never with a run
+        // left waiting for a thread that will not come. A forced unwind
+        // passes the same way. Nothing here touches the analyzer after the
+        // run has ended: a KillThread released by it may delete it.
+        EndRunWithoutThread();
+        throw;
+    }
+    anlyrun::starting = outerStart;
     return true;
 }
 
-void Analyzer::RunWorkerThread()
+// The handler of a forced unwind binds a reference to an exception that
+// has no object; the undefined-behaviour checker would take it for a null
+// reference.
+__attribute__((no_sanitize("null"))) void Analyzer::RunWorkerThread()
 {
     {
         // A run the host has ended as never started is not run late.
@@ -104,21 +122,39 @@ void Analyzer::RunWorkerThread()
     } catch (const anlyrun::RunEndSignal& e) {
         why = e.why;
     } catch (abi::__forced_unwind&) {
+        // The thread is being cancelled or exits: it must go on unwinding,
+        // and the run ends with it, unreported (the host's code is not
+        // run on a thread that is being torn down).
         anlyrun::running = outerRun;
         anlyrun::decoding = outerDecode;
+        mRunEnd.store(RunFailed);
+        markRunEnded();
         throw;
     } catch (...) {
         why = RunFailed;
     }
     anlyrun::decoding = outerDecode;
     mRunEnd.store(why);
-    if (mProgress)
-        mProgress->stopWorkThread();
+    try {
+        if (mProgress)
+            mProgress->stopWorkThread();
+    } catch (...) {
+        // The host's error is the host's to see; the run is over all the
+        // same, or nothing could ever start or delete the analyzer again.
+        anlyrun::running = outerRun;
+        markRunEnded();
+        throw;
+    }
     anlyrun::running = outerRun;
-    // The last touch of the analyzer: notified under the lock, so a
-    // KillThread that sees the run ended (it always takes the lock) finds
-    // the worker done with the mutex and the condition, and its caller may
-    // delete the analyzer at once.
+    markRunEnded();
+}
+
+void Analyzer::markRunEnded()
+{
+    // The last touch of the analyzer by the run's thread: notified under
+    // the lock, so a KillThread that sees the run ended (it always takes
+    // the lock) finds this thread done with the mutex and the condition,
+    // and its caller may delete the analyzer at once.
     std::lock_guard<std::mutex> lock(mRunMutex);
     mRunActive.store(false);
     mRunEnded.notify_all();
@@ -126,6 +162,8 @@ void Analyzer::RunWorkerThread()
 
 bool Analyzer::EndRunWithoutThread()
 {
+    // Under the lock that RunWorkerThread takes to enter the run: either
+    // the thread has the run, or it finds it ended and leaves at once.
     std::lock_guard<std::mutex> lock(mRunMutex);
     if (!mRunActive.load() || mRunEntered)
         return false;
@@ -176,6 +214,13 @@ void Analyzer::KillThread()
             StopWorkerThread();
         return;
     }
+    // Within the host's startWorkThread the run's thread may not have
+    // been started, and need not be before this call returns: a wait could
+    // never end either. The stop holds whenever the thread comes.
+    if (startsOnThisThread()) {
+        StopWorkerThread();
+        return;
+    }
     // Taken even when no run seems active: a worker that has just ended
     // its run may still hold it (see RunWorkerThread).
     std::unique_lock<std::mutex> lock(mRunMutex);
@@ -216,6 +261,11 @@ bool Analyzer::runsOnThisThread() const
 bool Analyzer::decodesOnThisThread() const
 {
     return anlyrun::decoding == this;
+}
+
+bool Analyzer::startsOnThisThread() const
+{
+    return anlyrun::starting == this;
 }
 
 void Analyzer::endRun(AnalyzerRunEnd why)

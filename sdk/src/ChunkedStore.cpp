@@ -121,8 +121,10 @@ public:
         if (mThread.joinable())
             mThread.join();
     }
-    // Under the lock. False when no thread could be started: then nothing
-    // would give spares back, so none may be kept.
+    // Under the lock. False when the system refuses the thread: then
+    // nothing would give spares back, so none may be kept (the caller
+    // gives its chunk back at once), and the next chunk to keep tries
+    // again.
     bool startLocked()
     {
         if (mThread.joinable())

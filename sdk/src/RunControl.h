@@ -16,6 +16,9 @@ extern thread_local Analyzer* running;
 // The analyzer whose WorkerThread this thread is in: the part of the run
 // that the library ends by unwinding it.
 extern thread_local Analyzer* decoding;
+// The analyzer whose StartProcessing this thread is in, while the host's
+// startWorkThread runs: a KillThread made there cannot wait for the run.
+extern thread_local Analyzer* starting;
 }
 
 #endif

@@ -4,15 +4,18 @@
 // sanitizers, and against a ThreadSanitizer build of the library and of the
 // WS2812 plug-ins (test_sdk_threads_tsan), which reports any access of the
 // worker that is not ordered before the deletion. Also: KillThread from the
-// host's end report, a stop asked as a run starts, and decoders on several
-// threads at once handing the memory of their deleted results to each
-// other. Plain C++ without the Qt test runner, whose own threads the
-// sanitizer cannot follow in an uninstrumented Qt.
+// host's end report and from its thread start, hosts that throw or whose
+// decode thread does not start (or comes late), a stop asked as a run
+// starts, and decoders on several threads at once handing the memory of
+// their deleted results to each other. Plain C++ without the Qt test
+// runner, whose own threads the sanitizer cannot follow in an
+// uninstrumented Qt.
 //
 // A test that would hang on a fault waits with a bound instead and then
 // ends the process with a failure (the hung thread cannot be joined).
 
 #include <dlfcn.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +26,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -70,6 +74,27 @@ private:
     bool mSet = false;
 };
 
+// A count that threads raise and another awaits with a bound.
+class Counter {
+public:
+    void add()
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        ++mCount;
+        mCond.notify_all();
+    }
+    bool waitFor(int n, std::chrono::seconds bound)
+    {
+        std::unique_lock<std::mutex> lock(mMutex);
+        return mCond.wait_for(lock, bound, [&] { return mCount >= n; });
+    }
+
+private:
+    std::mutex mMutex;
+    std::condition_variable mCond;
+    int mCount = 0;
+};
+
 // What the plug-ins do: stop and wait first thing in the destructor.
 class EndingAnalyzer : public Analyzer {
 public:
@@ -78,6 +103,8 @@ public:
     void WorkerThread() override
     {
         started.store(true);
+        ++runs;
+        ReportProgress(0); // the host hears of every run
         if (mUntilStopped)
             for (;;)
                 ReportProgress(0); // ends the run once a stop is requested
@@ -87,6 +114,7 @@ public:
     const char* GetAnalyzerName() const override { return "Ending"; }
 
     std::atomic<bool> started{false};
+    std::atomic<int> runs{0}; // WorkerThread calls
 
 private:
     const bool mUntilStopped;
@@ -230,6 +258,324 @@ void killThreadInEndReportReturns()
             fail(std::string(c.name) + ": the end report saw end " + std::to_string(host.endSeen.load()));
         if (a->IsRunActive())
             fail(std::string(c.name) + ": the run still counts as active");
+    }
+}
+
+// Runs fn on a thread of its own and waits for it with a bound: a call
+// that would hang fails the test instead.
+void withinBound(const std::string& what, const std::function<void()>& fn)
+{
+    Latch done;
+    std::thread t([&] {
+        fn();
+        done.set();
+    });
+    if (!done.waitFor(kHangBound))
+        fail(what + " did not return");
+    t.join();
+}
+
+// Spins until cond holds, with a bound.
+void awaitBounded(const std::string& what, const std::function<bool()>& cond)
+{
+    const auto until = std::chrono::steady_clock::now() + kHangBound;
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > until)
+            fail("waited in vain: " + what);
+        std::this_thread::yield();
+    }
+}
+
+// What a host's own code may throw.
+struct HostFault {};
+
+// A host that fails where it is told to, and that lets a test step into
+// its startWorkThread.
+class FaultyHost : public ProgressManager {
+public:
+    enum Fault { None, StartThrows, NoThread, ReportThrows, ReportExits, StopThrows };
+
+    FaultyHost(Analyzer* a, Fault f) : mAnly(a), mFault(f) {}
+    ~FaultyHost() override
+    {
+        for (std::thread& t : mThreads)
+            t.join();
+    }
+    void startWorkThread() override
+    {
+        if (inStart) {
+            inStart();
+            return;
+        }
+        if (mFault == StartThrows)
+            throw HostFault();
+        if (mFault == NoThread) { // as a host that learns of the refusal from a flag
+            mAnly->EndRunWithoutThread();
+            return;
+        }
+        launch();
+    }
+    void stopWorkThread() override
+    {
+        ++stops;
+        if (mFault == StopThrows)
+            throw HostFault();
+    }
+    void reportProgress(double) override
+    {
+        if (mFault == ReportThrows)
+            throw HostFault();
+        if (mFault == ReportExits)
+            pthread_exit(nullptr);
+    }
+    // Starts a decode thread; with `hold`, it comes to RunWorkerThread
+    // only once hold is set.
+    void launch(Latch* hold = nullptr)
+    {
+        mThreads.emplace_back([this, hold] {
+            struct Count { // also when the thread exits
+                FaultyHost* host;
+                ~Count() { host->returned.add(); }
+            } count{this};
+            if (hold && !hold->waitFor(kHangBound))
+                fail("a held decode thread was never let go");
+            try {
+                mAnly->RunWorkerThread();
+            } catch (const HostFault&) {
+                ++faultsBack;
+            }
+        });
+    }
+    // Waits for every thread launched so far to leave.
+    void awaitThreads(const std::string& what)
+    {
+        if (!returned.waitFor(int(mThreads.size()), kHangBound))
+            fail(what + ": a decode thread did not return");
+    }
+
+    std::function<void()> inStart; // replaces the above in startWorkThread
+    std::atomic<int> stops{0};
+    std::atomic<int> faultsBack{0}; // exceptions that left RunWorkerThread
+
+    Counter returned; // decode threads that have left
+
+private:
+    Analyzer* mAnly;
+    const Fault mFault;
+    std::vector<std::thread> mThreads;
+};
+
+// After a run with a faulty host, a later run with a host that works
+// decodes, and the analyzer can be deleted.
+void laterRunDecodesThenDelete(const std::string& name, EndingAnalyzer* a)
+{
+    {
+        FaultyHost good(a, FaultyHost::None);
+        a->Init(nullptr, nullptr, &good);
+        const int runsBefore = a->runs.load();
+        bool started = false;
+        withinBound(name + ": a later StartProcessing", [&] { started = a->StartProcessing(); });
+        if (!started)
+            fail(name + ": a later run was refused");
+        good.awaitThreads(name + ": the later run");
+        if (a->GetRunEnd() != RunFinished || good.stops.load() != 1 || a->runs.load() != runsBefore + 1)
+            fail(name + ": the later run did not decode and end");
+    }
+    withinBound(name + ": deleting the analyzer", [&] { delete a; });
+}
+
+// Whatever the host throws from its hooks, or when its decode thread exits
+// within the decode, the run ends: it is not left active for ever.
+void hostFaultsEndTheRun()
+{
+    struct Case {
+        const char* name;
+        FaultyHost::Fault fault;
+        bool startThrows; // the host's exception leaves StartProcessing
+        AnalyzerRunEnd end;
+        int stops;
+        bool faultBack; // the host's exception leaves RunWorkerThread
+    };
+    const Case cases[] = {
+        {"startWorkThread throws", FaultyHost::StartThrows, true, RunFailed, 0, false},
+        {"no thread, EndRunWithoutThread", FaultyHost::NoThread, false, RunFailed, 0, false},
+        {"reportProgress throws", FaultyHost::ReportThrows, false, RunFailed, 1, false},
+        {"the decode thread exits in reportProgress", FaultyHost::ReportExits, false, RunFailed, 0, false},
+        {"stopWorkThread throws", FaultyHost::StopThrows, false, RunFinished, 1, true},
+    };
+    for (const Case& c : cases) {
+        auto* a = new EndingAnalyzer(false);
+        {
+            FaultyHost bad(a, c.fault);
+            a->Init(nullptr, nullptr, &bad);
+            bool started = false;
+            bool threw = false;
+            withinBound(std::string(c.name) + ": StartProcessing", [&] {
+                try {
+                    started = a->StartProcessing();
+                } catch (const HostFault&) {
+                    threw = true;
+                }
+            });
+            if (threw != c.startThrows || started == c.startThrows)
+                fail(std::string(c.name) + ": StartProcessing " + (threw ? "threw" : "returned"));
+            bad.awaitThreads(c.name);
+            if (a->IsRunActive())
+                fail(std::string(c.name) + ": the run still counts as active");
+            if (a->GetRunEnd() != c.end)
+                fail(std::string(c.name) + ": the run ended as " + std::to_string(a->GetRunEnd()));
+            if (bad.stops.load() != c.stops)
+                fail(std::string(c.name) + ": stopWorkThread called " + std::to_string(bad.stops.load()) + " times");
+            if ((bad.faultsBack.load() == 1) != c.faultBack)
+                fail(std::string(c.name) + ": the host's exception did not come back as documented");
+        }
+        laterRunDecodesThenDelete(c.name, a);
+    }
+}
+
+// KillThread within the host's startWorkThread cannot wait for the run:
+// it asks it to end and returns, and the run then ends.
+void killThreadWhileStarting()
+{
+    enum Order { KillThenLaunch, LaunchThenKill, KillWithoutThread };
+    struct Case {
+        const char* name;
+        Order order;
+        AnalyzerRunEnd end;
+        int stops;
+        bool decoded;
+    };
+    const Case cases[] = {
+        {"before the thread starts", KillThenLaunch, RunStopped, 1, false},
+        {"once the thread decodes", LaunchThenKill, RunStopped, 1, true},
+        {"and the thread never starts", KillWithoutThread, RunFailed, 0, false},
+    };
+    for (const Case& c : cases) {
+        const std::string name = std::string("KillThread in startWorkThread ") + c.name;
+        auto* a = new EndingAnalyzer(true);
+        {
+            FaultyHost host(a, FaultyHost::None);
+            host.inStart = [&] {
+                if (c.order == LaunchThenKill) {
+                    host.launch();
+                    awaitBounded(name + ": the decode starting", [&] { return a->started.load(); });
+                }
+                a->KillThread();
+                if (c.order == KillThenLaunch)
+                    host.launch();
+                else if (c.order == KillWithoutThread)
+                    a->EndRunWithoutThread();
+            };
+            a->Init(nullptr, nullptr, &host);
+            withinBound(name, [&] { a->StartProcessing(); });
+            host.awaitThreads(name);
+            if (a->IsRunActive() || a->GetRunEnd() != c.end || host.stops.load() != c.stops ||
+                a->started.load() != c.decoded)
+                fail(name + ": the run did not end as documented (end " + std::to_string(a->GetRunEnd()) + ")");
+        }
+        withinBound(name + ": deleting the analyzer", [&] { delete a; });
+    }
+}
+
+// A KillThread that waits as the host gives up on the decode thread is
+// released, and its caller may delete the analyzer at once, while
+// StartProcessing is still on its way out.
+void givingUpReleasesAWaitingKillThread()
+{
+    for (const bool throws : {false, true}) {
+        const std::string name = throws ? "startWorkThread throws" : "EndRunWithoutThread";
+        auto* a = new EndingAnalyzer(false);
+        FaultyHost host(a, FaultyHost::None);
+        Latch killed;
+        std::thread killer;
+        host.inStart = [&] {
+            killer = std::thread([a, &killed] {
+                a->KillThread();
+                killed.set();
+                delete a;
+            });
+            // Its stop request is made under the run's lock, which it
+            // holds until it waits.
+            awaitBounded(name + ": the KillThread", [&] { return a->StopWasRequested(); });
+            if (throws)
+                throw HostFault();
+            a->EndRunWithoutThread(); // the analyzer may be gone once it returns
+        };
+        a->Init(nullptr, nullptr, &host);
+        withinBound(name + ": StartProcessing", [&] {
+            try {
+                a->StartProcessing();
+            } catch (const HostFault&) {
+            }
+        });
+        if (!killed.waitFor(kHangBound))
+            fail(name + ": a KillThread waiting for a run without a thread was not released");
+        killer.join();
+    }
+}
+
+// Only a run that waits for its thread ends without one; a thread that
+// comes after that finds no run, or a later one, which it runs once.
+void threadsThatComeLateOrEarly()
+{
+    {
+        const std::string name = "a thread that comes after the end";
+        auto* a = new EndingAnalyzer(false);
+        {
+            FaultyHost host(a, FaultyHost::None);
+            Latch hold;
+            bool ended = false;
+            host.inStart = [&] {
+                host.launch(&hold);
+                ended = a->EndRunWithoutThread();
+            };
+            a->Init(nullptr, nullptr, &host);
+            withinBound(name, [&] { a->StartProcessing(); });
+            if (!ended || a->IsRunActive() || a->GetRunEnd() != RunFailed)
+                fail(name + ": the run did not end without its thread");
+            hold.set();
+            host.awaitThreads(name);
+            if (host.stops.load() != 0 || a->runs.load() != 0)
+                fail(name + ": the late thread ran the ended run");
+        }
+        laterRunDecodesThenDelete(name, a);
+    }
+    {
+        const std::string name = "a late thread and a later run";
+        EndingAnalyzer a(false);
+        FaultyHost host(&a, FaultyHost::None);
+        Latch hold;
+        host.inStart = [&] {
+            host.launch(&hold);
+            a.EndRunWithoutThread();
+        };
+        a.Init(nullptr, nullptr, &host);
+        withinBound(name, [&] { a.StartProcessing(); });
+        host.inStart = nullptr; // the later run's thread starts at once
+        withinBound(name + ": the later run", [&] { a.StartProcessing(); });
+        hold.set(); // the late thread races it to the run
+        host.awaitThreads(name);
+        if (a.IsRunActive() || a.GetRunEnd() != RunFinished || host.stops.load() != 1 || a.runs.load() != 1)
+            fail(name + ": the later run did not run exactly once");
+    }
+    {
+        const std::string name = "a thread that has entered its run";
+        EndingAnalyzer a(true);
+        FaultyHost host(&a, FaultyHost::None);
+        bool ended = true;
+        host.inStart = [&] {
+            host.launch();
+            awaitBounded(name + ": the decode starting", [&] { return a.started.load(); });
+            ended = a.EndRunWithoutThread();
+        };
+        a.Init(nullptr, nullptr, &host);
+        withinBound(name, [&] { a.StartProcessing(); });
+        if (ended || !a.IsRunActive())
+            fail(name + ": a run on its thread was ended without it");
+        a.StopWorkerThread();
+        host.awaitThreads(name);
+        if (a.IsRunActive() || a.GetRunEnd() != RunStopped || host.stops.load() != 1)
+            fail(name + ": the run did not end on its thread");
     }
 }
 
@@ -427,10 +773,15 @@ int main()
     deleteRightAfterKillThread(true);  // the run ends on the stop
     deleteLedAnalyzersMidRun();
     killThreadInEndReportReturns();
+    hostFaultsEndTheRun();
+    killThreadWhileStarting();
+    givingUpReleasesAWaitingKillThread();
+    threadsThatComeLateOrEarly();
     stopAsTheRunStartsHolds();
     resultsMemoryAcrossThreads();
     forkedChildExits();
-    std::puts("PASS: analyzers deleted right after KillThread and mid-run; KillThread in the end report; "
-              "stops as runs start; results memory shared across threads; a forked child's exit");
+    std::puts("PASS: analyzers deleted right after KillThread and mid-run; KillThread in the end report and "
+              "the thread start; faulty hosts and missing or late decode threads; stops as runs start; "
+              "results memory shared across threads; a forked child's exit");
     return 0;
 }
