@@ -238,8 +238,9 @@ private slots:
         // make's own start of a recipe, as the project's Makefile has it, or
         // one through its shell (quotes need one).
         const QString makefile = home.filePath("Makefile");
-        QVERIFY(TestEnv::writeFile(makefile, leader == "bash, make" ? "run:\n\t@$(RUN) $(PROG) $(CAPTURE)\n"
-                                                                    : "run:\n\t@\"$(RUN)\" \"$(PROG)\" \"$(CAPTURE)\"\n"));
+        const QByteArray recipe = leader == "bash, make" ? "@$(RUN) $(PROG) $(CAPTURE)"
+                                                         : "@\"$(RUN)\" \"$(PROG)\" \"$(CAPTURE)\"";
+        QVERIFY(TestEnv::writeFile(makefile, "run:\n\t" + recipe + "\n"));
         const QStringList makeRun{QStandardPaths::findExecutable("make"), "-s", "-f", makefile, "run",
                                   "RUN=" + script, "PROG=" + program(), "CAPTURE=" + capture};
         if (leader == "bash") {
