@@ -99,10 +99,12 @@ bool Config::loadConfig(const QString& path)
 void Config::keepRefusedConfig()
 {
     // The user's channel names, analyzers and settings are in there: the
-    // defaults written at the close must not take their only copy.
-    const QString kept = cfgFile + ".refused";
+    // defaults written at the close must not take their only copy. A link
+    // to it stays, so that the close writes where the user put the file.
+    const QString file = PartFile::linkEnd(cfgFile);
+    const QString kept = file + ".refused";
     QFile::remove(kept);
-    if (QFile::rename(cfgFile, kept)) {
+    if (QFile::rename(file, kept)) {
         cfgFileRefused = kept;
         cfgFileHeld = false;
         qWarning("Settings: %s could not be read; it was kept as %s and the defaults are used",
@@ -428,14 +430,21 @@ void Config::init()
     cfgFileRefused.clear();
     cfgFileHeld = false;
     const QFileInfo cfg(cfgFile);
-    if (cfg.exists() && !cfg.isFile())
+    if (cfg.exists() && !cfg.isFile()) {
         holdNonFileConfig(QStringLiteral("is not a regular file"));
-    else if (cfg.isSymLink() && !cfg.exists() && !PartFile(cfgFile).isValid())
+    } else if (cfg.isSymLink() && !cfg.exists() && !PartFile(cfgFile).isValid()) {
         // A link to nowhere is no configuration yet, but the close could
-        // not write one either: said now, not found out at the close.
-        holdNonFileConfig("is a link to " + cfg.symLinkTarget() + ", where no file can be written");
-    else if (!loadConfig(cfgFile) && cfg.isFile() && cfg.size() > 0)
+        // not write one either: said now, not found out at the close, with
+        // the place where the links end.
+        const QString end = PartFile::linkEnd(cfgFile);
+        if (end.isEmpty())
+            holdNonFileConfig("is a link that cannot be followed ("
+                              + QString::fromLocal8Bit(std::strerror(ELOOP)) + ")");
+        else
+            holdNonFileConfig("is a link to " + end + ", where no file can be written");
+    } else if (!loadConfig(cfgFile) && cfg.isFile() && cfg.size() > 0) {
         keepRefusedConfig();
+    }
     takeCommandLineFile(QCoreApplication::arguments().mid(1));
     initWindowConfig();
     initShadowConfig();

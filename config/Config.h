@@ -63,9 +63,11 @@ public:
     // default document took the place of the file.
     static bool loadConfig(const QString& path);
     // Start-up step after a configuration file at cfgFile was refused: it is
-    // moved aside to cfgFile + ".refused" (replacing an older one) so the
-    // close does not write over it; cfgFileRefused names where it went.
-    // When it cannot be moved, cfgFileHeld keeps the close from writing.
+    // moved aside to its name + ".refused" beside it (replacing an older one)
+    // so the close does not write over it; cfgFileRefused names where it
+    // went. When cfgFile is a symbolic link, the file it names is moved and
+    // the link stays for the close to write through. When it cannot be
+    // moved, cfgFileHeld keeps the close from writing.
     static void keepRefusedConfig();
     // Start-up step when something other than a regular file stands at
     // cfgFile, or a link to where no file can be written: the defaults are

@@ -9,18 +9,33 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-PartFile::PartFile(const QString& t)
+QString PartFile::linkEnd(const QString& path)
 {
-    QFileInfo info(t);
+    QFileInfo info(path);
     for (int depth = 0; info.isSymLink(); ++depth) {
-        if (depth == 40) {
-            err = ELOOP;
-            return;
-        }
+        if (depth == 40)
+            return QString();
         info.setFile(info.symLinkTarget());
     }
-    if (info.exists() && (!info.isFile() || !info.isWritable())) {
-        err = info.isDir() ? EISDIR : !info.isFile() ? EINVAL : EACCES;
+    return info.filePath();
+}
+
+PartFile::PartFile(const QString& t)
+{
+    const QString end = linkEnd(t);
+    if (end.isEmpty()) {
+        err = ELOOP;
+        return;
+    }
+    const QFileInfo info(end);
+    if (info.exists() && !info.isFile()) {
+        err = info.isDir() ? EISDIR : EINVAL;
+        return;
+    }
+    // A file we may not write is not replaced behind its back by a rename;
+    // the system says why (no permission, a read-only file system).
+    if (info.exists() && ::access(QFile::encodeName(end).constData(), W_OK) != 0) {
+        err = errno;
         return;
     }
     target = info.filePath();

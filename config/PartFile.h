@@ -19,7 +19,8 @@ class PartFile
 public:
     // A target that is a symbolic link is written through it: the link stays
     // and the file it names is replaced. No part is made for a target that
-    // exists but is no regular file or cannot be written.
+    // exists but is no regular file or cannot be written (error() then says
+    // why: the system's reason for a file it would not let us write).
     explicit PartFile(const QString& target);
     ~PartFile();
     PartFile(const PartFile&) = delete;
@@ -34,6 +35,12 @@ public:
     // Why no part was made or the commit failed, as an errno value (0 when
     // nothing failed).
     int error() const { return err; }
+
+    // Where a chain of symbolic links that starts at path ends: the first
+    // path that is no link (path itself when it is none), which may not
+    // exist; a relative link is taken from its own folder. "" when the chain
+    // loops or is longer than 40 links (ELOOP).
+    static QString linkEnd(const QString& path);
 
     // Bytes of the target's name a part name keeps, at most.
     static constexpr int NameBytes = 40;

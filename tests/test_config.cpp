@@ -3,6 +3,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 #include "config/Config.h"
@@ -21,6 +24,30 @@ QByteArray headerWith(const QString& key, const QString& value)
     e.appendChild(d.createTextNode(value));
     d.documentElement().firstChildElement("global").appendChild(e);
     return d.toByteArray();
+}
+
+// A file system mounted read-only at folder, holding cv.config, in a mount
+// namespace of this thread's own, so that nothing outside this test sees
+// it. False, with why, where the system lets no such namespace be made
+// (it needs CAP_SYS_ADMIN).
+bool mountReadOnly(const QString& folder, const QByteArray& content, QString* why)
+{
+    const QByteArray dir = QFile::encodeName(folder);
+    auto failed = [why](const char* what) {
+        *why = QString("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    };
+    if (::unshare(CLONE_NEWNS) != 0)
+        return failed("no mount namespace of our own");
+    // Private first: a mount made under a shared one would be seen outside.
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return failed("mounts not made private");
+    if (!QDir().mkpath(folder) || ::mount("corvena-test", dir.constData(), "tmpfs", 0, "size=64k") != 0)
+        return failed("no file system mounted");
+    if (!TestEnv::writeFile(folder + "/cv.config", content)
+        || ::mount(nullptr, dir.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+        return failed("not mounted read-only");
+    return true;
 }
 
 QVector<int> ints(const QString& s)
@@ -262,18 +289,43 @@ private slots:
         QCOMPARE(readAll(path), QByteArray("old"));
     }
 
-    // The close names the file it could not write and why (its folder
-    // went while the program ran); the caller turns it into the exit status.
+    // The close names the file it could not write and the system's reason
+    // (its folder went while the program ran, its file system is mounted
+    // read-only); the caller turns it into the exit status.
+    void closeSaysWhatIsLost_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder gone") << "vanished" << "No such file or directory";
+        QTest::newRow("read-only file system") << "read-only" << "Read-only file system";
+    }
     void closeSaysWhatIsLost()
     {
+        QFETCH(QString, folder);
+        QFETCH(QString, reason);
+        const QString dir = tmpPath(folder);
+        struct Unmount {
+            QByteArray dir;
+            ~Unmount()
+            {
+                if (!dir.isEmpty())
+                    ::umount2(dir.constData(), MNT_DETACH);
+            }
+        } unmount{folder == "read-only" ? QFile::encodeName(dir) : QByteArray()};
+        QString why;
+        if (folder == "read-only" && !mountReadOnly(dir, "old", &why))
+            QSKIP(qPrintable("no read-only file system to write to (" + why + ")"));
+
         const QString kept = Config::cfgFile;
-        Config::cfgFile = tmpPath("vanished/cv.config");
-        QTest::ignoreMessage(QtWarningMsg, qPrintable("Settings: " + Config::cfgFile
-                                                      + " could not be written (No such file or directory);"
-                                                        " the settings of this run are lost"));
+        Config::cfgFile = dir + "/cv.config";
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("Settings: " + Config::cfgFile + " could not be written ("
+                                                      + reason + "); the settings of this run are lost"));
         const bool ok = Config::close();
+        const QString path = Config::cfgFile;
         Config::cfgFile = kept;
         QVERIFY(!ok);
+        if (folder == "read-only")
+            QCOMPARE(readAll(path), QByteArray("old"));
     }
 
     // A link to a file not made yet, in a folder that is there: the

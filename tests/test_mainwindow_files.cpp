@@ -11,6 +11,7 @@
 #include <QTcpServer>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/MainMenu.h"
 #include "app/SocketAPI.h"
@@ -59,6 +60,12 @@ QByteArray entityBomb()
         b += "<!ENTITY l" + QByteArray::number(i) + " \""
              + QByteArray("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
     return b + "]><settings><global><devModel>0</devModel><chnShowName0>&l9;</chnShowName0></global></settings>\n";
+}
+
+// A symbolic link at `at` to a target relative to the link's own folder.
+bool relativeLink(const QString& target, const QString& at)
+{
+    return ::symlink(QFile::encodeName(target).constData(), QFile::encodeName(at).constData()) == 0;
 }
 
 struct Box {
@@ -479,31 +486,47 @@ private slots:
     // reported once like a file that cannot be read, and is never opened (a
     // pipe would block the start), moved aside or written over.
     // Also a link to a folder that does not exist: no file there to read,
-    // and none the close could write.
+    // and none the close could write. Standard error names the place where
+    // the links end, where no file can be written.
     void nonFileConfigurationHeld_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("folder") << "folder";
-        QTest::newRow("pipe") << "pipe";
-        QTest::newRow("link to nowhere") << "link";
+        QTest::addColumn<QString>("said");   // after "Settings: <cv.config> "
+        QTest::newRow("folder") << "folder" << "is not a regular file";
+        QTest::newRow("pipe") << "pipe" << "is not a regular file";
+        const QString nowhere = "is a link to " + path("gone/cv.config") + ", where no file can be written";
+        QTest::newRow("link to nowhere") << "link" << nowhere;
+        // The second link is relative: taken from its own folder.
+        QTest::newRow("chain of links to nowhere") << "chain" << nowhere;
+        QTest::newRow("loop of links") << "loop"
+                                       << "is a link that cannot be followed (Too many levels of symbolic links)";
     }
     void nonFileConfigurationHeld()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, said);
         const QString cfg = Config::cfgFile;
         const QString kept = cfg + ".refused";
         const QString nowhere = path("gone/cv.config");
         QFile::remove(cfg);
         QFile::remove(kept);
+        QFile::remove(path("hop"));
         if (kind == "pipe")
             QCOMPARE(::mkfifo(QFile::encodeName(cfg).constData(), 0600), 0);
         else if (kind == "folder")
             QVERIFY(QDir().mkpath(cfg + "/inside"));
-        else
+        else if (kind == "link")
             QVERIFY(QFile::link(nowhere, cfg));
+        else if (kind == "chain")
+            QVERIFY(QFile::link(path("hop"), cfg) && relativeLink("gone/cv.config", path("hop")));
+        else
+            QVERIFY(QFile::link(path("hop"), cfg) && QFile::link(cfg, path("hop")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable("Settings: " + cfg + " " + said
+                                        + "; the defaults are used and the settings of this run are not saved"));
         startHeld();
         const QFileInfo after(cfg);
-        QCOMPARE(after.isSymLink(), kind == "link");
+        QCOMPARE(after.isSymLink(), kind != "folder" && kind != "pipe");
         QVERIFY(!after.isFile());
         QCOMPARE(after.isDir(), kind == "folder");
         QVERIFY(!QFile::exists(kept));
@@ -511,8 +534,65 @@ private slots:
         QCOMPARE(TestEnv::partFiles(after.path()), QStringList());
 
         QVERIFY(kind == "folder" ? QDir(cfg).removeRecursively() : QFile::remove(cfg));
+        QFile::remove(path("hop"));
         Config::init();
         QVERIFY(!Config::cfgFileHeld);
+        Config::saveGlobalParam("userLang", "en-US");
+    }
+
+    // A damaged configuration reached through symbolic links: the file they
+    // name is moved aside beside itself, the links stay, and the close
+    // writes the new settings through them.
+    void refusedLinkedConfigurationKept_data()
+    {
+        QTest::addColumn<bool>("chain");
+        QTest::newRow("link") << false;
+        QTest::newRow("chain of links") << true;   // the second one relative
+    }
+    void refusedLinkedConfigurationKept()
+    {
+        QFETCH(bool, chain);
+        const QString cfg = Config::cfgFile;
+        const QString file = path("dotfiles/corvena.xml");
+        const QString kept = file + ".refused";
+        const QByteArray content("<settings><global>\x01</global></settings>");
+        QVERIFY(QDir().mkpath(path("dotfiles")));
+        QVERIFY(TestEnv::writeFile(kept, "an older refused file"));
+        QVERIFY(TestEnv::writeFile(file, content));
+        QFile::remove(cfg);
+        QFile::remove(cfg + ".refused");
+        QFile::remove(path("hop"));
+        if (chain)
+            QVERIFY(QFile::link(path("hop"), cfg) && relativeLink("dotfiles/corvena.xml", path("hop")));
+        else
+            QVERIFY(QFile::link(file, cfg));
+        Config::init();
+        Config::saveGlobalParam("userLang", "en-US");
+        QVERIFY(!Config::cfgFileHeld);
+        QCOMPARE(Config::cfgFileRefused, kept);
+        QCOMPARE(TestEnv::readFile(kept), content);
+        QVERIFY(QFileInfo(cfg).isSymLink());
+        QVERIFY(!QFileInfo::exists(file));
+        {
+            MainWindow w;
+            startWith(w);
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].text, "The settings file could not be read; the default settings are used.\r\n"
+                                    "The old file was kept as:\r\n" + kept);
+            QVERIFY(w.close());
+        }
+        QVERIFY(QFileInfo(cfg).isSymLink());
+        QCOMPARE(QFileInfo(cfg).symLinkTarget(), chain ? path("hop") : file);
+        QVERIFY(TestEnv::readFile(file).contains("<version>3.6.3</version>"));
+        QCOMPARE(TestEnv::readFile(kept), content);
+        QVERIFY(!QFileInfo::exists(cfg + ".refused"));
+        QCOMPARE(TestEnv::partFiles(path("dotfiles")), QStringList());
+        QCOMPARE(TestEnv::partFiles(QFileInfo(cfg).path()), QStringList());
+
+        QVERIFY(QFile::remove(cfg));
+        QFile::remove(path("hop"));
+        QVERIFY(QDir(path("dotfiles")).removeRecursively());
+        Config::init();
         Config::saveGlobalParam("userLang", "en-US");
     }
 };

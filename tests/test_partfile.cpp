@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 #include "config/PartFile.h"
@@ -126,17 +127,22 @@ private slots:
         QCOMPARE(QDir(path("real")).entryList(QDir::Files | QDir::Hidden), QStringList{"s.cvset"});
     }
 
+    // error() tells why: for a file the system would not let us write, the
+    // system's own reason.
     void refusedTargets_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("folder") << "folder";
-        QTest::newRow("pipe") << "pipe";
-        QTest::newRow("read-only file") << "read-only";
-        QTest::newRow("missing folder") << "missing";
+        QTest::addColumn<int>("error");
+        QTest::newRow("folder") << "folder" << EISDIR;
+        QTest::newRow("pipe") << "pipe" << EINVAL;
+        QTest::newRow("read-only file") << "read-only" << EACCES;
+        QTest::newRow("missing folder") << "missing" << ENOENT;
+        QTest::newRow("loop of links") << "loop" << ELOOP;
     }
     void refusedTargets()
     {
         QFETCH(QString, kind);
+        QFETCH(int, error);
         QString target = path("x.cvdat");
         if (kind == "folder")
             QVERIFY(QDir(tmp.path()).mkdir("x.cvdat"));
@@ -144,6 +150,8 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
         else if (kind == "read-only")
             QVERIFY(TestEnv::writeFile(target, "kept") && QFile::setPermissions(target, QFile::ReadOwner));
+        else if (kind == "loop")
+            QVERIFY(QFile::link(path("y.cvdat"), target) && QFile::link(target, path("y.cvdat")));
         else
             target = path("no/such/x.cvdat");
         if (kind == "read-only" && QFileInfo(target).isWritable())
@@ -153,6 +161,7 @@ private slots:
             PartFile p(target);
             QVERIFY(!p.isValid());
             QVERIFY(p.path().isEmpty());
+            QCOMPARE(p.error(), error);
             QVERIFY(!p.commit());
         }
         QCOMPARE(entries(), before);

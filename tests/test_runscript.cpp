@@ -1,9 +1,10 @@
 // tools/run.sh, as `make run` starts the program on a machine without a
 // display (under xvfb-run), in a terminal of its own: closing the terminal,
-// whoever leads its session, or one Ctrl+C closes the program as its
-// window's close does, with its settings written, and leaves nothing
-// running. Each run gets a home of its own; its processes are told apart
-// by a variable they all inherit.
+// whoever leads its session, one Ctrl+C or one Ctrl+\ closes the program as
+// its window's close does, with its settings written, and leaves nothing
+// running; a signal that comes before the program has started ends the run
+// without a word from the script. Each run gets a home of its own; its
+// processes are told apart by a variable they all inherit.
 #include <QtTest>
 
 #include <cerrno>
@@ -11,6 +12,8 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -136,6 +139,25 @@ qint64 programOf(const QList<qint64>& pids)
     return 0;
 }
 
+// Whether a process of the run has the text in its command line.
+bool runsCommand(const QList<qint64>& pids, const QByteArray& text)
+{
+    for (qint64 pid : pids)
+        if (TestEnv::readFile(QString("/proc/%1/cmdline").arg(pid)).contains(text))
+            return true;
+    return false;
+}
+
+// A failed run leaves nothing behind.
+struct Sweep {
+    QString mark;
+    ~Sweep()
+    {
+        for (qint64 pid : runProcesses(mark))
+            ::kill(pid_t(pid), SIGKILL);
+    }
+};
+
 } // namespace
 
 class TestRunScript : public QObject
@@ -144,6 +166,29 @@ class TestRunScript : public QObject
     QTemporaryDir files;
     QString capture;
     QString script;
+
+    // The environment of a run in the given home: no display, the run's mark.
+    QStringList runEnvironment(const QTemporaryDir& home) const
+    {
+        QStringList env;
+        for (const QString& v : QProcess::systemEnvironment())
+            if (!v.startsWith("DISPLAY=") && !v.startsWith("WAYLAND_DISPLAY=") && !v.startsWith("QT_QPA_PLATFORM=")
+                && !v.startsWith("HOME=") && !v.startsWith("XDG_") && !v.startsWith("TERM="))
+                env << v;
+        env << "HOME=" + home.path() << "XDG_DATA_HOME=" + home.filePath("data")
+            << "XDG_CONFIG_HOME=" + home.filePath("config") << "TERM=dumb"
+            << QString("%1=%2").arg(kMark, home.path());
+        return env;
+    }
+
+    QString program() const { return QString::fromLocal8Bit(qgetenv("CORVENA_BIN")) + "/Corvena"; }
+
+    // The command line that runs the script, as typed at a shell.
+    QByteArray typedRun() const
+    {
+        return QFile::encodeName(script) + ' ' + QFile::encodeName(program()) + ' ' + QFile::encodeName(capture)
+               + '\n';
+    }
 
 private slots:
     void initTestCase()
@@ -156,6 +201,10 @@ private slots:
         QVERIFY2(!QStandardPaths::findExecutable("xvfb-run").isEmpty(),
                  "xvfb-run is missing (tools/deps.sh test installs it)");
         QCOMPARE(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+        // Ctrl+\ asks for a core of what it ends (make, make's shell): none
+        // is wanted in the build tree.
+        struct rlimit core {};
+        QCOMPARE(::setrlimit(RLIMIT_CORE, &core), 0);
     }
 
     void closes_data()
@@ -170,6 +219,11 @@ private slots:
         QTest::newRow("terminal closed, make leads") << "make" << "close";
         QTest::newRow("Ctrl+C") << "bash" << "ctrl-c";
         QTest::newRow("two SIGHUPs at once") << "script" << "hup-twice";
+        // Ctrl+\ reaches make and the script. make, as `make run` starts it,
+        // waits for the script; through make's shell, which Ctrl+\ ends, the
+        // prompt comes back at once and the script goes on alone.
+        QTest::newRow("Ctrl+\\ under make") << "bash, make" << "ctrl-backslash";
+        QTest::newRow("Ctrl+\\ under make's shell") << "bash, make, sh" << "ctrl-backslash";
     }
     void closes()
     {
@@ -178,39 +232,30 @@ private slots:
         QTemporaryDir home;
         QVERIFY(home.isValid());
         const QString config = home.filePath("data/brenmar/cv.config");
-        const QString program = QString::fromLocal8Bit(qgetenv("CORVENA_BIN")) + "/Corvena";
-
-        QStringList env;
-        for (const QString& v : QProcess::systemEnvironment())
-            if (!v.startsWith("DISPLAY=") && !v.startsWith("WAYLAND_DISPLAY=") && !v.startsWith("QT_QPA_PLATFORM=")
-                && !v.startsWith("HOME=") && !v.startsWith("XDG_") && !v.startsWith("TERM="))
-                env << v;
-        env << "HOME=" + home.path() << "XDG_DATA_HOME=" + home.filePath("data")
-            << "XDG_CONFIG_HOME=" + home.filePath("config") << "TERM=dumb"
-            << QString("%1=%2").arg(kMark, home.path());
-
-        // A failed run leaves nothing behind.
-        struct Sweep {
-            QString mark;
-            ~Sweep()
-            {
-                for (qint64 pid : runProcesses(mark))
-                    ::kill(pid_t(pid), SIGKILL);
-            }
-        } sweep{home.path()};
+        const QStringList env = runEnvironment(home);
+        Sweep sweep{home.path()};
         Terminal t;
+        // make's own start of a recipe, as the project's Makefile has it, or
+        // one through its shell (quotes need one).
+        const QString makefile = home.filePath("Makefile");
+        const QByteArray recipe = leader == "bash, make" ? "@$(RUN) $(PROG) $(CAPTURE)"
+                                                         : "@\"$(RUN)\" \"$(PROG)\" \"$(CAPTURE)\"";
+        QVERIFY(TestEnv::writeFile(makefile, "run:\n\t" + recipe + "\n"));
+        const QStringList makeRun{QStandardPaths::findExecutable("make"), "-s", "-f", makefile, "run",
+                                  "RUN=" + script, "PROG=" + program(), "CAPTURE=" + capture};
         if (leader == "bash") {
             QVERIFY(t.start({"/bin/bash", "--norc", "--noprofile", "-i"}, env));
-            t.type(QFile::encodeName(script) + ' ' + QFile::encodeName(program) + ' ' + QFile::encodeName(capture)
-                   + '\n');
+            t.type(typedRun());
+        } else if (leader.startsWith("bash, make")) {
+            QVERIFY(t.start({"/bin/bash", "--norc", "--noprofile", "-i"}, env));
+            QByteArray typed;
+            for (const QString& a : makeRun)
+                typed += '\'' + QFile::encodeName(a) + "' ";
+            t.type(typed + '\n');
         } else if (leader == "make") {
-            const QString makefile = home.filePath("Makefile");
-            QVERIFY(TestEnv::writeFile(makefile, "run:\n\t@\"$(RUN)\" \"$(PROG)\" \"$(CAPTURE)\"\n"));
-            QVERIFY(t.start({QStandardPaths::findExecutable("make"), "-s", "-f", makefile, "run", "RUN=" + script,
-                             "PROG=" + program, "CAPTURE=" + capture},
-                            env));
+            QVERIFY(t.start(makeRun, env));
         } else {
-            QVERIFY(t.start({script, program, capture}, env));
+            QVERIFY(t.start({script, program(), capture}, env));
         }
 
         // Up, with its handlers in place; started in the background by the
@@ -224,6 +269,8 @@ private slots:
             t.hangUp();
         } else if (action == "ctrl-c") {
             t.type("\x03");
+        } else if (action == "ctrl-backslash") {
+            t.type("\x1c");
         } else {
             QCOMPARE(::kill(t.leader, SIGHUP), 0);
             QCOMPARE(::kill(t.leader, SIGHUP), 0);
@@ -234,6 +281,12 @@ private slots:
             t.type("echo \"status=$?\"\n");
             QTRY_VERIFY2_WITH_TIMEOUT(t.shown().contains("status=0"), t.shown().constData(), 60000);
             t.hangUp();
+        } else if (action == "ctrl-backslash") {
+            // Nothing of the run is left but the terminal's shell, which
+            // stays open: its closing would end the run too.
+            QTRY_VERIFY2_WITH_TIMEOUT(runProcesses(home.path()) == QList<qint64>{t.leader},
+                                      (describe(runProcesses(home.path())) + t.shown()).constData(), 60000);
+            t.hangUp();
         }
         QTRY_VERIFY2_WITH_TIMEOUT(runProcesses(home.path()).isEmpty(),
                                   (describe(runProcesses(home.path())) + t.shown()).constData(), 60000);
@@ -241,6 +294,45 @@ private slots:
         const QByteArray cfg = TestEnv::readFile(config);
         QVERIFY2(cfg.contains("<settings>") && cfg.trimmed().endsWith("</settings>"), t.shown().constData());
         QCOMPARE(TestEnv::partFiles(home.filePath("data/brenmar")), QStringList());
+    }
+
+    // A Ctrl+C while xvfb-run is still starting: the run ends, and the
+    // script says nothing about the program it has not started. A stand-in
+    // found first on the PATH holds the start of the real xvfb-run on a
+    // pipe nobody opens, so the signal surely comes before the program.
+    void signalBeforeStartSaysNothing()
+    {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const QString gate = home.filePath("gate");
+        QCOMPARE(::mkfifo(QFile::encodeName(gate).constData(), 0600), 0);
+        QVERIFY(QDir(home.path()).mkdir("bin"));
+        const QString standIn = home.filePath("bin/xvfb-run");
+        QVERIFY(TestEnv::writeFile(standIn, "#!/bin/sh\nread go <\"" + QFile::encodeName(gate) + "\"\nexec \""
+                                                + QFile::encodeName(QStandardPaths::findExecutable("xvfb-run"))
+                                                + "\" \"$@\"\n"));
+        QVERIFY(QFile::setPermissions(standIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QStringList env = runEnvironment(home);
+        for (QString& v : env)
+            if (v.startsWith("PATH="))
+                v.insert(5, home.filePath("bin") + ':');
+
+        Sweep sweep{home.path()};
+        Terminal t;
+        QVERIFY(t.start({"/bin/bash", "--norc", "--noprofile", "-i"}, env));
+        t.type(typedRun());
+        // Waiting at the gate, in the session of its own that setsid made.
+        QTRY_VERIFY2_WITH_TIMEOUT(runsCommand(runProcesses(home.path()), QFile::encodeName(standIn)),
+                                  t.shown().constData(), 60000);
+        t.type("\x03");
+        QTRY_VERIFY2_WITH_TIMEOUT(runProcesses(home.path()) == QList<qint64>{t.leader},
+                                  (describe(runProcesses(home.path())) + t.shown()).constData(), 60000);
+        t.type("echo \"ended\"\n");
+        QTRY_VERIFY2_WITH_TIMEOUT(t.shown().contains("\nended"), t.shown().constData(), 60000);
+        const QByteArray shown = t.shown();
+        QVERIFY2(shown.contains("No display found"), shown.constData());
+        QVERIFY2(!shown.contains("No such file") && !shown.contains("run.sh:"), shown.constData());
+        QVERIFY(!QFileInfo::exists(home.filePath("data/brenmar")));
     }
 };
 
