@@ -84,6 +84,10 @@ public:
     // Longest name (of a channel, an alias, a file) a settings document
     // keeps, in characters; an editor of such a name takes no more.
     static constexpr int NameChars = 256;
+    // The longest start of text of at most n UTF-16 units that ends on a
+    // grapheme border: no half of an emoji, of a flag or of a letter with
+    // its marks.
+    static QString cutName(const QString& text, int n);
 
     static QString readGlobalParam(const QString& key);
     static void saveGlobalParam(const QString& key, const QString& value);

@@ -6,6 +6,9 @@
 #include "config/Config.h"
 
 #include <QDomElement>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
 
 #include "config/ConfigDom.h"
 
@@ -58,21 +61,13 @@ const Bound& boundOf(const QString& key)
     return kOther;
 }
 
-// The first n characters, one fewer when the cut would split a surrogate pair.
-QString cutText(const QString& s, int n)
-{
-    if (s.size() <= n)
-        return s;
-    return s.left(s.at(n - 1).isHighSurrogate() ? n - 1 : n);
-}
-
 // The value within its key's bound; empty (the key's default) when it
 // cannot be kept.
 QString boundValue(const QString& key, const QString& value)
 {
     const Bound& b = boundOf(key);
     if (!b.separator)
-        return value.size() <= b.chars ? value : b.cut ? cutText(value, b.chars) : QString();
+        return value.size() <= b.chars ? value : b.cut ? Config::cutName(value, b.chars) : QString();
     // A list's length is known; items past it are never read.
     QStringList items = value.split(QLatin1Char(b.separator));
     if (items.size() > b.items)
@@ -82,7 +77,7 @@ QString boundValue(const QString& key, const QString& value)
             continue;
         if (!b.cut)
             return QString();
-        item = cutText(item, b.chars);
+        item = Config::cutName(item, b.chars);
     }
     return items.join(QLatin1Char(b.separator));
 }
@@ -123,4 +118,15 @@ void Config::boundDocument(QDomDocument& doc)
             boundChildren(item);
         item = next;
     }
+}
+
+QString Config::cutName(const QString& text, int n)
+{
+    if (text.size() <= n)
+        return text;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    graphemes.setPosition(std::max(0, n));
+    if (!graphemes.isAtBoundary())
+        graphemes.toPreviousBoundary();
+    return text.left(std::max(0, graphemes.position()));
 }

@@ -150,6 +150,9 @@ private slots:
         QTest::newRow("cut keeps surrogate pairs whole")
             << "chnShowName2" << QString(255, 'a') + QString::fromUtf8("\xf0\x9f\x98\x80") << QString(255, 'a')
             << true;
+        QTest::newRow("cut keeps flags whole")
+            << "chnShowName3" << QString(254, 'a') + QString::fromUtf8("\xf0\x9f\x87\xa9\xf0\x9f\x87\xaa")
+            << QString(254, 'a') << true;
         QStringList aliases, numbers;
         for (int i = 0; i < 100; ++i) {
             aliases << "a" + QString::number(i);

@@ -11,7 +11,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadialGradient>
-#include <QTextBoundaryFinder>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -146,7 +145,7 @@ ItemChnSidebar::ItemChnSidebar(const QString& name, int chn, QWidget* parent)
     setObjectName(chn % 2 ? "1" : "0");
     setFixedWidth(Config::pixel(194));
 
-    const QString shown = cutName(name.isEmpty() ? defaultName() : name, Config::NameChars);
+    const QString shown = Config::cutName(name.isEmpty() ? defaultName() : name, Config::NameChars);
     const int px = Config::pixel(1);
     const int b = Config::pixel(16) + 2 * px;
 
@@ -343,17 +342,6 @@ void ItemChnSidebar::endNameEdit()
     showName(nameEdit->text());
 }
 
-QString ItemChnSidebar::cutName(const QString& text, int at)
-{
-    if (at >= text.size())
-        return text;
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
-    graphemes.setPosition(std::max(0, at));
-    if (!graphemes.isAtBoundary())
-        graphemes.toPreviousBoundary();
-    return text.left(std::max(0, graphemes.position()));
-}
-
 void ItemChnSidebar::keepNameWhole(const QString& text)
 {
     if (text.size() <= Config::NameChars) {
@@ -376,10 +364,10 @@ void ItemChnSidebar::keepNameWhole(const QString& text)
     QString whole;
     int cursor;
     if (room < 0) {
-        whole = cutName(text, Config::NameChars);
+        whole = Config::cutName(text, Config::NameChars);
         cursor = whole.size();
     } else {
-        const QString kept = cutName(text.left(n - tail), head + room);
+        const QString kept = Config::cutName(text.left(n - tail), head + room);
         whole = kept + text.right(tail);
         cursor = kept.size();
     }

@@ -119,9 +119,6 @@ private:
     // Keeps the editor within the settings' limit of Config::NameChars
     // UTF-16 units, cutting what was typed or pasted on a grapheme border.
     void keepNameWhole(const QString& text);
-    // The longest start of text of at most `at` units that ends on a
-    // grapheme border.
-    static QString cutName(const QString& text, int at);
 
     bool editing = false;   // the editor is open (the application's presses are watched)
     QString shownName;      // the name label's whole text (it shows it elided)
