@@ -1,6 +1,7 @@
 #include "app/CheckUpdate.h"
 
 #include <QDomDocument>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
@@ -38,10 +39,9 @@ QByteArray field(const char* key, const QString& value)
 
 } // namespace
 
-CheckUpdate::CheckUpdate(QWidget* dialogParent) : QNetworkAccessManager(dialogParent)
+CheckUpdate::CheckUpdate(QWidget* dialogParent) : QObject(dialogParent)
 {
     dialog = new UpdateDialog(dialogParent);
-    connect(this, &QNetworkAccessManager::finished, this, &CheckUpdate::slotReplyFinished);
     connect(dialog, &QDialog::rejected, this, &CheckUpdate::slotUpdateCancel);
 }
 
@@ -117,7 +117,7 @@ void CheckUpdate::manualCheck()
 void CheckUpdate::timerEvent(QTimerEvent* e)
 {
     if (e->timerId() != timerId) {
-        QNetworkAccessManager::timerEvent(e);
+        QObject::timerEvent(e);
         return;
     }
     killTimer(timerId);
@@ -148,7 +148,11 @@ void CheckUpdate::sendRequest()
         field("zc", sentZeroSmpCnt),
         field("osv", QSysInfo::prettyProductName()),
     };
-    QNetworkReply* reply = post(req, fields.join('&'));
+    if (!net) {
+        net = new QNetworkAccessManager(this);
+        connect(net, &QNetworkAccessManager::finished, this, &CheckUpdate::slotReplyFinished);
+    }
+    QNetworkReply* reply = net->post(req, fields.join('&'));
     current = reply;
     // An answer too large to be one is cut off, not held in memory.
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {

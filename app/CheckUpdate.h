@@ -7,7 +7,7 @@
 // shows it from the start. GUI thread; the exchange is asynchronous.
 
 #include <QDateTime>
-#include <QNetworkAccessManager>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
@@ -16,11 +16,12 @@
 #include "config/Version.h"
 
 class QDomNode;
+class QNetworkAccessManager;
 class QNetworkReply;
 class QWidget;
 class UpdateDialog;
 
-class CheckUpdate : public QNetworkAccessManager
+class CheckUpdate : public QObject
 {
     Q_OBJECT
 public:
@@ -73,6 +74,10 @@ private:
     static QDateTime now();
 
     int timerId = 0;
+    // Made at the first request: Qt starts a thread of its own for a network
+    // manager and waits for it, for good where the system refuses it, so a
+    // program without an update service never makes one.
+    QNetworkAccessManager* net = nullptr;
     // The request whose answer counts; an earlier one's answer is dropped.
     QNetworkReply* current = nullptr;
     // "zeroSmpCnt" as sent: cleared once the service has understood it.

@@ -1,5 +1,6 @@
 #include "data/Threads.h"
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -30,6 +31,73 @@ void runParallel(int count, int threads, const std::function<void(int)>& fn)
     work();
     for (std::thread& h : helpers)
         h.join();
+}
+
+Pool::Pool(int maxHelpers) : mMax(std::max(0, maxHelpers)) {}
+
+Pool::~Pool()
+{
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        mQuit = true;
+    }
+    mWake.notify_all();
+    for (std::thread& t : mThreads)
+        t.join();
+}
+
+int Pool::helperCount() const
+{
+    std::lock_guard<std::mutex> lock(mMutex);
+    return int(mThreads.size());
+}
+
+void Pool::loop(unsigned seen)
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    for (;;) {
+        // One share of a job per helper: a helper back from its share waits
+        // for the next job.
+        mWake.wait(lock, [&] { return mQuit || (mGeneration != seen && mWanted > 0); });
+        if (mQuit)
+            return;
+        seen = mGeneration;
+        --mWanted;
+        ++mActive;
+        const std::function<void()>* job = mJob;
+        lock.unlock();
+        (*job)();
+        lock.lock();
+        if (--mActive == 0)
+            mDone.notify_all();
+    }
+}
+
+void Pool::run(int helpers, const std::function<void()>& work)
+{
+    helpers = std::min(std::max(0, helpers), mMax);
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        while (int(mThreads.size()) < helpers) {
+            std::thread t;
+            // Started for the job announced below, not for the last one.
+            if (!start(t, [this, g = mGeneration] { loop(g); }))
+                break;   // refused: fewer helpers this time
+            mThreads.push_back(std::move(t));
+        }
+        helpers = std::min(helpers, int(mThreads.size()));
+        mJob = &work;
+        mWanted = helpers;
+        ++mGeneration;
+    }
+    if (helpers > 0)
+        mWake.notify_all();
+    work();
+    std::unique_lock<std::mutex> lock(mMutex);
+    // Shares not taken yet have nothing left to do.
+    mWanted = 0;
+    mDone.wait(lock, [&] { return mActive == 0; });
+    mJob = nullptr;
 }
 
 }

@@ -6,11 +6,14 @@
 
 #include <QThread>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace Threads {
 
@@ -38,6 +41,42 @@ bool start(QThread* t, QThread::Priority priority = QThread::InheritPriority);
 // thread taking its share; the share of a thread the system refuses is run
 // by the others. Returns once every call has returned.
 void runParallel(int count, int threads, const std::function<void(int)>& fn);
+
+// Helper threads kept between jobs (a waveform frame is too short to start
+// threads for). A helper the system refuses is simply not there: its share
+// is done by the others and the calling thread, and the next job tries to
+// start it again. Jobs come from one thread at a time.
+class Pool
+{
+public:
+    explicit Pool(int maxHelpers);
+    ~Pool();
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+
+    int maxHelpers() const { return mMax; }
+    // Helpers that have started so far.
+    int helperCount() const;
+    // Runs work() on the calling thread and on up to `helpers` helpers at
+    // once; returns when every call that began has returned. work() takes
+    // its items from a shared counter: a helper that wakes after the
+    // calling thread has finished is not waited for.
+    void run(int helpers, const std::function<void()>& work);
+
+private:
+    void loop(unsigned seen);
+
+    const int mMax;
+    mutable std::mutex mMutex;
+    std::condition_variable mWake;
+    std::condition_variable mDone;
+    std::vector<std::thread> mThreads;
+    const std::function<void()>* mJob = nullptr;
+    unsigned mGeneration = 0;
+    int mWanted = 0;   // helpers the current job may still take
+    int mActive = 0;   // helpers inside the current job
+    bool mQuit = false;
+};
 
 }
 

@@ -51,6 +51,28 @@ private slots:
             QCOMPARE(done, QVector<int>(100, 1));
         }
     }
+
+    // A kept helper the system refused is not waited for; once threads are
+    // free again the next job starts it.
+    void poolRunsOnFewerThreads()
+    {
+        Threads::Pool pool(4);
+        const struct {
+            int refuse;
+            int helpers;
+        } steps[] = {{1, 0}, {0, 4}, {1, 4}};
+        for (const auto& step : steps) {
+            refuseThreads(step.refuse);
+            QVector<int> done(1000, 0);
+            std::atomic<int> next{0};
+            pool.run(4, [&] {
+                for (int i = next++; i < done.size(); i = next++)
+                    done[i] += 1;
+            });
+            QCOMPARE(done, QVector<int>(1000, 1));
+            QCOMPARE(pool.helperCount(), step.helpers);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestThreadRefusal)

@@ -7,6 +7,7 @@
 #include "data/SmpData.h"
 #include "device/DevGlobals.h"
 #include "device/DevNone.h"
+#include "RefuseThreads.h"
 #include "support/TestEnv.h"
 #include "view/WaveDataGen.h"
 
@@ -99,6 +100,11 @@ private slots:
         dev.reset(new DevNone);
         devUsing = dev.get();
         fillCapture(dev->shownData(), Count, Trg);
+        makeGen();
+    }
+
+    void makeGen()
+    {
         gen.reset(new WaveDataGen);
         gen->devModelChanged();
         gen->setViewWidth(Width);
@@ -114,6 +120,7 @@ private slots:
 
     void cleanup()
     {
+        refuseThreads(0);
         gen.reset();
         devUsing = nullptr;
         dev.reset();
@@ -382,6 +389,33 @@ private slots:
         gen->frameConsumed = true;
         QTRY_VERIFY_WITH_TIMEOUT(gen->isIdle(), 5000);
         QCOMPARE(refreshes.size(), 7);
+    }
+
+    // Where the system refuses the worker, views change at once; once
+    // threads are free again the next zoom is animated.
+    void worksWithoutItsThread()
+    {
+        gen.reset();
+        refuseThreads(1);
+        makeGen();
+        setView(100.0, 0.0);
+        gen->zoomOut(500);
+        QVERIFY(gen->isIdle());
+        QCOMPARE(refreshes.size(), 2);   // the zoom, then the pull back into the data
+        QCOMPARE(refreshes[0].scale, 200.0);
+        QCOMPARE(gen->scale, 100.0);
+        QCOMPARE(gen->start, 0.0);
+        WaveLine* runs = nullptr;
+        QCOMPARE(gen->getData(1, &runs), 1);
+        QCOMPARE(runs[0].width, Width - 1);
+
+        refuseThreads(0);
+        setView(10.0, 20000.0);
+        gen->zoomIn(300);
+        QVERIFY(refreshes.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes.size() >= 7, 5000);
+        QTRY_VERIFY(gen->isIdle());
+        QVERIFY(qAbs(gen->scale - 5.0) < 1e-9);
     }
 
     // ------------------------------------------------------------------

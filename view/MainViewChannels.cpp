@@ -21,6 +21,7 @@
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "data/SmpData.h"
+#include "data/Threads.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
 #include "view/DlgFilter.h"
@@ -349,13 +350,19 @@ void MainView::runFilter(SmpData* const stores[2], const QVector<unsigned int>& 
     }
     // Off the GUI thread: the window stays alive behind an application-modal
     // progress dialog, and nothing here reads the stores until it is done.
+    filterThread = QThread::create(work);
+    if (!Threads::start(filterThread)) {
+        // The system refused the thread: filter here, the window waiting.
+        delete filterThread;
+        filterThread = nullptr;
+        work();
+        return;
+    }
     filtering = true;
     MyProgressDlg dlg(Lang::tr("Glitch Filter Settings"), Lang::tr("Close"), this);
     dlg.button->hide();
     dlg.label->setText(Lang::tr("Filtering, please wait"));
     dlg.setBusy(true);
-    filterThread = QThread::create(work);
-    filterThread->start();
     dlg.show();
     // Polled: a device change meanwhile may wait for the thread and end it
     // (finishFilter) before this loop hears of it.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "config/Config.h"
 #include "data/SmpData.h"
@@ -13,14 +14,13 @@
 
 long long WaveDataGen::preTrgPosition = 0;
 
-WaveDataGen::WaveDataGen(QObject* parent) : QThread(parent)
+WaveDataGen::WaveDataGen(QObject* parent)
+    : QThread(parent), helpers(std::max(0, std::min(7, QThread::idealThreadCount() - 1)))
 {
-    helpers.setMaxThreadCount(std::max(0, std::min(7, QThread::idealThreadCount() - 1)));
-    helpers.setExpiryTimeout(-1);   // kept for the next frame
     // The device calls the gate right before it clears or swaps the shown
     // store: the worker must be off that store by then.
     DevBase::shownStoreGate = [this] { quiesce(); };
-    QThread::start(QThread::InheritPriority);
+    workerUp();
 }
 
 WaveDataGen::~WaveDataGen()
@@ -28,7 +28,6 @@ WaveDataGen::~WaveDataGen()
     quitting = true;
     stepSem.release();
     wait();
-    helpers.waitForDone();
     if (DevBase::shownStoreGate)
         DevBase::shownStoreGate = nullptr;
     freeArrays();
@@ -131,24 +130,29 @@ void WaveDataGen::generate(const SmpData* s, double sc, double st, int w,
         for (int i = next++; i < m; i = next++)
             counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
     };
-    const int extra = std::min(helpers.maxThreadCount(), m - first - 1);
-    QSemaphore done;
-    for (int k = 0; k < extra; ++k)
-        helpers.start([&] {
-            work();
-            done.release();
-        });
-    // This thread's own channels tell the next frame what a channel costs.
+    // This thread's own channels tell the next frame what a channel costs;
+    // when the helpers took them all, the whole frame does (a stale cost
+    // would keep light frames on the helpers for good).
+    QElapsedTimer all;
+    all.start();
     QElapsedTimer t;
-    t.start();
     int own = 0;
-    for (int i = next++; i < m; i = next++) {
-        counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
-        ++own;
-    }
-    if (own > 0)
-        chnCostNs = t.nsecsElapsed() / own;
-    done.acquire(extra);   // every helper is off the arrays before we return
+    auto mine = [&] {
+        t.start();
+        for (int i = next++; i < m; i = next++) {
+            counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
+            ++own;
+        }
+    };
+    const std::thread::id caller = std::this_thread::get_id();
+    // Returns once every helper is off the arrays.
+    helpers.run(m - first - 1, [&] {
+        if (std::this_thread::get_id() == caller)
+            mine();
+        else
+            work();
+    });
+    chnCostNs = own > 0 ? t.nsecsElapsed() / own : all.nsecsElapsed() / (m - first);
 }
 
 void WaveDataGen::genData()
@@ -200,6 +204,20 @@ void WaveDataGen::proofZoomRef(int* x) const
 
 void WaveDataGen::setRebound()
 {
+    if (!workerUp()) {
+        double sc = 0, st = 0;
+        bool move;
+        {
+            QMutexLocker lock(&mtx);
+            wStore = shownStore();
+            move = reboundTarget(&sc, &st);
+        }
+        if (move) {
+            applyView(sc, st);
+            emit sigViewRefresh(true, true);
+        }
+        return;
+    }
     {
         QMutexLocker lock(&mtx);
         stepsLeft = 1;
@@ -265,7 +283,7 @@ void WaveDataGen::zoomIn(int x)
     if (scale < minScale || width <= 0)
         return;
     proofZoomRef(&x);
-    if (!Config::disAnimate) {
+    if (!Config::disAnimate && workerUp()) {
         {
             QMutexLocker lock(&mtx);
             stepsLeft = stepsPerZoom;
@@ -286,7 +304,7 @@ void WaveDataGen::zoomOut(int x)
     if (!(scale > 0) || width <= 0)
         return;
     proofZoomRef(&x);
-    if (!Config::disAnimate) {
+    if (!Config::disAnimate && workerUp()) {
         {
             QMutexLocker lock(&mtx);
             stepsLeft = stepsPerZoom;
@@ -436,6 +454,13 @@ void WaveDataGen::moveDecodeByTimingMarker(double a, double b)
 }
 
 // ---------------------------------------------------------------- worker
+
+bool WaveDataGen::workerUp()
+{
+    if (isRunning())
+        return true;
+    return !quitting && Threads::start(this);
+}
 
 void WaveDataGen::quiesce()
 {

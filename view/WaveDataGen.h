@@ -16,13 +16,13 @@
 #include <QMutex>
 #include <QSemaphore>
 #include <QThread>
-#include <QThreadPool>
 #include <QVector>
 
 #include <atomic>
 
 #include "config/Types.h"
 #include "data/SmpTables.h"
+#include "data/Threads.h"
 #include "decode/DecodeView.h"
 
 class SmpData;
@@ -121,6 +121,9 @@ private:
     // (or, with sameView, when the view changed since seq).
     bool waitConsumed(unsigned seq, bool sameView);
     bool reboundTarget(double* sc, double* st) const;   // under mtx
+    // GUI thread: whether the worker runs, starting it if it does not (the
+    // system may have refused it before). Without it, views change at once.
+    bool workerUp();
 
     // ---- shared with the worker, guarded by mtx ----
     mutable QMutex mtx;
@@ -136,7 +139,7 @@ private:
     QVector<int> backCounts;
     qint64 chnCostNs = 0;  // what one channel took in the latest frame
 
-    QThreadPool helpers;
+    Threads::Pool helpers;
     QSemaphore stepSem{0};
     std::atomic<bool> quitting{false};
 

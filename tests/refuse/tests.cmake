@@ -24,6 +24,8 @@ endfunction()
 corvena_refusing_test(test_thread_refusal)
 corvena_refusing_test(test_datafile_threads)
 corvena_refusing_test(test_sdk_results)
+corvena_refusing_test(test_wavedatagen)
+corvena_refusing_test(test_filterwindow)
 
 # The built program under the refusal, preloaded.
 corvena_test(test_program_refusal ${CMAKE_CURRENT_SOURCE_DIR}/refuse/test_program_refusal.cpp)
