@@ -7,6 +7,7 @@
 
 #include "Analyzer.h"
 #include "AnalyzerResults.h"
+#include "data/Threads.h"
 #include "decode/AnalyzerManager.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
@@ -55,14 +56,21 @@ AnalyzerDataGen::AnalyzerDataGen(std::function<void()> ack, ShownSource shown, Q
     : QThread(parent), acknowledge(std::move(ack)), shownSource(std::move(shown))
 {
     qRegisterMetaType<SmpPointFrame>("SmpPointFrame");
-    start(QThread::InheritPriority);
+    // A thread the system refuses is tried again with the next request.
+    startThread();
 }
 
 AnalyzerDataGen::~AnalyzerDataGen()
 {
     quit.store(true);
     wake.release();
-    wait();
+    wait(); // at once for a thread that never started
+}
+
+void AnalyzerDataGen::startThread()
+{
+    if (!isRunning() && !quit.load())
+        Threads::start(this, QThread::InheritPriority);
 }
 
 void AnalyzerDataGen::request(const QString& text, double start, double end)
@@ -79,6 +87,7 @@ void AnalyzerDataGen::request(const QString& text, double start, double end)
         pending.end = end;
         pending.shown = shown;
     }
+    startThread();
     wake.release();
 }
 
@@ -102,6 +111,7 @@ void AnalyzerDataGen::begFrameChanged(qint64 first)
         pending.scroll = true;
         pending.first = first;
     }
+    startThread();
     // While the device samples, the request waits for the next wake-up.
     if (!deviceSampling())
         wake.release();
@@ -127,6 +137,12 @@ SmpPointFrame AnalyzerDataGen::getSmpPoint(int row) const
 
 void AnalyzerDataGen::slotModifyPrepare()
 {
+    // Without the generator thread (the system refused it) nothing reads
+    // results or the generator's state: the handshake is answered here.
+    if (!isRunning()) {
+        resetAll();
+        return;
+    }
     modifyPending.store(true);
     wake.release();
 }
@@ -192,6 +208,8 @@ void AnalyzerDataGen::clearSequence()
     total = 0;
 }
 
+// On the generator thread, or on the GUI thread while that thread does not
+// run.
 void AnalyzerDataGen::resetAll()
 {
     clearSequence();

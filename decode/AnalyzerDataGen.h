@@ -16,7 +16,9 @@
 // semaphore permit; rows, totals and the samples of the page's frames go
 // back only through queued deliveries. The generator never reads analyzer
 // results after it has acknowledged the host's modification handshake,
-// until the GUI thread makes a new request.
+// until the GUI thread makes a new request. When the system refuses the
+// thread, the handshake is acknowledged at once on the GUI thread, and every
+// request tries to start the thread again.
 
 #include <QElapsedTimer>
 #include <QMetaType>
@@ -119,6 +121,9 @@ private:
     };
 
     void request(const QString& text, double start, double end);
+    // Starts the thread unless it runs (GUI thread); a refusal leaves it
+    // for the next request.
+    void startThread();
     bool stopNow() const; // quit or handshake pending
     // Drops the merge cursors, the page and the search count.
     void clearSequence();

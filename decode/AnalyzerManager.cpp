@@ -52,7 +52,7 @@ QString FileInterface::analyzerName() const
 
 AnalyzerManager::AnalyzerManager(QObject* parent)
     : QObject(parent), mDataForAnly{}, mModify(false), mPending(-1), mDir(analyzerDir()), mExport(nullptr),
-      mLastExportFailed(false), mLastExportCancelled(false), mChangeDepth(0)
+      mLastExportFailed(false), mLastExportCancelled(false), mChangeDepth(0), mDecodedNotice(false)
 {
     me = this;
     sInterrupt.store(false);

@@ -60,6 +60,8 @@ struct AnalyzerInterface {
     Analyzer* analyzer = nullptr;         // owned
     AnalyzerProgMng* progMng = nullptr;   // owned
     bool show = true;
+    // The system refused the thread of its latest decode: it did not decode.
+    bool decodeRefused = false;
 };
 
 class AnalyzerManager : public QObject
@@ -128,6 +130,10 @@ public:
     void startDecode(int index);
     // Stops one analyzer's decode and returns once its thread has ended.
     void stopAnlyThread(int index);
+    // The system refused the thread of the analyzer's latest decode, which
+    // therefore did not decode; the next decode tries again. A change is
+    // announced with analyzerDecodedChanged, queued.
+    bool decodeRefused(int index) const;
 
     // Modification flag: raised by the GUI thread, cleared by the Decoded
     // Results thread once it holds no results (any thread).
@@ -189,6 +195,9 @@ private:
                                 const QString& format);
     void destroyEntry(AnalyzerInterface& e);
     void decodeOne(int index);
+    // After StartProcessing of an analyzer in use: notes whether the system
+    // refused its thread.
+    void noteDecodeStart(int index);
     void stopAllRuns();
     void modifyHandshake();
     void finishExport(bool waitFirst);
@@ -213,6 +222,7 @@ private:
     bool mLastExportFailed;
     bool mLastExportCancelled;
     int mChangeDepth;
+    bool mDecodedNotice; // analyzerDecodedChanged is queued
 
     static std::atomic<bool> sInterrupt;
     static QString sDirOverride;

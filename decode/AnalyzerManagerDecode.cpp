@@ -46,6 +46,33 @@ void AnalyzerManager::decodeOne(int index)
     e.analyzer->SetupResults();
     e.analyzer->InitialWorkerThread();
     e.analyzer->StartProcessing();
+    noteDecodeStart(index);
+}
+
+void AnalyzerManager::noteDecodeStart(int index)
+{
+    AnalyzerInterface& e = mUsing[index];
+    // A refused thread has ended its run already (AnalyzerProgMng): no
+    // notice of it comes, and nothing waits for it.
+    const bool refused = e.progMng && e.progMng->refused();
+    if (refused)
+        e.progMng->forgetRun();
+    if (refused == e.decodeRefused)
+        return;
+    e.decodeRefused = refused;
+    // Announced once the change scope has ended, as the end of a run is.
+    if (mDecodedNotice)
+        return;
+    mDecodedNotice = true;
+    QMetaObject::invokeMethod(this, [this] {
+        mDecodedNotice = false;
+        emit analyzerDecodedChanged();
+    }, Qt::QueuedConnection);
+}
+
+bool AnalyzerManager::decodeRefused(int index) const
+{
+    return index >= 0 && index < mUsing.size() && mUsing[index].decodeRefused;
 }
 
 void AnalyzerManager::slotStopWorkThread(AnalyzerProgMng* mng, Analyzer* anly, quint64 token)
@@ -73,6 +100,7 @@ void AnalyzerManager::slotStopWorkThread(AnalyzerProgMng* mng, Analyzer* anly, q
         r.analyzer->SetupResults();
         r.analyzer->InitialWorkerThread();
         r.analyzer->StartProcessing();
+        noteDecodeStart(index);
     }
     emit analyzerDecodedChanged();
 }

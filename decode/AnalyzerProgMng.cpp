@@ -1,11 +1,13 @@
 #include "decode/AnalyzerProgMng.h"
 
+#include "data/Threads.h"
+
 namespace {
 std::atomic<quint64> gNextRunToken{0};
 }
 
 AnalyzerProgMng::AnalyzerProgMng(Analyzer* anly, QObject* parent)
-    : QThread(parent), mAnly(anly), mProgress(0.0), mRunToken(0)
+    : QThread(parent), mAnly(anly), mProgress(0.0), mRunToken(0), mRefused(false)
 {
 }
 
@@ -28,7 +30,15 @@ void AnalyzerProgMng::startWorkThread()
         wait();
     mProgress.store(0.0);
     mRunToken.store(++gNextRunToken);
-    start(QThread::InheritPriority);
+    mRefused.store(false);
+    if (Threads::start(this, QThread::InheritPriority))
+        return;
+    // The system refused the thread: the run ends here, as failed, so that
+    // nothing (a later run, KillThread, the analyzer's destructor) waits for
+    // a thread that will never come.
+    mRefused.store(true);
+    if (mAnly)
+        mAnly->EndRunWithoutThread();
 }
 
 void AnalyzerProgMng::run()

@@ -3,7 +3,9 @@
 // The decode thread of one analyzer in use. The analyzer library starts it
 // through startWorkThread() and reports the end of every run through
 // stopWorkThread() on this thread; a run that ended by itself is announced to
-// the GUI thread with sigStopWorkThread, a run that was stopped is not.
+// the GUI thread with sigStopWorkThread, a run that was stopped is not. When
+// the system refuses the thread, the run ends at once without it (RunFailed,
+// no notice) and refused() says so until the next start.
 
 #include <QThread>
 
@@ -31,6 +33,8 @@ public:
     // with, so a late notice of it is recognised as stale.
     quint64 runToken() const { return mRunToken.load(); }
     void forgetRun() { mRunToken.store(0); }
+    // Whether the system refused the thread of the latest start.
+    bool refused() const { return mRefused.load(); }
 
 signals:
     // Queued to the GUI thread: the run `token` ended by itself.
@@ -43,6 +47,7 @@ private:
     Analyzer* mAnly; // not owned
     std::atomic<double> mProgress;
     std::atomic<quint64> mRunToken;
+    std::atomic<bool> mRefused;
 };
 
 #endif

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "data/Threads.h"
+
 namespace {
 
 // A file made beside the target before the export is marked with the
@@ -55,7 +57,12 @@ void ExportDataProMng::startExportThread(const QString& path, DisplayBase base, 
     const QByteArray name = QFile::encodeName(path);
     markUnwritten(name);
     mResults->StartExportThread(name.constData(), base, option);
-    start(QThread::InheritPriority);
+    if (!Threads::start(this, QThread::InheritPriority)) {
+        // The system refused the thread: the export fails, announced as
+        // above, and nothing waits for the thread.
+        mFailed.store(true);
+        QMetaObject::invokeMethod(this, &ExportDataProMng::slotQuit, Qt::QueuedConnection);
+    }
 }
 
 void ExportDataProMng::run()

@@ -19,7 +19,8 @@ public:
     ~ExportDataProMng() override;
 
     // Prepares the results for an export (on the calling thread) and starts
-    // the thread.
+    // the thread. Without results, or when the system refuses the thread,
+    // the export fails: the end is announced all the same, queued.
     void startExportThread(const QString& path, DisplayBase base, unsigned int option);
     void cancelExport();
     double getProgress() const; // 0 to 1

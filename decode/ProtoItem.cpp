@@ -96,6 +96,12 @@ ProtoItem::ProtoItem(AnalyzerManager* manager, int index, QWidget* parent)
     mName->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     mName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
+    mNotDecoded = new QLabel(Lang::tr("Not decoded"), this);
+    mNotDecoded->setObjectName(QStringLiteral("notDecoded"));
+    mNotDecoded->setToolTip(
+        Lang::tr("The system could not start a thread for this analyzer. It decodes again at the next capture."));
+    updateDecoded();
+
     mBtnSet = squareButton(QStringLiteral(":/res/btnSetting"), this);
     mBtnSet->setObjectName(QStringLiteral("btnSetting"));
     mBtnRemove = squareButton(QStringLiteral(":/res/btnRemove"), this);
@@ -105,6 +111,7 @@ ProtoItem::ProtoItem(AnalyzerManager* manager, int index, QWidget* parent)
     lay->setContentsMargins(Config::pixel(16), 0, Config::pixel(4), 0);
     lay->setSpacing(Config::pixel(1));
     lay->addWidget(mName);
+    lay->addWidget(mNotDecoded);
     lay->addWidget(mBtnSet);
     lay->addWidget(mBtnRemove);
 
@@ -131,6 +138,11 @@ void ProtoItem::retire()
         endExport(EndFailed);
     if (mBusy == 0)
         deleteLater();
+}
+
+void ProtoItem::updateDecoded()
+{
+    mNotDecoded->setVisible(mManager && mManager->decodeRefused(mIndex));
 }
 
 int ProtoItem::fileTypeFor(const QString& extension)

@@ -1,8 +1,10 @@
 #ifndef PROTOITEM_H
 #define PROTOITEM_H
 // One row of the analyzers panel: the analyzer's name (pressed, it edits the
-// alias), a settings button with the row menu (Edit, Display Format, Export
-// Data) and a remove button. The row also runs its analyzer's exports.
+// alias), "Not decoded" beside it while the system refused the thread of the
+// analyzer's decode, a settings button with the row menu (Edit, Display
+// Format, Export Data) and a remove button. The row also runs its analyzer's
+// exports.
 //
 // Rows are rebuilt whenever the analyzers in use change, often from inside
 // one of the row's own slots or of a dialog it runs modally. The panel
@@ -24,6 +26,7 @@ class ProtoExport;
 class QAction;
 class QActionGroup;
 class QDialog;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QRadioButton;
@@ -47,11 +50,15 @@ public:
     // open without writing, and go once no slot of the row runs.
     void retire();
 
+    // Shows or hides "Not decoded" as the host says (analyzerDecodedChanged).
+    void updateDecoded();
+
     // The save dialog for an extension: 2 "txt", 3 "csv", 5 any other (a
     // filter made from the extension itself).
     static int fileTypeFor(const QString& extension);
 
     MyLineEdit* nameField() const { return mName; }
+    QLabel* notDecodedLabel() const { return mNotDecoded; }
     QPushButton* settingsButton() const { return mBtnSet; }
     QPushButton* removeButton() const { return mBtnRemove; }
     QMenu* rowMenu() const { return mMenu; }
@@ -107,6 +114,7 @@ private:
     void slotExportFinished(int outcome);
 
     MyLineEdit* mName = nullptr;
+    QLabel* mNotDecoded = nullptr;
     QPushButton* mBtnSet = nullptr;
     QPushButton* mBtnRemove = nullptr;
     QMenu* mMenu = nullptr;

@@ -41,8 +41,10 @@ ProtoManager::ProtoManager(AnalyzerManager* manager, QWidget* parent) : QWidget(
 
     connect(mTitle, &TitleBar::expandClicked, this, &ProtoManager::slotBtnExpandClicked);
     connect(mTitle, &TitleBar::setClicked, this, &ProtoManager::slotBtnSetClicked);
-    if (mManager)
+    if (mManager) {
         connect(mManager, &AnalyzerManager::analyzerItemChanged, this, &ProtoManager::slotItemChanged);
+        connect(mManager, &AnalyzerManager::analyzerDecodedChanged, this, &ProtoManager::slotDecodedChanged);
+    }
     slotBtnExpandClicked();
 }
 
@@ -87,6 +89,12 @@ void ProtoManager::slotItemChanged()
             names.prepend(name);
     }
     updateProtocolMenu(names);
+}
+
+void ProtoManager::slotDecodedChanged()
+{
+    for (ProtoItem* row : qAsConst(mItems))
+        row->updateDecoded();
 }
 
 void ProtoManager::updateProtocolMenu(const QStringList& fileNames)

@@ -44,6 +44,8 @@ public slots:
     void slotBtnExpandClicked();
     void slotBtnSetClicked();
     void slotItemChanged();
+    // Tells the rows whether their analyzers decoded.
+    void slotDecodedChanged();
     void slotMenuAddClicked();
     void slotMenuMoreClicked();
 

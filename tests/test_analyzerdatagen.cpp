@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "AnalyzerResults.h"
+#include "RefuseThreads.h"
 #include "decode/AnalyzerDataGen.h"
+#include "decode/AnalyzerManager.h"
 
 namespace {
 
@@ -141,6 +143,7 @@ class TestAnalyzerDataGen : public QObject
 {
     Q_OBJECT
 private slots:
+    void cleanup() { refuseThreads(0); }
     void paging_data();
     void paging();
     void pagesAgainstOracle_data();
@@ -150,6 +153,7 @@ private slots:
     void readWhileDecoderAppends();
     void handshakeDropsEarlierRequests();
     void shorterPageIsMadeAgain();
+    void refusedThread();
 };
 
 // Frames per analyzer, rows per page, search text, range start, then the
@@ -444,6 +448,52 @@ void TestAnalyzerDataGen::shorterPageIsMadeAgain()
     gen.slotRowNumChanged(5);
     QVERIFY(drv.serve([&] { gen.begFrameChanged(1); }, &page));
     QCOMPARE(page.rows, (QStringList{"A2", "A3", "A4", "A5", "A6"}));
+}
+
+// Where the system refuses the generator's thread, the host's handshake is
+// answered at once on the host's own thread, and a request made once threads
+// are free again starts the thread, which fills the list.
+void TestAnalyzerDataGen::refusedThread()
+{
+    refuseThreads(1);
+    {
+        // The host's change scopes wait for no thread.
+        AnalyzerManager m;
+        AnalyzerDataGen gen(&m);
+        QVERIFY(!gen.isRunning());
+        m.startDecode();
+        QVERIFY(!m.isModifyAnly());
+        AnalyzerManager::clearAnalyzerResult();
+        QVERIFY(!m.isModifyAnly());
+    }
+
+    Host host;
+    host.add("A:1,2,3");
+    AnalyzerDataGen gen(host.ack(), host.source());
+    Driver drv(&gen);
+    gen.slotRowNumChanged(5);
+    QVERIFY(!gen.isRunning());
+    // A request tries the thread again: still refused.
+    gen.reStart(QString(), 0, 1000);
+    gen.begFrameChanged(0);
+    QVERIFY(!gen.isRunning());
+    host.modify.store(true);
+    gen.slotModifyPrepare();
+    QVERIFY(!host.modify.load());
+
+    // Threads are free: the next request starts the thread and is served.
+    refuseThreads(0);
+    gen.begFrameChanged(0);
+    QVERIFY(gen.isRunning());
+    gen.reStart(QString(), 0, 1000);
+    QTRY_COMPARE(drv.lastRows(), (QStringList{"A1", "A2", "A3"}));
+    // The handshake is the thread's again.
+    host.modify.store(true);
+    gen.slotModifyPrepare();
+    QTRY_VERIFY(!host.modify.load());
+    host.add("B:2");
+    gen.reStart(QString(), 0, 1000);
+    QTRY_COMPARE(drv.lastRows(), (QStringList{"A1", "A2", "B2", "A3"}));
 }
 
 QTEST_GUILESS_MAIN(TestAnalyzerDataGen)

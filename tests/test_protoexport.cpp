@@ -17,6 +17,7 @@
 #include "Analyzer.h"
 #include "AnalyzerResults.h"
 #include "CaptureTables.h"
+#include "RefuseThreads.h"
 #include "VcdReader.h"
 #include "config/Config.h"
 #include "config/Lang.h"
@@ -130,6 +131,7 @@ private slots:
     }
     void cleanup()
     {
+        refuseThreads(0);
         panel.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         mgr.reset();
@@ -408,6 +410,31 @@ private slots:
         QCOMPARE(leftovers(), QStringList{"out.txt"});
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(bool(r), how != "restore");
+    }
+
+    // The system refuses the export's thread: the export fails as any other
+    // does, with the failure box, and nothing waits for the thread. With
+    // threads free again the same export writes.
+    void refusedThread()
+    {
+        decodedHostTest();
+        refuseThreads(1);
+        answer(0);
+        row(0)->slotMenuExport2Clicked();
+        refuseThreads(0);
+        QCOMPARE(kit.dialogs, (QStringList{"Export File Select", "Save file"}));
+        QCOMPARE(kit.boxes.size(), 1);
+        QCOMPARE(kit.boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(kit.boxes[0].text, "File save failed.\r\n" + chosen);
+        QVERIFY(AnalyzerManager::lastExportFailed());
+        QTRY_COMPARE(AnalyzerManager::getExportFileProgress(), 100);
+        QVERIFY(leftovers().isEmpty());
+
+        answer(0);
+        row(0)->slotMenuExport2Clicked();
+        QCOMPARE(kit.boxes.size(), 1);
+        QCOMPARE(readAll(chosen), QString("0,5\n10,15\n20,25\n"));
+        QCOMPARE(leftovers(), QStringList{"out.txt"});
     }
 
     // An export asked for while the analyzer still decodes, or while an

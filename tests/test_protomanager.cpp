@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -15,6 +16,9 @@
 
 #include <memory>
 
+#include "AnalyzerResults.h"
+#include "CaptureTables.h"
+#include "RefuseThreads.h"
 #include "config/Config.h"
 #include "config/Lang.h"
 #include "decode/AnalyzerManager.h"
@@ -113,7 +117,11 @@ private slots:
         Config::saveGlobalParam("analyzerAlias", "");
         Config::saveGlobalParam("recentAnalyzers", "");
     }
-    void cleanup() { drop(); }
+    void cleanup()
+    {
+        refuseThreads(0);
+        drop();
+    }
 
     void panelShape()
     {
@@ -476,6 +484,89 @@ private slots:
         QCOMPARE(mgr->getUsingChnAlias(0).value(0), QString("0"));
         flushDeletes();
         QCOMPARE(panel->items().size(), 1);
+    }
+
+    // The system refuses an analyzer's decode thread: its row says it did
+    // not decode, no run waits for the thread, removing or deleting the
+    // analyzer does not wait either, and the next decode with threads free
+    // decodes it.
+    void refusedDecode()
+    {
+        make("main");
+        std::unique_ptr<CaptureTables> capture = ProtoKit::fillCapture(*mgr);
+        QSignalSpy decoded(mgr.get(), &AnalyzerManager::analyzerDecodedChanged);
+        refuseThreads(1);
+        Analyzer* a = ProtoKit::add(*mgr, "Host Test", {{"Input", 0}, {"Mode", 2}}, true);
+        QVERIFY(a);
+        QVERIFY(mgr->decodeRefused(0));
+        QVERIFY(!a->IsRunActive());
+        QCOMPARE(a->GetRunEnd(), RunFailed);
+        QVERIFY(!mgr->anlyThreadIsRuning(0));
+        // Announced after the change, not from inside it.
+        QCOMPARE(decoded.count(), 0);
+        QTRY_COMPARE(decoded.count(), 1);
+        QLabel* label = row(0)->notDecodedLabel();
+        QVERIFY(!label->isHidden());
+        QCOMPARE(label->text(), QString("Not decoded"));
+        QCOMPARE(label->toolTip(),
+                 QString("The system could not start a thread for this analyzer. It decodes again at the next capture."));
+        // A row built again shows it as well.
+        mgr->saveEditMessage(0, false);
+        QVERIFY(!row(0)->notDecodedLabel()->isHidden());
+
+        // Still refused: the next decode tries again and ends the same way.
+        mgr->startDecode(*capture->data());
+        QVERIFY(mgr->decodeRefused(0));
+        QVERIFY(!a->IsRunActive());
+
+        // Threads free: the next capture decodes it.
+        refuseThreads(0);
+        mgr->startDecode(*capture->data());
+        QVERIFY(!mgr->decodeRefused(0));
+        AnalyzerResults* r = nullptr;
+        QTRY_VERIFY(a->GetAnalyzerResults(&r) && r->GetNumFrames() == 3);
+        QTRY_VERIFY(row(0)->notDecodedLabel()->isHidden());
+        QTRY_VERIFY(!mgr->anlyThreadIsRuning(0));
+
+        // Refused again, for this one and a second one: the first is
+        // removed, the second goes with the host.
+        refuseThreads(1);
+        QVERIFY(ProtoKit::add(*mgr, "HostPlain", {{"Input", 1}}));
+        mgr->startDecode(*capture->data());
+        QVERIFY(mgr->decodeRefused(0));
+        QVERIFY(mgr->decodeRefused(1));
+        mgr->removeUsing(0);
+        QCOMPARE(mgr->getUsingCount(), 1);
+        QVERIFY(mgr->decodeRefused(0));
+        QVERIFY(!row(0)->notDecodedLabel()->isHidden());
+        drop();
+    }
+
+    // The re-run a plug-in asks for when its run ends is refused its thread.
+    void refusedRerun()
+    {
+        make("main");
+        std::unique_ptr<CaptureTables> capture = ProtoKit::fillCapture(*mgr);
+        Analyzer* a = ProtoKit::add(*mgr, "Host Test", {{"Input", 0}, {"Mode", 2}, {"Rerun", 1}}, true);
+        QVERIFY(a);
+        QVERIFY(!mgr->decodeRefused(0));
+        // The first run ends on its thread; its notice waits in the queue.
+        QElapsedTimer t;
+        t.start();
+        while (a->IsRunActive() && t.elapsed() < 10000)
+            QThread::msleep(1);
+        QVERIFY(!a->IsRunActive());
+        refuseThreads(1);
+        QTRY_VERIFY(mgr->decodeRefused(0));
+        QVERIFY(!a->IsRunActive());
+        QTRY_VERIFY(!row(0)->notDecodedLabel()->isHidden());
+
+        refuseThreads(0);
+        mgr->startDecode(*capture->data());
+        AnalyzerResults* r = nullptr;
+        QTRY_VERIFY(a->GetAnalyzerResults(&r) && r->GetNumFrames() == 3);
+        QTRY_VERIFY(row(0)->notDecodedLabel()->isHidden());
+        QVERIFY(!mgr->decodeRefused(0));
     }
 };
 
