@@ -14,6 +14,7 @@
 #include "decode/AnalyzerManager.h"
 #include "device/DevBase.h"
 #include "device/DevGlobals.h"
+#include "RefuseThreads.h"
 #include "support/TestEnv.h"
 #include "view/MainView.h"
 #include "view/WaveDataGen.h"
@@ -84,6 +85,7 @@ private slots:
 
     void cleanup()
     {
+        refuseThreads(0);
         MainView::filterThreadEntries = 10000000;
         if (devUsing && devUsing->devModel != DevModelDemo) {
             delete devUsing;
@@ -120,6 +122,29 @@ private slots:
         // Back to no filter: the unfiltered table again.
         w.mainView->applyFilter(widthsFor(0));
         QCOMPARE(SmpData::entryCount(devUsing->shownData()->chnData[RcChn]), 3000001LL);
+    }
+
+    // Where the system refuses the worker, the filter runs on the GUI thread.
+    void filterWithoutItsThread()
+    {
+        MainWindow w;
+        w.resize(1400, 900);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        fillShown(devUsing, 3000000);
+        w.slotSmpDataReady(0);
+        MainView::filterThreadEntries = 1;
+        const long refused = refusedThreads();
+        refuseThreads(1);
+        w.mainView->applyFilter(widthsFor(2));
+        refuseThreads(0);
+        QVERIFY(refusedThreads() > refused);
+        QVERIFY(!w.mainView->filterRunning());
+        const SmpData* s = devUsing->shownData();
+        QCOMPARE(s->filterWidth[RcChn], 2u);
+        QCOMPARE(SmpData::entryCount(s->chnData[RcChn]), 1LL);
+        // The decode that the filter restarted was refused too: nothing runs.
+        QTRY_VERIFY(!w.analyzerManager->anlyThreadIsRuning(0));
     }
 
     // A device change while the worker filters waits for it, then replaces

@@ -58,10 +58,3 @@ foreach(t test_protomanager test_protoedit test_protoexport test_mainwindow_anal
   endif()
 endforeach()
 
-# The decode tests that refuse threads in their own process. The function
-# comes from refuse/tests.cmake, which is included after this file (the
-# files are included in the order of their directories' names): the calls
-# wait for the end of the directory.
-cmake_language(DEFER CALL corvena_refusing_test test_analyzerdatagen)
-cmake_language(DEFER CALL corvena_refusing_test test_protomanager)
-cmake_language(DEFER CALL corvena_refusing_test test_protoexport)

@@ -26,6 +26,9 @@ corvena_refusing_test(test_datafile_threads)
 corvena_refusing_test(test_sdk_results)
 corvena_refusing_test(test_wavedatagen)
 corvena_refusing_test(test_filterwindow)
+corvena_refusing_test(test_analyzerdatagen)
+corvena_refusing_test(test_protomanager)
+corvena_refusing_test(test_protoexport)
 
 # The built program under the refusal, preloaded.
 corvena_test(test_program_refusal ${CMAKE_CURRENT_SOURCE_DIR}/refuse/test_program_refusal.cpp)
