@@ -11,14 +11,14 @@
 
 namespace ProgramKit {
 
-bool writeCapture(const QString& path, long long edges)
+bool writeCapture(const QString& path, long long edges, const QByteArray& analyzers)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QByteArray bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<settings><global><devModel>"
                        + QByteArray::number(int(DevModelDemo))
-                       + "</devModel></global><devices/><analyzers/></settings>\n";
+                       + "</devModel></global><devices/><analyzers>" + analyzers + "</analyzers></settings>\n";
     const long long depth = edges + 1;
     unsigned char head[40] = {};
     std::memcpy(head, "cvdat", 6);

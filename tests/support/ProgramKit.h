@@ -9,9 +9,10 @@
 namespace ProgramKit {
 // A capture the demonstration device opens: a settings header naming it,
 // then the data part of its 16 channels, where channel 0 changes at each of
-// the first `edges` samples after the start. False when it cannot be
-// written.
-bool writeCapture(const QString& path, long long edges);
+// the first `edges` samples after the start. Opening it puts the analyzers
+// of its header in use: `analyzers` is the content of that section (none
+// when empty). False when it cannot be written.
+bool writeCapture(const QString& path, long long edges, const QByteArray& analyzers = QByteArray());
 // Whether the process catches (field "SigCgt") or ignores ("SigIgn") the
 // signal, by its /proc status.
 bool signalIn(qint64 pid, const char* field, int sig);
