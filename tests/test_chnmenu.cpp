@@ -158,6 +158,7 @@ private slots:
         Config::setDefaultDocument();
         Config::initShadowConfig();
         dev->smpStopAndWait();
+        gen->quiesce();
         dev->setDChnEna(QVector<bool>(n(), true));
         for (SmpData* s : dev->smpData) {
             const QVector<unsigned> zero(s->chnNum, 0);
@@ -179,7 +180,9 @@ private slots:
         MainView::runDialog = nullptr;
         MainView::restartDecode = nullptr;
         MainView::filterThreadEntries = 10000000;
-        DevBase::shownStoreGate = nullptr;
+        // Back to the generator's own gate: a rebound a test started must
+        // not read the store that the next one refills.
+        DevBase::shownStoreGate = [this] { gen->quiesce(); };
         if (view->chnMenu)
             view->chnMenu->hide();
     }
