@@ -1,9 +1,10 @@
 // The built program under a system that refuses new threads, from its start
 // or from a given moment of its run: whatever it was doing, it answers,
 // and a SIGTERM then closes it within a few seconds, its settings written,
-// without a crash. It runs headless with the remote server on and opens a
-// small capture file first, so that it never searches the USB bus; the file
-// puts an IR RC6 analyzer in use.
+// without a crash. It runs headless with the remote server on and an IR RC6
+// analyzer restored from its configuration, and opens a small capture file
+// first, so that it never searches the USB bus (the file puts the same
+// analyzer in use: opening a file replaces the analyzers).
 #include <QtTest>
 
 #include <QProcess>
@@ -48,6 +49,7 @@ class TestProgramRefusal : public QObject
     Q_OBJECT
     QTemporaryDir files;
     QString capture;
+    QByteArray analyzer;
 
     struct Run {
         QTemporaryDir home;
@@ -79,6 +81,7 @@ class TestProgramRefusal : public QObject
         Config::setDefaultDocument();
         Config::saveGlobalParam("enaSocket", "1");
         Config::saveGlobalParam("listenPort", QString::number(run.port));
+        Config::saveAnalyzerParam(0, {"libIR-RC6.so", QString::fromLatin1(analyzer), "0"});
         QDir().mkpath(run.home.filePath("data/brenmar"));
         const bool ok = Config::saveConfig(run.config());
         Config::setDefaultDocument();
@@ -158,7 +161,7 @@ private slots:
         Config::init();
         QVERIFY(files.isValid());
         QVERIFY(!qgetenv("CORVENA_REFUSE_PRELOAD").isEmpty());
-        const QByteArray analyzer = rc6Settings();
+        analyzer = rc6Settings();
         QVERIFY(!analyzer.isEmpty());
         capture = files.filePath("small.cvdat");
         QVERIFY(ProgramKit::writeCapture(capture, 1000,
