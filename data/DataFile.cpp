@@ -625,18 +625,7 @@ bool DataFile::readTables()
     const int workers = std::max(1, std::min({QThread::idealThreadCount(), kMaxLoadThreads, pieces.size()}));
     std::vector<std::thread> helpers;
     helpers.reserve(size_t(workers));
-    for (int i = 1; i < workers; ++i) {
-        std::thread h;
-        ++running;
-        if (!Threads::start(h, [&] {
-                work(false);
-                --running;
-            })) {
-            --running;
-            break;
-        }
-        helpers.push_back(std::move(h));
-    }
+    Threads::startCounted(helpers, workers - 1, running, [&] { work(false); });
     work(true);
     while (reporting && running > 0) {
         QThread::msleep(20);

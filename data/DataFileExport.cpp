@@ -382,18 +382,7 @@ bool DataFile::writeSegments(const QByteArray& header, long long nSegs, Starts s
     };
     std::vector<std::thread> threads;
     threads.reserve(size_t(workers));
-    for (int w = threaded ? 0 : 1; w < workers; ++w) {
-        std::thread t;
-        ++running;
-        if (!Threads::start(t, [&] {
-                work(false);
-                --running;
-            })) {
-            --running;
-            break;
-        }
-        threads.push_back(std::move(t));
-    }
+    Threads::startCounted(threads, threaded ? workers : workers - 1, running, [&] { work(false); });
     if (!threaded || threads.empty())
         work(threaded);
     const long long total = rangeEnd - rangeStart + 1;

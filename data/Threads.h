@@ -6,6 +6,7 @@
 
 #include <QThread>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -36,6 +37,26 @@ bool start(std::thread& t, F&& f, A&&... args)
 // "QThread::start: Thread creation error"). False leaves `t` not running:
 // its wait() returns at once and its finished() never comes.
 bool start(QThread* t, QThread::Priority priority = QThread::InheritPriority);
+
+// Starts up to `count` threads running fn() into `into`, each counted in
+// `running` from before it starts until fn() has returned (so a waiter that
+// polls `running` never misses one); stops at the first refusal.
+template <typename F>
+void startCounted(std::vector<std::thread>& into, int count, std::atomic<int>& running, F fn)
+{
+    for (int i = 0; i < count; ++i) {
+        std::thread t;
+        ++running;
+        if (!start(t, [&running, fn] {
+                fn();
+                --running;
+            })) {
+            --running;
+            return;
+        }
+        into.push_back(std::move(t));
+    }
+}
 
 // Runs fn(0) .. fn(count - 1) on up to `threads` threads, the calling
 // thread taking its share; the share of a thread the system refuses is run
