@@ -149,12 +149,7 @@ void SmpBlockPool::prefaultAfterLocked(Region* r)
         from = r->populated;
     if (from >= want)
         return;
-    while (mPrefaulters.size() < kPrefaultThreads) {
-        std::thread t;
-        if (!Threads::start(t, &SmpBlockPool::prefaultLoop, this))
-            break;
-        mPrefaulters.push_back(std::move(t));
-    }
+    Threads::startUpTo(mPrefaulters, kPrefaultThreads, [this] { prefaultLoop(); });
     if (mPrefaulters.empty()) {
         // No helper: the appender faults these pages itself, as without
         // pre-fault, and they count only once handed out. The helpers are

@@ -22,12 +22,8 @@ void runParallel(int count, int threads, const std::function<void(int)>& fn)
             fn(i);
     };
     std::vector<std::thread> helpers;
-    for (int k = 1; k < std::min(threads, count); ++k) {
-        std::thread h;
-        if (!start(h, work))
-            break;   // no more threads: the rest runs here
-        helpers.push_back(std::move(h));
-    }
+    // Where the system refuses some, the rest runs here.
+    startUpTo(helpers, size_t(std::max(0, std::min(threads, count) - 1)), work);
     work();
     for (std::thread& h : helpers)
         h.join();
@@ -78,13 +74,10 @@ void Pool::run(int helpers, const std::function<void()>& work)
     helpers = std::min(std::max(0, helpers), mMax);
     {
         std::lock_guard<std::mutex> lock(mMutex);
-        while (int(mThreads.size()) < helpers) {
-            std::thread t;
-            // Started for the job announced below, not for the last one.
-            if (!start(t, [this, g = mGeneration] { loop(g); }))
-                break;   // refused: fewer helpers this time
-            mThreads.push_back(std::move(t));
-        }
+        // Started for the job announced below, not for the last one; the
+        // ones refused leave fewer helpers this time.
+        const unsigned generation = mGeneration;
+        startUpTo(mThreads, size_t(helpers), [this, generation] { loop(generation); });
         helpers = std::min(helpers, int(mThreads.size()));
         mJob = &work;
         mWanted = helpers;

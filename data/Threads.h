@@ -38,6 +38,19 @@ bool start(std::thread& t, F&& f, A&&... args)
 // its wait() returns at once and its finished() never comes.
 bool start(QThread* t, QThread::Priority priority = QThread::InheritPriority);
 
+// Starts threads running fn() into `into` until it holds `total` of them or
+// the system refuses one.
+template <typename F>
+void startUpTo(std::vector<std::thread>& into, size_t total, const F& fn)
+{
+    while (into.size() < total) {
+        std::thread t;
+        if (!start(t, fn))
+            return;
+        into.push_back(std::move(t));
+    }
+}
+
 // Starts up to `count` threads running fn() into `into`, each counted in
 // `running` from before it starts until fn() has returned (so a waiter that
 // polls `running` never misses one); stops at the first refusal.

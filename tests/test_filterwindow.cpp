@@ -53,11 +53,20 @@ class TestFilterWindow : public QObject
         v[RcChn] = w;
         return v;
     }
+    // The window up, showing a capture of 3,000,000 edges on the analyzer's
+    // channel.
+    void showCapture(MainWindow& w)
+    {
+        w.resize(1400, 900);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        fillShown(devUsing, 3000000);
+        w.slotSmpDataReady(0);
+    }
     // A capture heavy enough that its decode still runs when the filter comes.
     void decodeRunning(MainWindow& w)
     {
-        fillShown(devUsing, 3000000);
-        w.slotSmpDataReady(0);
+        showCapture(w);
         w.slotSmpDataReady(1);
         QVERIFY(w.analyzerManager->anlyThreadIsRuning(0));
     }
@@ -103,9 +112,6 @@ private slots:
     {
         QFETCH(bool, worker);
         MainWindow w;
-        w.resize(1400, 900);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
         decodeRunning(w);
         if (worker)
             MainView::filterThreadEntries = 1;
@@ -128,11 +134,7 @@ private slots:
     void filterWithoutItsThread()
     {
         MainWindow w;
-        w.resize(1400, 900);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        fillShown(devUsing, 3000000);
-        w.slotSmpDataReady(0);
+        showCapture(w);
         MainView::filterThreadEntries = 1;
         const long refused = refusedThreads();
         refuseThreads(1);
@@ -152,11 +154,7 @@ private slots:
     void deviceChangeWhileFiltering()
     {
         MainWindow w;
-        w.resize(1400, 900);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        fillShown(devUsing, 3000000);
-        w.slotSmpDataReady(0);
+        showCapture(w);
         MainView::filterThreadEntries = 1;
         bool changed = false;
         QTimer hotplug;

@@ -253,7 +253,6 @@ void ItemChnSidebar::contextMenuEvent(QContextMenuEvent* e)
     emit sigMenuClicked();
 }
 
-
 bool ItemChnSidebar::eventFilter(QObject* o, QEvent* e)
 {
     if (o == nameLabel) {
@@ -431,9 +430,7 @@ void ItemChnSidebar::saveName(const QString& text)
 void ItemChnSidebar::resetAll()
 {
     nameEdit->setText(defaultName());
-    endNameEdit();   // an edit in progress ends with the default name
-    saveName(QString());
-    showName(defaultName());
+    endNameEdit();   // saves and shows the default name, ending an edit in progress
     showIndex = chn;
     showMultip = 1;
     for (MyButton* b : trgButtons)

@@ -125,34 +125,28 @@ void WaveDataGen::generate(const SmpData* s, double sc, double st, int w,
         }
         first = 1;
     }
-    std::atomic<int> next{first};
-    auto work = [&] {
-        for (int i = next++; i < m; i = next++)
-            counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
-    };
     // This thread's own channels tell the next frame what a channel costs;
     // when the helpers took them all, the whole frame does (a stale cost
     // would keep light frames on the helpers for good).
+    std::atomic<int> next{first};
+    const std::thread::id caller = std::this_thread::get_id();
+    int own = 0;
+    qint64 ownNs = 0;
     QElapsedTimer all;
     all.start();
-    QElapsedTimer t;
-    int own = 0;
-    auto mine = [&] {
-        t.start();
-        for (int i = next++; i < m; i = next++) {
-            counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
-            ++own;
-        }
-    };
-    const std::thread::id caller = std::this_thread::get_id();
     // Returns once every helper is off the arrays.
     helpers.run(m - first - 1, [&] {
-        if (std::this_thread::get_id() == caller)
-            mine();
-        else
-            work();
+        QElapsedTimer t;
+        t.start();
+        int done = 0;
+        for (int i = next++; i < m; i = next++, ++done)
+            counts[i] = std::max(0, s->getWaveLineData(i, st, sc, w, arrays[i]));
+        if (std::this_thread::get_id() == caller) {
+            own = done;
+            ownNs = t.nsecsElapsed();
+        }
     });
-    chnCostNs = own > 0 ? t.nsecsElapsed() / own : all.nsecsElapsed() / (m - first);
+    chnCostNs = own > 0 ? ownNs / own : all.nsecsElapsed() / (m - first);
 }
 
 void WaveDataGen::genData()
