@@ -344,42 +344,64 @@ void TestSidebar::nameEditInPlace()
 // next start reads back is the one shown now.
 void TestSidebar::nameKeptWhole_data()
 {
-    // A paste longer than a name may be, cut on a character border: the
-    // emoji take two UTF-16 units each, and half of one never stays.
+    // A paste longer than a name may be is cut in what was pasted, on a
+    // character border; the name around it stays whole. The emoji take two
+    // UTF-16 units each, and half of one never stays. cursor: where the
+    // paste goes (-1: over the whole name, selected).
     const QString smile = QString::fromUtf8("\xF0\x9F\x99\x82");
     QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("cursor");
     QTest::addColumn<QString>("pasted");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("letters") << "" << QString(3 * Config::NameChars, 'n') << QString(Config::NameChars, 'n');
-    QTest::newRow("emoji after a letter") << "" << "a" + smile.repeated(200)
+    QTest::newRow("letters") << "" << -1 << QString(3 * Config::NameChars, 'n') << QString(Config::NameChars, 'n');
+    QTest::newRow("emoji after a letter") << "" << -1 << "a" + smile.repeated(200)
                                           << "a" + smile.repeated((Config::NameChars - 1) / 2);
-    QTest::newRow("emoji into a name") << "abc" << smile.repeated(200)
+    QTest::newRow("emoji into a name") << "abc" << 1 << smile.repeated(200)
                                        << "a" + smile.repeated((Config::NameChars - 3) / 2) + "bc";
     // Cut on a grapheme border: neither half of a flag (two regional
     // indicators) nor a letter without its accent stays.
     const QString flag = QString::fromUtf8("\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA");
-    const QString accented = QString::fromUtf8("e\xCC\x81");
-    QTest::newRow("a flag at the limit") << "" << QString(Config::NameChars - 3, 'a') + flag
+    const QString accent = QString::fromUtf8("\xCC\x81");
+    QTest::newRow("a flag at the limit") << "" << -1 << QString(Config::NameChars - 3, 'a') + flag
                                          << QString(Config::NameChars - 3, 'a');
-    QTest::newRow("an accent at the limit") << "" << QString(Config::NameChars - 1, 'x') + accented
+    QTest::newRow("an accent at the limit") << "" << -1 << QString(Config::NameChars - 1, 'x') + "e" + accent
                                             << QString(Config::NameChars - 1, 'x');
-    QTest::newRow("flags into a name") << "ab" << flag.repeated(100)
+    QTest::newRow("flags into a name") << "ab" << 1 << flag.repeated(100)
                                        << "a" + flag.repeated((Config::NameChars - 2) / 4) + "b";
+    // The paste begins as the name after the cursor does: where the paste
+    // ends is not to be guessed from the texts.
+    const QString grin = QString::fromUtf8("\xF0\x9F\x98\x80"); // shares its first unit with smile
+    QTest::newRow("emoji before an emoji") << smile << 0 << grin.repeated(200)
+                                           << grin.repeated((Config::NameChars - 2) / 2) + smile;
+    QTest::newRow("a letter before the same letter") << "ab" << 0 << "a" + QString(300, 'x')
+                                                     << "a" + QString(Config::NameChars - 3, 'x') + "ab";
+    QTest::newRow("a letter before its accented twin")
+        << "Cafe" + accent + " bar" << 3 << "e" + QString(300, 'z')
+        << "Cafe" + QString(Config::NameChars - 10, 'z') + "e" + accent + " bar";
+    QTest::newRow("the name pasted before itself") << "ab" << 0 << QString("ab").repeated(200)
+                                                   << QString("ab").repeated(Config::NameChars / 2);
+    QTest::newRow("marks for the letter before") << "e" << 1 << accent.repeated(300) << "e";
 }
 
 void TestSidebar::nameKeptWhole()
 {
     QFETCH(QString, before);
+    QFETCH(int, cursor);
     QFETCH(QString, pasted);
     ItemChnSidebar row(before, 4);
-    if (before.isEmpty())
-        row.nameEdit->selectAll();
-    else
-        row.nameEdit->setCursorPosition(1);
+    if (cursor < 0) {
+        QTest::keyClick(row.nameEdit, Qt::Key_A, Qt::ControlModifier);
+    } else {
+        QTest::keyClick(row.nameEdit, Qt::Key_Home);
+        for (int i = 0; i < cursor; ++i)
+            QTest::keyClick(row.nameEdit, Qt::Key_Right);
+    }
     QApplication::clipboard()->setText(pasted);
     QTest::keyClick(row.nameEdit, Qt::Key_V, Qt::ControlModifier);
-    // The cursor stays after what was pasted, before the rest of the name.
-    QCOMPARE(row.nameEdit->cursorPosition(), row.nameEdit->text().size() - (before.size() > 1 ? before.size() - 1 : 0));
+    // The cursor stays right after what was kept of the paste, before the
+    // rest of the name.
+    const int after = cursor < 0 ? 0 : before.size() - cursor;
+    QCOMPARE(row.nameEdit->cursorPosition(), row.nameEdit->text().size() - after);
     QTest::keyClick(row.nameEdit, Qt::Key_Return);
     const QString shown = row.nameEdit->text();
     QTEST(shown, "kept");

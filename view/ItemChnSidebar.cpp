@@ -347,32 +347,26 @@ void ItemChnSidebar::keepNameWhole(const QString& text)
         nameBefore = text;
         return;
     }
-    // What came in: the text between the part kept before it and the part
-    // kept after it. It is cut, not the rest of the name, as a line edit's
-    // own limit does, but on a character border: no half of an emoji, of a
-    // flag or of a letter with its marks stays.
+    // What came in is cut, not the name around it, as a line edit's own
+    // limit does, but on a character border: no half of an emoji, of a flag
+    // or of a letter with its marks stays. It ends at the cursor, which the
+    // line edit has put after it; the texts cannot tell, as a paste may
+    // begin as the name after it does. It begins after the common start of
+    // both texts, within what is left of the name before its end.
     const int n = text.size();
+    const int end = std::clamp(nameEdit->cursorPosition(), 0, n);
+    const int tail = std::min(n - end, int(Config::NameChars)); // the name's end: never longer than a name
     const int m = nameBefore.size();
     int head = 0;
-    while (head < std::min(n, m) && text.at(head) == nameBefore.at(head))
+    while (head < std::min(end, m - tail) && text.at(head) == nameBefore.at(head))
         ++head;
-    int tail = 0;
-    while (tail < std::min(n, m) - head && text.at(n - 1 - tail) == nameBefore.at(m - 1 - tail))
-        ++tail;
-    const int room = Config::NameChars - head - tail;
-    QString whole;
-    int cursor;
-    if (room < 0) {
-        whole = Config::cutName(text, Config::NameChars);
-        cursor = whole.size();
-    } else {
-        const QString kept = Config::cutName(text.left(n - tail), head + room);
-        whole = kept + text.right(tail);
-        cursor = kept.size();
-    }
+    // A paste that only adds marks to the last letter before it is dropped
+    // whole rather than cut into that letter.
+    const int cut = std::max(head, int(Config::cutName(text.left(end), Config::NameChars - tail).size()));
+    const QString whole = text.left(cut) + text.right(tail);
     nameBefore = whole;
     nameEdit->setText(whole);   // comes back here, within the limit
-    nameEdit->setCursorPosition(cursor);
+    nameEdit->setCursorPosition(cut);
 }
 
 QString ItemChnSidebar::defaultName() const

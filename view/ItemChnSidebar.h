@@ -117,7 +117,8 @@ private:
     void startNameEdit();
     void endNameEdit();
     // Keeps the editor within the settings' limit of Config::NameChars
-    // UTF-16 units, cutting what was typed or pasted on a grapheme border.
+    // UTF-16 units: cuts what was typed or pasted (it ends at the cursor) on
+    // a grapheme border, and leaves the name around it whole.
     void keepNameWhole(const QString& text);
 
     bool editing = false;   // the editor is open (the application's presses are watched)
