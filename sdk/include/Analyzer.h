@@ -176,7 +176,10 @@ public:
 
     // Waits until an active run has ended (after asking it to stop) and its
     // worker has let go of the analyzer: the analyzer may be deleted as soon
-    // as it returns. The destructor of a plug-in's final class calls it
+    // as it returns, unless another thread has started a later run by then.
+    // It waits for the run it stopped only: a later run, which a host may
+    // start from another thread as soon as that one has ended, goes on. The
+    // destructor of a plug-in's final class calls it
     // first (see the top of this file). Where that wait could never end it
     // returns at once instead, and the analyzer must not be deleted there:
     // within WorkerThread it asks the run to end; within the host's

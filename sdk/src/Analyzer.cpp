@@ -227,7 +227,12 @@ void Analyzer::KillThread()
     if (!mRunActive.load())
         return;
     StopWorkerThread();
-    mRunEnded.wait(lock, [this] { return !mRunActive.load(); });
+    // The run stopped here, not "no run": a host may start the next one
+    // from another thread as soon as this one has ended, and nobody asked
+    // that one to stop. Run ids change only under the lock, and only once
+    // the run before has ended.
+    const U64 run = mRunId.load();
+    mRunEnded.wait(lock, [this, run] { return !mRunActive.load() || mRunId.load() != run; });
 }
 
 AnalyzerSettings* Analyzer::GetAnalyzerSettings() const

@@ -627,6 +627,62 @@ void stopAsTheRunStartsHolds()
     watchdog.join();
 }
 
+// A host that starts each run's decode thread once the last run's thread
+// has left.
+class RelayHost : public ProgressManager {
+public:
+    explicit RelayHost(Analyzer* a) : mAnly(a) {}
+    ~RelayHost() override { join(); }
+    void startWorkThread() override
+    {
+        join(); // its run has ended: the thread is on its way out
+        Analyzer* a = mAnly;
+        mThread = std::thread([a] { a->RunWorkerThread(); });
+    }
+    void stopWorkThread() override {}
+    void reportProgress(double) override {}
+    void join()
+    {
+        if (mThread.joinable())
+            mThread.join();
+    }
+
+private:
+    Analyzer* mAnly;
+    std::thread mThread;
+};
+
+// A host that starts the next run from a thread of its own as soon as the
+// last has ended (StartProcessing in a loop): a KillThread made meanwhile
+// returns once the run it stopped has ended, and does not wait for the
+// runs that come after it, which nobody asked to stop.
+void killThreadDoesNotWaitForALaterRun()
+{
+    const std::string name = "KillThread while a host starts run after run";
+    EndingAnalyzer a(true);
+    RelayHost host(&a);
+    a.Init(nullptr, nullptr, &host);
+    std::atomic<bool> quit{false};
+    std::thread looper([&] {
+        while (!quit.load())
+            if (!a.StartProcessing()) // a run is active: try again at once
+                std::this_thread::yield();
+    });
+    // Whether the next run starts before the KillThread sees the stopped
+    // one end is up to the scheduler: many attempts.
+    for (int i = 0; i < 200; ++i) {
+        awaitBounded(name + ": a run", [&] { return a.IsRunActive(); });
+        const U64 run = a.GetRunId();
+        withinBound(name + " (attempt " + std::to_string(i) + ")", [&] { a.KillThread(); });
+        if (a.IsRunActive() && a.GetRunId() == run)
+            fail(name + ": KillThread returned before the run it stopped had ended");
+    }
+    quit.store(true);
+    looper.join();
+    withinBound(name + ": the last run", [&] { a.KillThread(); });
+    host.join();
+}
+
 // A WS2812 plug-in, loaded the way the program loads it.
 class LedPlugin {
 public:
@@ -776,12 +832,13 @@ int main()
     hostFaultsEndTheRun();
     killThreadWhileStarting();
     givingUpReleasesAWaitingKillThread();
+    killThreadDoesNotWaitForALaterRun();
     threadsThatComeLateOrEarly();
     stopAsTheRunStartsHolds();
     resultsMemoryAcrossThreads();
     forkedChildExits();
     std::puts("PASS: analyzers deleted right after KillThread and mid-run; KillThread in the end report and "
-              "the thread start; faulty hosts and missing or late decode threads; stops as runs start; "
+              "the thread start, and not waiting for a later run; faulty hosts and missing or late decode threads; stops as runs start; "
               "results memory shared across threads; a forked child's exit");
     return 0;
 }
