@@ -19,6 +19,7 @@
 DataFile* DataFile::active = nullptr;
 std::atomic<bool> DataFile::interrupted{false};
 std::function<void(DataFile*)> DataFile::progressView;
+std::function<void(DataFile*)> DataFile::jobThreadStart;
 std::function<qint64(const QString&)> DataFile::freeSpace;
 
 using namespace DataFilePriv;
@@ -392,6 +393,8 @@ void DataFile::abortRunning()
 
 void DataFile::run()
 {
+    if (jobThreadStart)
+        jobThreadStart(this);
     result = doJob();
     done = true;
     emit sigJobDone();

@@ -106,6 +106,9 @@ public:
     // (isJobDone, sigJobDone) or the user gave up. Unset: the caller just
     // waits for the thread.
     static std::function<void(DataFile* job)> progressView;
+    // Called first on a threaded job's own thread; unset in the program. A
+    // seam for tests that need the job still at work when its view opens.
+    static std::function<void(DataFile* job)> jobThreadStart;
     // Free bytes for the user on the file system of a folder, negative when
     // it cannot be told. Unset, the file system is asked; a seam for tests.
     static std::function<qint64(const QString& folder)> freeSpace;

@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSemaphore>
 #include <QValidator>
 
 #include "app/AboutZEL.h"
@@ -333,15 +334,22 @@ private slots:
                                .toUtf8();
         bytes += QByteArray("cvdat\0\0\0", 8) + QByteArray(int(DataFile::ThreadLoadBytes), '\0');
         QVERIFY(TestEnv::writeFile(file, bytes));
+        // The damaged capture is refused as soon as its header is read: the
+        // load's thread waits until its progress dialog is there, or a quick
+        // one would be done before it opens, and none would open.
+        QSemaphore dialogUp;
+        DataFile::jobThreadStart = [&](DataFile*) { dialogUp.tryAcquire(1, 30000); };
         bool plugged = false;
         onDialog = [&](QDialog* d) {
             if (!qobject_cast<MyProgressDlg*>(d))
                 return acceptAll(d);
+            dialogUp.release();
             w.slotDevPreConnect(DevModelRowan);   // cancels the load and waits first
             plugged = true;
             return int(QDialog::Accepted);
         };
         w.loadFile(file);
+        DataFile::jobThreadStart = nullptr;
         QVERIFY(plugged);
         QCOMPARE(boxes, QStringList{"File open failed.\r\n" + file});
         QCOMPARE(Config::getChnName(0), QString("Mine"));
