@@ -39,6 +39,7 @@
 #include "AnalyzerSettingInterface.h"
 #include "AnalyzerSettings.h"
 #include "support/EmptyResults.h"
+#include "tools/ThreadPerRun.h"
 #include "tools/CaptureTables.h"
 
 namespace {
@@ -627,31 +628,6 @@ void stopAsTheRunStartsHolds()
     watchdog.join();
 }
 
-// A host that starts each run's decode thread once the last run's thread
-// has left.
-class RelayHost : public ProgressManager {
-public:
-    explicit RelayHost(Analyzer* a) : mAnly(a) {}
-    ~RelayHost() override { join(); }
-    void startWorkThread() override
-    {
-        join(); // its run has ended: the thread is on its way out
-        Analyzer* a = mAnly;
-        mThread = std::thread([a] { a->RunWorkerThread(); });
-    }
-    void stopWorkThread() override {}
-    void reportProgress(double) override {}
-    void join()
-    {
-        if (mThread.joinable())
-            mThread.join();
-    }
-
-private:
-    Analyzer* mAnly;
-    std::thread mThread;
-};
-
 // A host that starts the next run from a thread of its own as soon as the
 // last has ended (StartProcessing in a loop): a KillThread made meanwhile
 // returns once the run it stopped has ended, and does not wait for the
@@ -660,7 +636,7 @@ void killThreadDoesNotWaitForALaterRun()
 {
     const std::string name = "KillThread while a host starts run after run";
     EndingAnalyzer a(true);
-    RelayHost host(&a);
+    ThreadPerRun host(&a);
     a.Init(nullptr, nullptr, &host);
     std::atomic<bool> quit{false};
     std::thread looper([&] {

@@ -9,6 +9,8 @@
 #include "AnalyzerSettingInterface.h"
 #include "AnalyzerSettings.h"
 
+#include "ThreadPerRun.h"
+
 bool AnalyzerPlugin::load(const std::string& path, std::string* error)
 {
     mLibrary.setFileName(QString::fromStdString(path));
@@ -118,32 +120,9 @@ bool applySetting(AnalyzerSettings* settings, U32 index, const std::string& valu
     }
 }
 
-namespace {
-
-// The host side of one decode run: a thread per run.
-class RunThread : public ProgressManager {
-public:
-    explicit RunThread(Analyzer* analyzer) : mAnalyzer(analyzer) {}
-    ~RunThread() override { join(); }
-    void startWorkThread() override { mThread = std::thread([this] { mAnalyzer->RunWorkerThread(); }); }
-    void stopWorkThread() override {}
-    void reportProgress(double) override {}
-    void join()
-    {
-        if (mThread.joinable())
-            mThread.join();
-    }
-
-private:
-    Analyzer* mAnalyzer;
-    std::thread mThread;
-};
-
-} // namespace
-
 AnalyzerRunEnd runDecode(Analyzer* analyzer, DeviceCollection* data)
 {
-    RunThread thread(analyzer);
+    ThreadPerRun thread(analyzer);
     analyzer->Init(data, nullptr, &thread);
     analyzer->SetupResults();
     analyzer->InitialWorkerThread();

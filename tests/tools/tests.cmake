@@ -4,7 +4,8 @@
 add_library(corvena_capture_tools STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CaptureTables.h
   ${CMAKE_CURRENT_LIST_DIR}/VcdReader.cpp ${CMAKE_CURRENT_LIST_DIR}/VcdReader.h
-  ${CMAKE_CURRENT_LIST_DIR}/PluginRunner.cpp ${CMAKE_CURRENT_LIST_DIR}/PluginRunner.h)
+  ${CMAKE_CURRENT_LIST_DIR}/PluginRunner.cpp ${CMAKE_CURRENT_LIST_DIR}/PluginRunner.h
+  ${CMAKE_CURRENT_LIST_DIR}/ThreadPerRun.h)
 set_target_properties(corvena_capture_tools PROPERTIES AUTOMOC OFF)
 target_include_directories(corvena_capture_tools PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR})
 target_link_libraries(corvena_capture_tools PUBLIC Qt5::Core Analyzer pthread)
