@@ -178,13 +178,13 @@ public:
     // worker has let go of the analyzer: the analyzer may be deleted as soon
     // as it returns, unless another thread has started a later run by then.
     // It waits for the run it stopped only: a later run, which a host may
-    // start from another thread as soon as that one has ended, goes on. The
-    // destructor of a plug-in's final class calls it
-    // first (see the top of this file). Where that wait could never end it
-    // returns at once instead, and the analyzer must not be deleted there:
-    // within WorkerThread it asks the run to end; within the host's
-    // stopWorkThread it only returns, the run having ended; within the
-    // host's startWorkThread it asks the run to end, which it then does as
+    // start from another thread as soon as that one has ended, goes on.
+    // The destructor of a plug-in's final class calls it first (see the top
+    // of this file). Where that wait could never end it returns at once
+    // instead, and the analyzer must not be deleted there: within
+    // WorkerThread it asks the run to end; within the host's stopWorkThread
+    // it only returns, the run having ended; within the host's
+    // startWorkThread it asks the run to end, which it then does as
     // RunStopped once its thread enters RunWorkerThread, or as RunFailed
     // when the thread never starts.
     void KillThread();

@@ -80,20 +80,20 @@ bool Analyzer::StartProcessing()
         RunWorkerThread();
         return true;
     }
-    Analyzer* const outerStart = anlyrun::starting;
-    anlyrun::starting = this;
-    try {
-        mProgress->startWorkThread();
-    } catch (...) {
-        anlyrun::starting = outerStart;
-        // The host's own error goes back to the host, but never with a run
-        // left waiting for a thread that will not come. A forced unwind
-        // passes the same way. Nothing here touches the analyzer after the
-        // run has ended: a KillThread released by it may delete it.
-        EndRunWithoutThread();
-        throw;
+    {
+        const anlyrun::Mark start(anlyrun::starting, this);
+        try {
+            mProgress->startWorkThread();
+        } catch (...) {
+            // The host's own error goes back to the host, but never with a
+            // run left waiting for a thread that will not come. A forced
+            // unwind passes the same way. Nothing here touches the analyzer
+            // after the run has ended: a KillThread released by it may
+            // delete it.
+            EndRunWithoutThread();
+            throw;
+        }
     }
-    anlyrun::starting = outerStart;
     return true;
 }
 
@@ -109,31 +109,30 @@ __attribute__((no_sanitize("null"))) void Analyzer::RunWorkerThread()
             return;
         mRunEntered = true;
     }
+    // Both marks are only this thread's, not the analyzer's: they may be
+    // put back after the run has ended and the analyzer is gone.
+    const anlyrun::Mark run(anlyrun::running, this);
     AnalyzerRunEnd why = RunFinished;
-    Analyzer* const outerRun = anlyrun::running;
-    Analyzer* const outerDecode = anlyrun::decoding;
-    anlyrun::running = this;
-    anlyrun::decoding = this;
-    try {
-        if (mStopRequested.load())
-            why = RunStopped;
-        else
-            WorkerThread();
-    } catch (const anlyrun::RunEndSignal& e) {
-        why = e.why;
-    } catch (abi::__forced_unwind&) {
-        // The thread is being cancelled or exits: it must go on unwinding,
-        // and the run ends with it, unreported (the host's code is not
-        // run on a thread that is being torn down).
-        anlyrun::running = outerRun;
-        anlyrun::decoding = outerDecode;
-        mRunEnd.store(RunFailed);
-        markRunEnded();
-        throw;
-    } catch (...) {
-        why = RunFailed;
+    {
+        const anlyrun::Mark decode(anlyrun::decoding, this);
+        try {
+            if (mStopRequested.load())
+                why = RunStopped;
+            else
+                WorkerThread();
+        } catch (const anlyrun::RunEndSignal& e) {
+            why = e.why;
+        } catch (abi::__forced_unwind&) {
+            // The thread is being cancelled or exits: it must go on
+            // unwinding, and the run ends with it, unreported (the host's
+            // code is not run on a thread that is being torn down).
+            mRunEnd.store(RunFailed);
+            markRunEnded();
+            throw;
+        } catch (...) {
+            why = RunFailed;
+        }
     }
-    anlyrun::decoding = outerDecode;
     mRunEnd.store(why);
     try {
         if (mProgress)
@@ -141,11 +140,9 @@ __attribute__((no_sanitize("null"))) void Analyzer::RunWorkerThread()
     } catch (...) {
         // The host's error is the host's to see; the run is over all the
         // same, or nothing could ever start or delete the analyzer again.
-        anlyrun::running = outerRun;
         markRunEnded();
         throw;
     }
-    anlyrun::running = outerRun;
     markRunEnded();
 }
 

@@ -19,6 +19,19 @@ extern thread_local Analyzer* decoding;
 // The analyzer whose StartProcessing this thread is in, while the host's
 // startWorkThread runs: a KillThread made there cannot wait for the run.
 extern thread_local Analyzer* starting;
+
+// Sets one of the marks above for a scope, and puts back what it held.
+class Mark {
+public:
+    Mark(Analyzer*& mark, Analyzer* a) : mMark(mark), mOuter(mark) { mMark = a; }
+    ~Mark() { mMark = mOuter; }
+    Mark(const Mark&) = delete;
+    Mark& operator=(const Mark&) = delete;
+
+private:
+    Analyzer*& mMark;
+    Analyzer* const mOuter;
+};
 }
 
 #endif
