@@ -104,6 +104,18 @@ class TestMainWindowFiles : public QObject
         QTRY_VERIFY(w.startDone());
     }
 
+    // A start that says once that the configuration could not be read and
+    // was kept as `kept`, and its close.
+    void startSayingKept(const QString& kept)
+    {
+        MainWindow w;
+        startWith(w);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, "The settings file could not be read; the default settings are used.\r\n"
+                                "The old file was kept as:\r\n" + kept);
+        QVERIFY(w.close());
+    }
+
     // A run after the configuration file was held at start-up: the defaults,
     // one notice that names it, and a close that leaves it be.
     void startHeld()
@@ -440,14 +452,7 @@ private slots:
         QCOMPARE(TestEnv::readFile(kept), content);
         QCOMPARE(Config::getDevModel(), 0);   // the defaults
 
-        {
-            MainWindow w;
-            startWith(w);
-            QCOMPARE(boxes.size(), 1);
-            QCOMPARE(boxes[0].text, "The settings file could not be read; the default settings are used.\r\n"
-                                    "The old file was kept as:\r\n" + kept);
-            QVERIFY(w.close());
-        }
+        startSayingKept(kept);
         const QByteArray written = TestEnv::readFile(cfg);
         QVERIFY(written.contains("<version>3.6.3</version>"));
         QCOMPARE(TestEnv::readFile(kept), content);
@@ -573,14 +578,7 @@ private slots:
         QCOMPARE(TestEnv::readFile(kept), content);
         QVERIFY(QFileInfo(cfg).isSymLink());
         QVERIFY(!QFileInfo::exists(file));
-        {
-            MainWindow w;
-            startWith(w);
-            QCOMPARE(boxes.size(), 1);
-            QCOMPARE(boxes[0].text, "The settings file could not be read; the default settings are used.\r\n"
-                                    "The old file was kept as:\r\n" + kept);
-            QVERIFY(w.close());
-        }
+        startSayingKept(kept);
         QVERIFY(QFileInfo(cfg).isSymLink());
         QCOMPARE(QFileInfo(cfg).symLinkTarget(), chain ? path("hop") : file);
         QVERIFY(TestEnv::readFile(file).contains("<version>3.6.3</version>"));

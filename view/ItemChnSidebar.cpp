@@ -354,7 +354,7 @@ void ItemChnSidebar::keepNameWhole(const QString& text)
     // begin as the name after it does. It begins after the common start of
     // both texts, within what is left of the name before its end.
     const int n = text.size();
-    const int end = std::clamp(nameEdit->cursorPosition(), 0, n);
+    const int end = nameEdit->cursorPosition();
     const int tail = std::min(n - end, int(Config::NameChars)); // the name's end: never longer than a name
     const int m = nameBefore.size();
     int head = 0;
